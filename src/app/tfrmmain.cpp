@@ -1,0 +1,437 @@
+#include "tfrmmain.h"
+
+#include "newmessagedlg.h"
+#include "timagelist.h"
+#include "tlcdpanel.h"
+#include "ttoolbar.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScreen>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 924;
+constexpr int ClientHeight = 623;
+
+QFont arial8()
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    return f;
+}
+
+// A panel with the two-line bevel of the layout (raised inner, lowered outer): 2 pixels a side.
+QFrame *panel(const QString &name, QWidget *parent, QFrame::Shadow shadow, int lineWidth)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(name);
+    if (lineWidth > 0) {
+        p->setFrameStyle(QFrame::Panel | shadow);
+        p->setLineWidth(lineWidth);
+    }
+    return p;
+}
+
+QVBoxLayout *fillLayout(QWidget *w, int margin)
+{
+    auto *l = new QVBoxLayout(w);
+    l->setContentsMargins(margin, margin, margin, margin);
+    l->setSpacing(0);
+    return l;
+}
+
+// Components that have no widget of their own keep their names, so the window's inventory is
+// whole and each subsystem can find its place.
+void nonVisual(QObject *owner, const char *name)
+{
+    auto *o = new QObject(owner);
+    o->setObjectName(QLatin1String(name));
+}
+
+QTimer *timer(QObject *owner, const char *name, int interval)
+{
+    auto *t = new QTimer(owner);
+    t->setObjectName(QLatin1String(name));
+    t->setInterval(interval);
+    return t;
+}
+
+} // namespace
+
+QString ReadDecimalSep()
+{
+    // Read once at start: a change of the locale later takes effect at the next start.
+    QString sep = QLocale::system().decimalPoint();
+    if (sep.isEmpty())
+        sep = QStringLiteral(".");
+    return sep.left(3);
+}
+
+TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
+    : QWidget(parent)
+    , Options_(options)
+    , Decoder_(this)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    // The layout was drawn for MS Sans Serif 8 pt; where it is missing, Arial's metric twin keeps
+    // the captions inside their fixed boxes.
+    QFont windowFont;
+    windowFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
+                            QStringLiteral("Liberation Sans")});
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+    setWindowIcon(ProgramIcon());
+    resize(ClientWidth, ClientHeight);
+    CreateComponents();
+    FormCreate();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+    }
+}
+
+TfrmMain::~TfrmMain()
+{
+    FormDestroy();
+}
+
+void TfrmMain::CreateComponents()
+{
+    auto *top = fillLayout(this, 0);
+
+    Panel3 = panel(QStringLiteral("Panel3"), this, QFrame::Raised, 1);
+    Panel3->setFixedHeight(33);
+    btnConnect = new QToolButton(Panel3);
+    btnConnect->setObjectName(QStringLiteral("btnConnect"));
+    btnConnect->setText(QStringLiteral("Connection"));
+    btnConnect->setCheckable(true);
+    btnConnect->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    btnConnect->setGeometry(7, 3, 106, 24);
+    cbbDevices = new QComboBox(Panel3);
+    cbbDevices->setObjectName(QStringLiteral("cbbDevices"));
+    cbbDevices->setGeometry(119, 5, 314, 21);
+    cbbDevices->hide();
+    top->addWidget(Panel3);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    top->addWidget(Splitter1, 1);
+
+    Panel1 = panel(QStringLiteral("Panel1"), Splitter1, QFrame::Plain, 0);
+    auto *left = fillLayout(Panel1, 0);
+    Panel2 = panel(QStringLiteral("Panel2"), Panel1, QFrame::Raised, 2);
+    Panel2->setFixedHeight(249);
+    pnlLcd = new TLcdPanel(Panel2);
+    fillLayout(Panel2, 2)->addWidget(pnlLcd);
+    left->addWidget(Panel2);
+    CreateRecordPanel();
+    left->addWidget(Panel4, 1);
+
+    Panel5 = panel(QStringLiteral("Panel5"), Splitter1, QFrame::Raised, 2);
+    CreateChartPanel();
+    fillLayout(Panel5, 2)->addWidget(pnlChartParent);
+
+    Splitter1->addWidget(Panel1);
+    Splitter1->addWidget(Panel5);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({457, ClientWidth - 457 - 3});
+
+    timerDisconectedUSB = timer(this, "timerDisconectedUSB", 10000);
+    Timer_range = timer(this, "Timer_range", 1000);
+    timerInputDelay = timer(this, "timerInputDelay", 1000);
+    timerInterval = timer(this, "timerInterval", 1000);
+    connect(timerDisconectedUSB, &QTimer::timeout, this, &TfrmMain::timerDisconectedUSBTimer);
+    connect(Timer_range, &QTimer::timeout, this, &TfrmMain::Timer_rangeTimer);
+    connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
+    connect(timerInterval, &QTimer::timeout, this, &TfrmMain::timerIntervalTimer);
+
+    for (const char *name : {"cds1", "Data1", "frxReport1", "frxDBDataset1", "OpenDialog1",
+                             "SaveDialog2", "SavePictureDialog1", "CP21101", "CComm1"})
+        nonVisual(this, name);
+
+    connect(btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);
+}
+
+void TfrmMain::CreateRecordPanel()
+{
+    Panel4 = panel(QStringLiteral("Panel4"), Panel1, QFrame::Sunken, 1);
+    auto *l = fillLayout(Panel4, 1);
+
+    ToolBar4 = new TToolBar(QStringLiteral("ToolBar4"), 26, Panel4);
+    cbRepeat = new QCheckBox(QStringLiteral("Repeat"), ToolBar4);
+    cbRepeat->setObjectName(QStringLiteral("cbRepeat"));
+    cbRepeat->setFont(arial8());
+    cbRepeat->setChecked(true);
+    ToolBar4->addControl(cbRepeat, 89);
+    cbInterval = new QCheckBox(QStringLiteral("Sampling Interval"), ToolBar4);
+    cbInterval->setObjectName(QStringLiteral("cbInterval"));
+    cbInterval->setFont(arial8());
+    ToolBar4->addControl(cbInterval, 104);
+    edtRecInterval = new QLineEdit(QStringLiteral("1"), ToolBar4);
+    edtRecInterval->setObjectName(QStringLiteral("edtRecInterval"));
+    edtRecInterval->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ToolBar4->addControl(edtRecInterval, 40);
+    TntLabel1 = new QLabel(QStringLiteral(" S  "), ToolBar4);
+    TntLabel1->setObjectName(QStringLiteral("TntLabel1"));
+    TntLabel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ToolBar4->addControl(TntLabel1, 16);
+    ToolBar4->addSeparator();
+    btnRecordNew = ToolBar4->addButton(QStringLiteral("btnRecordNew"), QStringLiteral("Clear"),
+                                       ToolIcon(iiBlankPage));
+    btnRecordOpen = ToolBar4->addButton(QStringLiteral("btnRecordOpen"), QStringLiteral("Open"),
+                                        ToolIcon(iiFolderYellow));
+    btnRecordSave = ToolBar4->addButton(QStringLiteral("btnRecordSave"), QStringLiteral("Save"),
+                                        ToolIcon(iiFloppy));
+    btnRecordPrint = ToolBar4->addButton(QStringLiteral("btnRecordPrint"), QStringLiteral("Print"),
+                                         ToolIcon(iiPrinter));
+    btnRecordFly = ToolBar4->addButton(QStringLiteral("btnRecordFly"), QString(), ToolIcon(iiEnlarge));
+    btnGridZoomout = ToolBar4->addButton(QStringLiteral("btnGridZoomout"), QString(),
+                                         ToolIcon(iiShrink));
+    btnGridZoomout->hide();
+    l->addWidget(ToolBar4);
+
+    DBGrid1 = new QTableView(Panel4);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->hide();
+    DBGrid1->setShowGrid(true);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    l->addWidget(DBGrid1, 1);
+
+    connect(cbRepeat, &QCheckBox::toggled, this, &TfrmMain::cbRepeatClick);
+    connect(cbInterval, &QCheckBox::toggled, this, &TfrmMain::cbIntervalClick);
+    connect(edtRecInterval, &QLineEdit::textChanged, this, &TfrmMain::edtRecIntervalChange);
+    connect(btnRecordNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
+    connect(btnRecordOpen, &QToolButton::clicked, this, &TfrmMain::btnRecordOpenClick);
+    connect(btnRecordSave, &QToolButton::clicked, this, &TfrmMain::btnRecordSaveClick);
+    connect(btnRecordPrint, &QToolButton::clicked, this, &TfrmMain::btnRecordPrintClick);
+    connect(btnRecordFly, &QToolButton::clicked, this, &TfrmMain::btnRecordFlyClick);
+    connect(btnGridZoomout, &QToolButton::clicked, this, &TfrmMain::btnGridZoomoutClick);
+}
+
+void TfrmMain::CreateChartPanel()
+{
+    pnlChartParent = panel(QStringLiteral("pnlChartParent"), Panel5, QFrame::Plain, 0);
+    auto *l = fillLayout(pnlChartParent, 0);
+
+    ToolBar2 = new TToolBar(QStringLiteral("ToolBar2"), 27, pnlChartParent);
+    // Page-jump controls the tool bar carries hidden; they have no behaviour.
+    auto *fill = new QCheckBox(QStringLiteral("Fill"), ToolBar2);
+    fill->setChecked(true);
+    fill->hide();
+    auto *pageCaption = new QLabel(QStringLiteral("   Page: "), ToolBar2);
+    pageCaption->hide();
+    auto *gotoPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
+    gotoPage->setToolTip(QStringLiteral("GotoPage"));
+    gotoPage->hide();
+    ToolBar2->addSpacing(49);
+    edtRange = new QLineEdit(QStringLiteral("100"), ToolBar2);
+    edtRange->setObjectName(QStringLiteral("edtRange"));
+    edtRange->setToolTip(QStringLiteral("Range"));
+    edtRange->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ToolBar2->addControl(edtRange, 35);
+    ToolBar2->addSeparator();
+    btnFirst = ToolBar2->addButton(QStringLiteral("btnFirst"), QStringLiteral("First"),
+                                   ToolIcon(iiFirst));
+    btnPrevious = ToolBar2->addButton(QStringLiteral("btnPrevious"), QStringLiteral("Previous"),
+                                      ToolIcon(iiPrevious));
+    edtCurPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
+    edtCurPage->setObjectName(QStringLiteral("edtCurPage"));
+    edtCurPage->setToolTip(QStringLiteral("CurrentPage"));
+    edtCurPage->setReadOnly(true);
+    edtCurPage->setAlignment(Qt::AlignCenter);
+    edtCurPage->setCursor(Qt::ArrowCursor);
+    edtCurPage->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); }"));
+    ToolBar2->addControl(edtCurPage, 35);
+    btnNext = ToolBar2->addButton(QStringLiteral("btnNext"), QStringLiteral("Next"),
+                                  ToolIcon(iiNext));
+    btnLast = ToolBar2->addButton(QStringLiteral("btnLast"), QStringLiteral("Last"),
+                                  ToolIcon(iiLast));
+    ToolBar2->addSeparator();
+    btnNew = ToolBar2->addButton(QStringLiteral("btnNew"), QStringLiteral("Clear"),
+                                 ToolIcon(iiBlankPage));
+    btnSave = ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"),
+                                  ToolIcon(iiFloppy));
+    btnFly = ToolBar2->addButton(QStringLiteral("btnFly"), QString(), ToolIcon(iiEnlarge));
+    btnChartZoomOut = ToolBar2->addButton(QStringLiteral("btnChartZoomOut"), QString(),
+                                          ToolIcon(iiShrink));
+    btnChartZoomOut->hide();
+    auto *gotoButton = ToolBar2->addButton(QString(), QStringLiteral("GotoPage"), ToolIcon(iiGo));
+    gotoButton->hide();
+    l->addWidget(ToolBar2);
+
+    auto *chart = new QChart();
+    chart->setBackgroundBrush(Qt::white);
+    chart->legend()->hide();
+    Chart1 = new QChartView(chart, pnlChartParent);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setRenderHint(QPainter::Antialiasing);
+    Chart1->setBackgroundBrush(Qt::white);
+    l->addWidget(Chart1, 1);
+
+    connect(edtRange, &QLineEdit::textChanged, this, &TfrmMain::edtRangeChange);
+    connect(btnFirst, &QToolButton::clicked, this, &TfrmMain::btnFirstClick);
+    connect(btnPrevious, &QToolButton::clicked, this, &TfrmMain::btnPreviousClick);
+    connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
+    connect(btnLast, &QToolButton::clicked, this, &TfrmMain::btnLastClick);
+    connect(btnNew, &QToolButton::clicked, this, &TfrmMain::btnNewClick);
+    connect(btnSave, &QToolButton::clicked, this, &TfrmMain::btnSaveClick);
+    connect(btnFly, &QToolButton::clicked, this, &TfrmMain::btnFlyClick);
+    connect(btnChartZoomOut, &QToolButton::clicked, this, &TfrmMain::btnChartZoomOutClick);
+}
+
+void TfrmMain::FormCreate()
+{
+    RefreshDeviceChoice();
+    CreateChartControl();
+    setWindowTitle(QString::asprintf("%s v%s", "Lumetra", "1.01"));
+    CreateRecordTable();
+    pnlLcd->FillUnitLabels();
+    Decoder_.SetDecimalSep(ReadDecimalSep());
+}
+
+bool TfrmMain::FormCloseQuery()
+{
+    return NewMessageDlg(QStringLiteral("Are you sure that you want to quit this application?"),
+                         mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0)
+           == mrYes;
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TfrmMain::FormDestroy()
+{
+    CloseBridge();
+}
+
+// --- receiving -------------------------------------------------------------------------------
+
+void TfrmMain::CP21101ReceiveData(const std::uint8_t *Data, int Len)
+{
+    pnlLcd->ToggleActivity();
+    // Every block proves the link alive: the silence watchdog starts its full period anew.
+    timerDisconectedUSB->stop();
+    timerDisconectedUSB->start();
+    Decoder_.AppendReceived(Data, Len);
+    if (!timerInterval->isActive())
+        Decoder_.ExtractFrame();
+}
+
+void TfrmMain::CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen)
+{
+    pnlLcd->ToggleActivity();
+    Decoder_.AppendReceived(Buffer, BufferLen);
+    Decoder_.ExtractFrame();
+}
+
+void TfrmMain::timerIntervalTimer()
+{
+    Decoder_.ExtractFrame();
+}
+
+// --- decoder hooks -----------------------------------------------------------------------------
+
+void TfrmMain::ShowHold(const TMeterState &s) { pnlLcd->ShowHold(s); }
+void TfrmMain::ShowRelative(const TMeterState &s) { pnlLcd->ShowRelative(s); }
+void TfrmMain::ShowLcr(const TMeterState &s) { pnlLcd->ShowLcr(s); }
+void TfrmMain::ShowAuto(const TMeterState &s) { pnlLcd->ShowAuto(s); }
+void TfrmMain::ShowBattery(const TMeterState &s) { pnlLcd->ShowBattery(s); }
+void TfrmMain::ShowFrequency(const TMeterState &s) { pnlLcd->ShowFrequency(s); }
+void TfrmMain::ShowSorting(const TMeterState &s) { pnlLcd->ShowSorting(s); }
+void TfrmMain::ShowMainMode(const TMeterState &s) { pnlLcd->ShowMainMode(s); }
+void TfrmMain::ShowMainUnit(const TMeterState &s) { pnlLcd->ShowMainUnit(s); }
+void TfrmMain::ShowSubMode(const TMeterState &s) { pnlLcd->ShowSubMode(s); }
+void TfrmMain::ShowSubUnit(const TMeterState &s) { pnlLcd->ShowSubUnit(s); }
+void TfrmMain::ShowSubStatus(const TMeterState &s) { pnlLcd->ShowSubStatus(s); }
+void TfrmMain::SetBarMax(int v) { pnlLcd->SetBarMax(v); }
+
+void TfrmMain::ShowMainStatus(const TMeterState &s)
+{
+    const double value = pnlLcd->ShowMainStatus(s, Decoder_.DecimalSep());
+    edtCurPage->setText(QString::number(AddChartPoint(value)));
+}
+
+void TfrmMain::SetAxisMin(double) {}
+void TfrmMain::SetAxisMax(double) {}
+
+bool TfrmMain::RecordEveryFrame() const
+{
+    return cbRepeat->isChecked();
+}
+
+void TfrmMain::RecordReading(TMeterState &) {}
+
+// --- steps and handlers whose behaviour arrives with the device link, records and chart ----
+
+void TfrmMain::RefreshDeviceChoice() {}
+void TfrmMain::CreateChartControl() {}
+int TfrmMain::AddChartPoint(double) { return 1; }
+void TfrmMain::CloseBridge() {}
+
+void TfrmMain::CreateRecordTable()
+{
+    static const char *const titles[] = {"NO",    "Time",   "MMode", "MValue", "MUnit",
+                                         "SMode", "SValue", "SUnit", "Freq"};
+    static constexpr int widths[] = {36, 103, 43, 43, 35, 39, 40, 34};
+    RecordModel_ = new QStandardItemModel(0, 9, this);
+    for (int c = 0; c < 9; ++c)
+        RecordModel_->setHeaderData(c, Qt::Horizontal, QLatin1String(titles[c]));
+    DBGrid1->setModel(RecordModel_);
+    for (int c = 0; c < 8; ++c)
+        DBGrid1->setColumnWidth(c, widths[c]);
+    // The frequency column keeps the grid's default for a 20-character field.
+    const QFontMetrics fm(DBGrid1->font());
+    DBGrid1->setColumnWidth(8, std::max(20 * fm.horizontalAdvance(QLatin1Char('0')) + 4,
+                                        fm.horizontalAdvance(QStringLiteral("Freq")) + 4));
+}
+
+void TfrmMain::btnConnectClick() {}
+void TfrmMain::cbRepeatClick() {}
+void TfrmMain::cbIntervalClick() {}
+void TfrmMain::edtRecIntervalChange() {}
+void TfrmMain::btnRecordNewClick() {}
+void TfrmMain::btnRecordOpenClick() {}
+void TfrmMain::btnRecordSaveClick() {}
+void TfrmMain::btnRecordPrintClick() {}
+void TfrmMain::btnRecordFlyClick() {}
+void TfrmMain::btnGridZoomoutClick() {}
+void TfrmMain::edtRangeChange() {}
+void TfrmMain::btnFirstClick() {}
+void TfrmMain::btnPreviousClick() {}
+void TfrmMain::btnNextClick() {}
+void TfrmMain::btnLastClick() {}
+void TfrmMain::btnNewClick() {}
+void TfrmMain::btnSaveClick() {}
+void TfrmMain::btnFlyClick() {}
+void TfrmMain::btnChartZoomOutClick() {}
+void TfrmMain::timerDisconectedUSBTimer() {}
+void TfrmMain::Timer_rangeTimer() {}
+void TfrmMain::timerInputDelayTimer() {}

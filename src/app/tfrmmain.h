@@ -1,0 +1,155 @@
+#pragma once
+
+#include "tframedecoder.h"
+#include "tmeterhooks.h"
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QSplitter;
+class QStandardItemModel;
+class QTableView;
+class QTimer;
+class QToolButton;
+class TLcdPanel;
+class TToolBar;
+class QChartView;
+
+// Options the program was started with.
+struct TStartOptions
+{
+    bool Simulate = false;
+};
+
+// The main window: owns every component for the life of the program and wires them together.
+// The behaviour behind its controls lives in the subsystems; its handlers only call them.
+class TfrmMain : public QWidget, private TMeterHooks
+{
+    Q_OBJECT
+public:
+    explicit TfrmMain(const TStartOptions &options = {}, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // Receive entry points of the bridge and of the serial port; Data holds Len bytes.
+    void CP21101ReceiveData(const std::uint8_t *Data, int Len);
+    void CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen);
+    void timerIntervalTimer();
+
+    const QString &DecimalSep() const { return Decoder_.DecimalSep(); }
+    const TFrameDecoder &Decoder() const { return Decoder_; }
+
+    // Controls, named as in the window's layout.
+    QFrame *Panel3 = nullptr;
+    QToolButton *btnConnect = nullptr;
+    QComboBox *cbbDevices = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QFrame *Panel1 = nullptr;
+    QFrame *Panel2 = nullptr;
+    TLcdPanel *pnlLcd = nullptr;
+    QFrame *Panel4 = nullptr;
+    TToolBar *ToolBar4 = nullptr;
+    QCheckBox *cbRepeat = nullptr;
+    QCheckBox *cbInterval = nullptr;
+    QLineEdit *edtRecInterval = nullptr;
+    QLabel *TntLabel1 = nullptr;
+    QToolButton *btnRecordNew = nullptr;
+    QToolButton *btnRecordOpen = nullptr;
+    QToolButton *btnRecordSave = nullptr;
+    QToolButton *btnRecordPrint = nullptr;
+    QToolButton *btnRecordFly = nullptr;
+    QToolButton *btnGridZoomout = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QFrame *Panel5 = nullptr;
+    QFrame *pnlChartParent = nullptr;
+    TToolBar *ToolBar2 = nullptr;
+    QLineEdit *edtRange = nullptr;
+    QToolButton *btnFirst = nullptr;
+    QToolButton *btnPrevious = nullptr;
+    QLineEdit *edtCurPage = nullptr;
+    QToolButton *btnNext = nullptr;
+    QToolButton *btnLast = nullptr;
+    QToolButton *btnNew = nullptr;
+    QToolButton *btnSave = nullptr;
+    QToolButton *btnFly = nullptr;
+    QToolButton *btnChartZoomOut = nullptr;
+    QChartView *Chart1 = nullptr;
+    QTimer *timerDisconectedUSB = nullptr;
+    QTimer *Timer_range = nullptr;
+    QTimer *timerInputDelay = nullptr;
+    QTimer *timerInterval = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateComponents();
+    void CreateRecordPanel();
+    void CreateChartPanel();
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormDestroy();
+
+    // Handlers of the controls.
+    void btnConnectClick();
+    void cbRepeatClick();
+    void cbIntervalClick();
+    void edtRecIntervalChange();
+    void btnRecordNewClick();
+    void btnRecordOpenClick();
+    void btnRecordSaveClick();
+    void btnRecordPrintClick();
+    void btnRecordFlyClick();
+    void btnGridZoomoutClick();
+    void edtRangeChange();
+    void btnFirstClick();
+    void btnPreviousClick();
+    void btnNextClick();
+    void btnLastClick();
+    void btnNewClick();
+    void btnSaveClick();
+    void btnFlyClick();
+    void btnChartZoomOutClick();
+    void timerDisconectedUSBTimer();
+    void Timer_rangeTimer();
+    void timerInputDelayTimer();
+
+    // Steps that the device link, the chart and the record table take over as they arrive.
+    void RefreshDeviceChoice();
+    void CreateChartControl();
+    void CreateRecordTable();
+    int AddChartPoint(double value);
+    void CloseBridge();
+
+    // TMeterHooks: the decoder's refreshes go to the panel, the chart and the recording.
+    void ShowHold(const TMeterState &s) override;
+    void ShowRelative(const TMeterState &s) override;
+    void ShowLcr(const TMeterState &s) override;
+    void ShowAuto(const TMeterState &s) override;
+    void ShowBattery(const TMeterState &s) override;
+    void ShowFrequency(const TMeterState &s) override;
+    void ShowSorting(const TMeterState &s) override;
+    void ShowMainMode(const TMeterState &s) override;
+    void ShowMainUnit(const TMeterState &s) override;
+    void ShowMainStatus(const TMeterState &s) override;
+    void ShowSubMode(const TMeterState &s) override;
+    void ShowSubUnit(const TMeterState &s) override;
+    void ShowSubStatus(const TMeterState &s) override;
+    void SetAxisMin(double v) override;
+    void SetAxisMax(double v) override;
+    void SetBarMax(int v) override;
+    bool RecordEveryFrame() const override;
+    void RecordReading(TMeterState &s) override;
+
+    TStartOptions Options_;
+    TFrameDecoder Decoder_;
+    QStandardItemModel *RecordModel_ = nullptr;
+};
+
+// The decimal separator of the system's locale (its numeric settings).
+QString ReadDecimalSep();

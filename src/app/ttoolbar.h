@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFrame>
+#include <QString>
+
+class QHBoxLayout;
+class QToolButton;
+class QIcon;
+
+// A tool bar that lays its controls out left to right at fixed sizes, the way the window's
+// layout places them; a hidden control takes no room, so swapped buttons share one slot.
+class TToolBar : public QFrame
+{
+    Q_OBJECT
+public:
+    static constexpr int ButtonWidth = 23;
+    static constexpr int ButtonHeight = 22;
+    static constexpr int SeparatorWidth = 8;
+
+    TToolBar(const QString &name, int height, QWidget *parent);
+
+    // Adds a control at its fixed size, 2 pixels from the top.
+    void addControl(QWidget *w, int width, int height = ButtonHeight);
+    void addSeparator();
+    void addSpacing(int width);
+    QToolButton *addButton(const QString &name, const QString &hint, const QIcon &icon);
+
+private:
+    QHBoxLayout *Layout_;
+};

@@ -1,0 +1,319 @@
+#include "../support/modalhelper.h"
+#include "tfrmmain.h"
+#include "tframeencoder.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const QByteArray WorkedFrame = QByteArray::fromHex("000D405800 0204D2 5100 01000C 0300 0D0A");
+
+void receive(TfrmMain &w, const QByteArray &block)
+{
+    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
+                         int(block.size()));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void caption();
+    void inventory_data();
+    void inventory();
+    void toolButtons_data();
+    void toolButtons();
+    void timers_data();
+    void timers();
+    void nonVisualComponents();
+    void splitterResizesTheLeftColumn();
+    void gridColumns();
+
+    void receivedFramesAreDecoded();
+    void everyBlockRestartsTheWatchdog();
+    void samplingIntervalDefersExtraction();
+    void serialPortExtractsAtOnce();
+
+    void closeAnsweredNoKeepsEverything();
+    void closeAnsweredYesCloses();
+
+private:
+    TfrmMain *w = nullptr;
+};
+
+void TestMainWindow::init()
+{
+    w = new TfrmMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+}
+
+void TestMainWindow::cleanup()
+{
+    delete w;
+    w = nullptr;
+}
+
+void TestMainWindow::caption()
+{
+    QCOMPARE(w->windowTitle(), QStringLiteral("Lumetra v1.01"));
+    QCOMPARE(w->size(), QSize(924, 623));
+    QVERIFY(!w->windowIcon().isNull());
+}
+
+void TestMainWindow::inventory_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("geometry"); // width or height -1: not fixed by the layout
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<QString>("text");
+
+    auto row = [](const char *name, const char *parent, QRect g, bool visible, QString text = {}) {
+        QTest::newRow(name) << QString(name) << QString(parent) << g << visible << text;
+    };
+    row("Panel3", "frmMain", QRect(0, 0, 924, 33), true);
+    row("btnConnect", "Panel3", QRect(7, 3, 106, 24), true, "Connection");
+    row("cbbDevices", "Panel3", QRect(119, 5, 314, 21), false);
+    row("Panel1", "Splitter1", QRect(0, 0, 457, -1), true);
+    row("Panel2", "Panel1", QRect(0, 0, 457, 249), true);
+    row("pnlLcd", "Panel2", QRect(2, 2, 453, 245), true);
+    row("Panel4", "Panel1", QRect(0, 249, 457, -1), true);
+    row("ToolBar4", "Panel4", QRect(1, 1, -1, 26), true);
+    row("cbRepeat", "ToolBar4", QRect(0, 2, 89, 22), true, "Repeat");
+    row("cbInterval", "ToolBar4", QRect(89, 2, 104, 22), true, "Sampling Interval");
+    row("edtRecInterval", "ToolBar4", QRect(193, 2, 40, 22), true, "1");
+    row("TntLabel1", "ToolBar4", QRect(233, 2, 16, 22), true, " S  ");
+    row("btnRecordNew", "ToolBar4", QRect(257, 2, 23, 22), true);
+    row("btnRecordOpen", "ToolBar4", QRect(280, 2, 23, 22), true);
+    row("btnRecordSave", "ToolBar4", QRect(303, 2, 23, 22), true);
+    row("btnRecordPrint", "ToolBar4", QRect(326, 2, 23, 22), true);
+    row("btnRecordFly", "ToolBar4", QRect(349, 2, 23, 22), true);
+    row("btnGridZoomout", "ToolBar4", QRect(-1, -1, 23, 22), false);
+    row("DBGrid1", "Panel4", QRect(1, 27, 455, -1), true);
+    row("Panel5", "Splitter1", QRect(460, 0, 464, -1), true);
+    row("pnlChartParent", "Panel5", QRect(2, 2, 460, -1), true);
+    row("ToolBar2", "pnlChartParent", QRect(0, 0, 460, 27), true);
+    row("edtRange", "ToolBar2", QRect(49, 2, 35, 22), true, "100");
+    row("btnFirst", "ToolBar2", QRect(92, 2, 23, 22), true);
+    row("btnPrevious", "ToolBar2", QRect(115, 2, 23, 22), true);
+    row("edtCurPage", "ToolBar2", QRect(138, 2, 35, 22), true, "1");
+    row("btnNext", "ToolBar2", QRect(173, 2, 23, 22), true);
+    row("btnLast", "ToolBar2", QRect(196, 2, 23, 22), true);
+    row("btnNew", "ToolBar2", QRect(227, 2, 23, 22), true);
+    row("btnSave", "ToolBar2", QRect(250, 2, 23, 22), true);
+    row("btnFly", "ToolBar2", QRect(273, 2, 23, 22), true);
+    row("btnChartZoomOut", "ToolBar2", QRect(-1, -1, 23, 22), false);
+    row("Chart1", "pnlChartParent", QRect(0, 27, 460, -1), true);
+}
+
+void TestMainWindow::inventory()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parent);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, visible);
+    QFETCH(QString, text);
+
+    auto *c = w->findChild<QWidget *>(name);
+    QVERIFY2(c, qPrintable(name));
+    QVERIFY(c->parentWidget());
+    QCOMPARE(c->parentWidget()->objectName(), parent);
+    QCOMPARE(c->isVisibleTo(w), visible);
+    const QRect g = c->geometry();
+    if (geometry.x() >= 0)
+        QCOMPARE(g.x(), geometry.x());
+    if (geometry.y() >= 0)
+        QCOMPARE(g.y(), geometry.y());
+    if (geometry.width() >= 0)
+        QCOMPARE(g.width(), geometry.width());
+    if (geometry.height() >= 0)
+        QCOMPARE(g.height(), geometry.height());
+    if (!text.isNull()) {
+        if (auto *b = qobject_cast<QAbstractButton *>(c))
+            QCOMPARE(b->text(), text);
+        else if (auto *e = qobject_cast<QLineEdit *>(c))
+            QCOMPARE(e->text(), text);
+        else if (auto *l = qobject_cast<QLabel *>(c))
+            QCOMPARE(l->text(), text);
+        else
+            QFAIL("control with a text of unknown kind");
+    }
+}
+
+void TestMainWindow::toolButtons_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("hint");
+
+    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear"}, {"btnRecordOpen", "Open"},
+                              {"btnRecordSave", "Save"}, {"btnRecordPrint", "Print"},
+                              {"btnRecordFly", ""}, {"btnGridZoomout", ""}, {"btnFirst", "First"},
+                              {"btnPrevious", "Previous"}, {"btnNext", "Next"},
+                              {"btnLast", "Last"}, {"btnNew", "Clear"}, {"btnSave", "Save"},
+                              {"btnFly", ""}, {"btnChartZoomOut", ""}})
+        QTest::newRow(name) << QString(name) << QString(hint);
+}
+
+void TestMainWindow::toolButtons()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, hint);
+    auto *b = w->findChild<QToolButton *>(name);
+    QVERIFY(b);
+    QCOMPARE(b->toolTip(), hint);
+    QVERIFY(!b->icon().isNull());
+    // Icon only: no caption beside it, and the icon really has pixels at tool-bar size.
+    QVERIFY(b->text().isEmpty());
+    QImage img = b->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    bool painted = false;
+    for (int y = 0; y < img.height() && !painted; ++y)
+        for (int x = 0; x < img.width() && !painted; ++x)
+            painted = qAlpha(img.pixel(x, y)) > 0;
+    QVERIFY(painted);
+}
+
+void TestMainWindow::timers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("watchdog") << "timerDisconectedUSB" << 10000;
+    QTest::newRow("range") << "Timer_range" << 1000;
+    QTest::newRow("input delay") << "timerInputDelay" << 1000;
+    QTest::newRow("interval") << "timerInterval" << 1000;
+}
+
+void TestMainWindow::timers()
+{
+    QFETCH(QString, name);
+    QFETCH(int, interval);
+    auto *t = w->findChild<QTimer *>(name);
+    QVERIFY(t);
+    QCOMPARE(t->interval(), interval);
+    QVERIFY(!t->isActive());
+}
+
+void TestMainWindow::nonVisualComponents()
+{
+    for (const char *name : {"cds1", "Data1", "frxReport1", "frxDBDataset1", "OpenDialog1",
+                             "SaveDialog2", "SavePictureDialog1", "CP21101", "CComm1"})
+        QVERIFY2(w->findChild<QObject *>(name), name);
+    QVERIFY(w->cbRepeat->isChecked());
+    QVERIFY(!w->cbInterval->isChecked());
+    QVERIFY(w->edtCurPage->isReadOnly());
+    QVERIFY(w->btnConnect->isCheckable());
+    QVERIFY(!w->btnConnect->isChecked());
+}
+
+void TestMainWindow::splitterResizesTheLeftColumn()
+{
+    QCOMPARE(w->Splitter1->handleWidth(), 3);
+    w->Splitter1->setSizes({600, 924 - 600 - 3});
+    QCOMPARE(w->Panel1->width(), 600);
+    QCOMPARE(w->Panel5->width(), 321);
+    QCOMPARE(w->pnlLcd->width(), 453); // the panel keeps its fixed look
+}
+
+void TestMainWindow::gridColumns()
+{
+    const QStringList titles = {"NO",    "Time",   "MMode", "MValue", "MUnit",
+                                "SMode", "SValue", "SUnit", "Freq"};
+    const int widths[] = {36, 103, 43, 43, 35, 39, 40, 34};
+    auto *model = w->DBGrid1->model();
+    QVERIFY(model);
+    QCOMPARE(model->columnCount(), 9);
+    for (int c = 0; c < 9; ++c)
+        QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    for (int c = 0; c < 8; ++c)
+        QCOMPARE(w->DBGrid1->columnWidth(c), widths[c]);
+    QVERIFY(w->DBGrid1->columnWidth(8) > widths[1]);
+    QVERIFY(w->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
+    QCOMPARE(w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+void TestMainWindow::receivedFramesAreDecoded()
+{
+    receive(*w, WorkedFrame.left(9));
+    QVERIFY(w->Decoder().State().MainText.isEmpty());
+    receive(*w, WorkedFrame.mid(9));
+    QCOMPARE(w->Decoder().State().MainText, w->DecimalSep() == "," ? "123,4" : "123.4");
+    QCOMPARE(w->Decoder().State().SubValue, 12);
+    QVERIFY(w->Decoder().RxText().isEmpty());
+}
+
+void TestMainWindow::everyBlockRestartsTheWatchdog()
+{
+    QVERIFY(!w->timerDisconectedUSB->isActive());
+    receive(*w, WorkedFrame);
+    QVERIFY(w->timerDisconectedUSB->isActive());
+    QTest::qWait(60);
+    const int before = w->timerDisconectedUSB->remainingTime();
+    receive(*w, WorkedFrame);
+    QVERIFY(w->timerDisconectedUSB->remainingTime() > before);
+}
+
+void TestMainWindow::samplingIntervalDefersExtraction()
+{
+    w->timerInterval->setInterval(3600 * 1000); // ticks by hand below
+    w->timerInterval->start();
+    receive(*w, WorkedFrame + WorkedFrame);
+    receive(*w, WorkedFrame);
+    QVERIFY(w->Decoder().State().MainText.isEmpty());
+    QCOMPARE(w->Decoder().RxText().size(), 3 * 34);
+    w->timerIntervalTimer();
+    QVERIFY(!w->Decoder().State().MainText.isEmpty());
+    QCOMPARE(w->Decoder().RxText().size(), 2 * 34); // one frame per tick
+    w->timerInterval->stop();
+}
+
+void TestMainWindow::serialPortExtractsAtOnce()
+{
+    w->timerInterval->setInterval(3600 * 1000);
+    w->timerInterval->start();
+    w->CComm1ReceiveData(reinterpret_cast<const std::uint8_t *>(WorkedFrame.constData()),
+                         int(WorkedFrame.size()));
+    QVERIFY(!w->Decoder().State().MainText.isEmpty());
+    QVERIFY(!w->timerDisconectedUSB->isActive()); // the serial path leaves the watchdog alone
+    w->timerInterval->stop();
+}
+
+void TestMainWindow::closeAnsweredNoKeepsEverything()
+{
+    receive(*w, WorkedFrame);
+    QVERIFY(w->timerDisconectedUSB->isActive());
+    pressOnNextModal(QStringLiteral("No"));
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    QVERIFY(w->timerDisconectedUSB->isActive());
+    QCOMPARE(w->Decoder().State().MainValue, 1234);
+}
+
+void TestMainWindow::closeAnsweredYesCloses()
+{
+    QString question;
+    onNextModal([&question](QWidget *dlg) {
+        if (auto *label = dlg->findChild<QLabel *>(QStringLiteral("Message")))
+            question = label->text();
+        if (auto *yes = dlg->findChild<QAbstractButton *>(QStringLiteral("Yes")))
+            yes->click();
+    });
+    QVERIFY(w->close());
+    QVERIFY(!w->isVisible());
+    QCOMPARE(question, QStringLiteral("Are you sure that you want to quit this application?"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
