@@ -48,7 +48,7 @@ void BM_ReceiveDecode(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
     state.counters["frames/s"] = benchmark::Counter(double(state.iterations()),
                                                     benchmark::Counter::kIsRate);
-    state.counters["x link limit"] = benchmark::Counter(
+    state.counters["times_link_limit"] = benchmark::Counter(
         double(state.iterations()) / LinkFramesPerSecond, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ReceiveDecode);

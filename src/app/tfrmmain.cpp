@@ -36,7 +36,8 @@ QFont arial8()
     return f;
 }
 
-// A panel with the two-line bevel of the layout (raised inner, lowered outer): 2 pixels a side.
+// A panel with the bevel of the layout; its frame already insets the contents, so layouts inside
+// need no margin of their own.
 QFrame *panel(const QString &name, QWidget *parent, QFrame::Shadow shadow, int lineWidth)
 {
     auto *p = new QFrame(parent);
@@ -141,14 +142,14 @@ void TfrmMain::CreateComponents()
     Panel2 = panel(QStringLiteral("Panel2"), Panel1, QFrame::Raised, 2);
     Panel2->setFixedHeight(249);
     pnlLcd = new TLcdPanel(Panel2);
-    fillLayout(Panel2, 2)->addWidget(pnlLcd);
+    fillLayout(Panel2, 0)->addWidget(pnlLcd);
     left->addWidget(Panel2);
     CreateRecordPanel();
     left->addWidget(Panel4, 1);
 
     Panel5 = panel(QStringLiteral("Panel5"), Splitter1, QFrame::Raised, 2);
     CreateChartPanel();
-    fillLayout(Panel5, 2)->addWidget(pnlChartParent);
+    fillLayout(Panel5, 0)->addWidget(pnlChartParent);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(Panel5);
@@ -175,7 +176,7 @@ void TfrmMain::CreateComponents()
 void TfrmMain::CreateRecordPanel()
 {
     Panel4 = panel(QStringLiteral("Panel4"), Panel1, QFrame::Sunken, 1);
-    auto *l = fillLayout(Panel4, 1);
+    auto *l = fillLayout(Panel4, 0);
 
     ToolBar4 = new TToolBar(QStringLiteral("ToolBar4"), 26, Panel4);
     cbRepeat = new QCheckBox(QStringLiteral("Repeat"), ToolBar4);
