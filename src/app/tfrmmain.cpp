@@ -297,7 +297,7 @@ void TfrmMain::CreateChartPanel()
     connect(btnPrevious, &QToolButton::clicked, this, &TfrmMain::btnPreviousClick);
     connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
     connect(btnLast, &QToolButton::clicked, this, &TfrmMain::btnLastClick);
-    connect(btnNew, &QToolButton::clicked, this, &TfrmMain::btnNewClick);
+    connect(btnNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
     connect(btnSave, &QToolButton::clicked, this, &TfrmMain::btnSaveClick);
     connect(btnFly, &QToolButton::clicked, this, &TfrmMain::btnFlyClick);
     connect(btnChartZoomOut, &QToolButton::clicked, this, &TfrmMain::btnChartZoomOutClick);
@@ -379,60 +379,3 @@ void TfrmMain::ShowMainStatus(const TMeterState &s)
     const double value = pnlLcd->ShowMainStatus(s, Decoder_.DecimalSep());
     edtCurPage->setText(QString::number(AddChartPoint(value)));
 }
-
-void TfrmMain::SetAxisMin(double) {}
-void TfrmMain::SetAxisMax(double) {}
-
-bool TfrmMain::RecordEveryFrame() const
-{
-    return cbRepeat->isChecked();
-}
-
-void TfrmMain::RecordReading(TMeterState &) {}
-
-// --- steps and handlers whose behaviour arrives with the device link, records and chart ----
-
-void TfrmMain::RefreshDeviceChoice() {}
-void TfrmMain::CreateChartControl() {}
-int TfrmMain::AddChartPoint(double) { return 1; }
-void TfrmMain::CloseBridge() {}
-
-void TfrmMain::CreateRecordTable()
-{
-    static const char *const titles[] = {"NO",    "Time",   "MMode", "MValue", "MUnit",
-                                         "SMode", "SValue", "SUnit", "Freq"};
-    static constexpr int widths[] = {36, 103, 43, 43, 35, 39, 40, 34};
-    RecordModel_ = new QStandardItemModel(0, 9, this);
-    for (int c = 0; c < 9; ++c)
-        RecordModel_->setHeaderData(c, Qt::Horizontal, QLatin1String(titles[c]));
-    DBGrid1->setModel(RecordModel_);
-    for (int c = 0; c < 8; ++c)
-        DBGrid1->setColumnWidth(c, widths[c]);
-    // The frequency column keeps the grid's default for a 20-character field.
-    const QFontMetrics fm(DBGrid1->font());
-    DBGrid1->setColumnWidth(8, std::max(20 * fm.horizontalAdvance(QLatin1Char('0')) + 4,
-                                        fm.horizontalAdvance(QStringLiteral("Freq")) + 4));
-}
-
-void TfrmMain::btnConnectClick() {}
-void TfrmMain::cbRepeatClick() {}
-void TfrmMain::cbIntervalClick() {}
-void TfrmMain::edtRecIntervalChange() {}
-void TfrmMain::btnRecordNewClick() {}
-void TfrmMain::btnRecordOpenClick() {}
-void TfrmMain::btnRecordSaveClick() {}
-void TfrmMain::btnRecordPrintClick() {}
-void TfrmMain::btnRecordFlyClick() {}
-void TfrmMain::btnGridZoomoutClick() {}
-void TfrmMain::edtRangeChange() {}
-void TfrmMain::btnFirstClick() {}
-void TfrmMain::btnPreviousClick() {}
-void TfrmMain::btnNextClick() {}
-void TfrmMain::btnLastClick() {}
-void TfrmMain::btnNewClick() {}
-void TfrmMain::btnSaveClick() {}
-void TfrmMain::btnFlyClick() {}
-void TfrmMain::btnChartZoomOutClick() {}
-void TfrmMain::timerDisconectedUSBTimer() {}
-void TfrmMain::Timer_rangeTimer() {}
-void TfrmMain::timerInputDelayTimer() {}

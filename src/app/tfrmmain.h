@@ -95,37 +95,6 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
 
-    // Handlers of the controls.
-    void btnConnectClick();
-    void cbRepeatClick();
-    void cbIntervalClick();
-    void edtRecIntervalChange();
-    void btnRecordNewClick();
-    void btnRecordOpenClick();
-    void btnRecordSaveClick();
-    void btnRecordPrintClick();
-    void btnRecordFlyClick();
-    void btnGridZoomoutClick();
-    void edtRangeChange();
-    void btnFirstClick();
-    void btnPreviousClick();
-    void btnNextClick();
-    void btnLastClick();
-    void btnNewClick();
-    void btnSaveClick();
-    void btnFlyClick();
-    void btnChartZoomOutClick();
-    void timerDisconectedUSBTimer();
-    void Timer_rangeTimer();
-    void timerInputDelayTimer();
-
-    // Steps that the device link, the chart and the record table take over as they arrive.
-    void RefreshDeviceChoice();
-    void CreateChartControl();
-    void CreateRecordTable();
-    int AddChartPoint(double value);
-    void CloseBridge();
-
     // TMeterHooks: the decoder's refreshes go to the panel, the chart and the recording.
     void ShowHold(const TMeterState &s) override;
     void ShowRelative(const TMeterState &s) override;
@@ -140,15 +109,48 @@ private:
     void ShowSubMode(const TMeterState &s) override;
     void ShowSubUnit(const TMeterState &s) override;
     void ShowSubStatus(const TMeterState &s) override;
-    void SetAxisMin(double v) override;
-    void SetAxisMax(double v) override;
     void SetBarMax(int v) override;
+
+    // --- connection control (tfrmmain_device.cpp) ---
+    void RefreshDeviceChoice();
+    void CloseBridge();
+    void btnConnectClick();
+    void timerDisconectedUSBTimer();
+
+    // --- record table and recording (tfrmmain_records.cpp) ---
+    void CreateRecordTable();
     bool RecordEveryFrame() const override;
     void RecordReading(TMeterState &s) override;
+    void cbRepeatClick();
+    void cbIntervalClick();
+    void edtRecIntervalChange();
+    void timerInputDelayTimer();
+    void btnRecordNewClick(); // also the chart tool bar's Clear
+    void btnRecordOpenClick();
+    void btnRecordSaveClick();
+    void btnRecordPrintClick();
+    void btnRecordFlyClick();
+    void btnGridZoomoutClick();
+    QStandardItemModel *RecordModel_ = nullptr;
+
+    // --- trend chart (tfrmmain_chart.cpp) ---
+    void CreateChartControl();
+    int AddChartPoint(double value);
+    void ClearChart(); // the Clear buttons empty the chart with the record table
+    void SetAxisMin(double v) override;
+    void SetAxisMax(double v) override;
+    void edtRangeChange();
+    void Timer_rangeTimer();
+    void btnFirstClick();
+    void btnPreviousClick();
+    void btnNextClick();
+    void btnLastClick();
+    void btnSaveClick();
+    void btnFlyClick();
+    void btnChartZoomOutClick();
 
     TStartOptions Options_;
     TFrameDecoder Decoder_;
-    QStandardItemModel *RecordModel_ = nullptr;
 };
 
 // The decimal separator of the system's locale (its numeric settings).
