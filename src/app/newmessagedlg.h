@@ -68,19 +68,24 @@ public:
     QByteArray MessageFormText() const;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
 
 private:
     friend TMessageForm *BuildMessageForm(const QString &, TMsgDlgType, TMsgDlgButtons);
+    friend int NewMessageDlgPos(const QString &, TMsgDlgType, TMsgDlgButtons, int, int, int,
+                                const QString &);
     // Ctrl+C copies the dialog; true when the key was taken.
     bool MessageFormKeyDown(const QKeyEvent *event);
     void HelpButtonPressed();
+    void placeOnScreen();
 
     std::vector<QPushButton *> buttons_; // in creation (= bit) order
     QPushButton *cancelButton_ = nullptr;
+    int left_ = -1; // an edge the caller fixed; negative: centred on the screen
+    int top_ = -1;
 };
 
 int NewMessageDlg(const QString &Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx);
