@@ -1,0 +1,1 @@
+# Record table engine, its model and recording: target_sources(lumetra_records PRIVATE ...)

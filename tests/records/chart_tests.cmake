@@ -1,0 +1,1 @@
+# lumetra_add_test(...) lines of the chart controller
