@@ -89,8 +89,8 @@ private:
 };
 
 int NewMessageDlg(const QString &Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx);
-int NewMessageDlgPos(const QString &Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
-                     int HelpCtx, int X, int Y, const QString &HelpFileName);
+int NewMessageDlgPos(const QString &Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx,
+                     int X, int Y, const QString &HelpFileName);
 // The caller owns the returned form.
 TMessageForm *BuildMessageForm(const QString &Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
 
