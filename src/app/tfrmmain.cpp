@@ -164,12 +164,13 @@ void TfrmMain::CreateComponents()
     connect(timerDisconectedUSB, &QTimer::timeout, this, &TfrmMain::timerDisconectedUSBTimer);
     connect(Timer_range, &QTimer::timeout, this, &TfrmMain::Timer_rangeTimer);
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
-    connect(timerInterval, &QTimer::timeout, this, &TfrmMain::timerIntervalTimer);
+    // timerInterval ticks through its long-interval driver, made with the record table.
 
-    for (const char *name : {"cds1", "Data1", "frxReport1", "frxDBDataset1", "OpenDialog1",
-                             "SaveDialog2", "SavePictureDialog1", "CP21101", "CComm1"})
+    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1",
+                             "SaveDialog2", "CComm1"})
         nonVisual(this, name);
 
+    CreateBridge();
     connect(btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);
 }
 
@@ -283,13 +284,7 @@ void TfrmMain::CreateChartPanel()
     gotoButton->hide();
     l->addWidget(ToolBar2);
 
-    auto *chart = new QChart();
-    chart->setBackgroundBrush(Qt::white);
-    chart->legend()->hide();
-    Chart1 = new QChartView(chart, pnlChartParent);
-    Chart1->setObjectName(QStringLiteral("Chart1"));
-    Chart1->setRenderHint(QPainter::Antialiasing);
-    Chart1->setBackgroundBrush(Qt::white);
+    Chart1 = CreateChart1(pnlChartParent);
     l->addWidget(Chart1, 1);
 
     connect(edtRange, &QLineEdit::textChanged, this, &TfrmMain::edtRangeChange);

@@ -17,6 +17,7 @@ class QStandardItemModel;
 class QTableView;
 class QTimer;
 class QToolButton;
+class TCP2110;
 class TLcdPanel;
 class TToolBar;
 class QChartView;
@@ -79,6 +80,7 @@ public:
     QToolButton *btnFly = nullptr;
     QToolButton *btnChartZoomOut = nullptr;
     QChartView *Chart1 = nullptr;
+    TCP2110 *CP21101 = nullptr;
     QTimer *timerDisconectedUSB = nullptr;
     QTimer *Timer_range = nullptr;
     QTimer *timerInputDelay = nullptr;
@@ -112,15 +114,24 @@ private:
     void SetBarMax(int v) override;
 
     // --- connection control (tfrmmain_device.cpp) ---
+    void CreateBridge();
     void RefreshDeviceChoice();
     void CloseBridge();
     void btnConnectClick();
     void timerDisconectedUSBTimer();
+    void CP21101Connect(QObject *Sender);
+    void CP21101Disconnect(QObject *Sender);
+    void CP21101Removal(QObject *Sender);
+    void CP21101Error(QObject *Sender, std::uint32_t ErrorCode, const QByteArray &ErrorMsg);
+    void CP21101DeviceChange(QObject *Sender);
 
     // --- record table and recording (tfrmmain_records.cpp) ---
     void CreateRecordTable();
     bool RecordEveryFrame() const override;
     void RecordReading(TMeterState &s) override;
+    void TruncateCpReading();
+    void AddRecord();
+    static bool edtRecIntervalKeyPress(QChar Key);
     void cbRepeatClick();
     void cbIntervalClick();
     void edtRecIntervalChange();
@@ -131,7 +142,11 @@ private:
     void btnRecordPrintClick();
     void btnRecordFlyClick();
     void btnGridZoomoutClick();
-    QStandardItemModel *RecordModel_ = nullptr;
+    class TRecordTable *cds1 = nullptr;
+    class TRecordModel *Data1 = nullptr;          // binds cds1 to DBGrid1
+    class TLongTimer *timerIntervalChain_ = nullptr; // serves intervals past a QTimer's int
+    QLineEdit *lcdMDisp_ = nullptr;
+    QString TimeSep_;
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();
@@ -148,6 +163,15 @@ private:
     void btnSaveClick();
     void btnFlyClick();
     void btnChartZoomOutClick();
+    QChartView *CreateChart1(QWidget *parent);
+    bool edtRangeKeyPress(QChar Key);
+    struct ChartControlDeleter
+    {
+        void operator()(class TChartControl *control) const;
+    };
+    class TQtChartEngine *ChartEngine_ = nullptr; // Chart1, as the controller drives it
+    std::unique_ptr<TChartControl, ChartControlDeleter> ChartControl_;
+    class TSavePictureDialog *SavePictureDialog1 = nullptr;
 
     TStartOptions Options_;
     TFrameDecoder Decoder_;

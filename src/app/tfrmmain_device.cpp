@@ -1,7 +1,123 @@
 // The main window's connection control: device choice, the Connect button and the watchdog.
 #include "tfrmmain.h"
 
-void TfrmMain::RefreshDeviceChoice() {}
-void TfrmMain::CloseBridge() {}
-void TfrmMain::btnConnectClick() {}
-void TfrmMain::timerDisconectedUSBTimer() {}
+#include "newmessagedlg.h"
+#include "tcp2110.h"
+#include "tdevicechoice.h"
+#include "tlcdpanel.h"
+
+#include <QComboBox>
+#include <QTimer>
+#include <QToolButton>
+
+#include <exception>
+
+namespace {
+
+const QString NoDevice =
+    QStringLiteral("No device found.  Please ensure that you have proper USB connection.");
+const QString CableLost =
+    QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
+
+void notice(const QString &text)
+{
+    NewMessageDlg(text, mtInformation, MsgDlgButtons({mbOK}), 0);
+}
+
+} // namespace
+
+void TfrmMain::CreateBridge()
+{
+    CP21101 = new TCP2110(this, Options_.Simulate ? TCP2110::SimulatedLibraryFile()
+                                                  : TCP2110::DefaultLibraryFile());
+    connect(CP21101, &TCP2110::OnRemoval, this, &TfrmMain::CP21101Removal);
+    connect(CP21101, &TCP2110::OnDisconnect, this, &TfrmMain::CP21101Disconnect);
+    connect(CP21101, &TCP2110::OnConnect, this, &TfrmMain::CP21101Connect);
+    connect(CP21101, &TCP2110::OnReceiveData, this,
+            [this](const std::uint8_t *data, std::uint32_t len) {
+                CP21101ReceiveData(data, int(len));
+            });
+    connect(CP21101, &TCP2110::OnDeviceChange, this, &TfrmMain::CP21101DeviceChange);
+    connect(CP21101, &TCP2110::OnError, this, &TfrmMain::CP21101Error);
+}
+
+void TfrmMain::RefreshDeviceChoice()
+{
+    const QStringList serials = BridgeSerials(CP21101->DeviceList());
+    cbbDevices->clear();
+    cbbDevices->addItems(serials);
+    if (cbbDevices->count() > 0) {
+        cbbDevices->setCurrentIndex(0);
+        CP21101->DeviceName = serials.first();
+    } else {
+        CP21101->DeviceName.clear();
+    }
+}
+
+void TfrmMain::CloseBridge()
+{
+    CP21101->Close();
+}
+
+void TfrmMain::btnConnectClick()
+{
+    // The click has already flipped the button; the component's events set it right.
+    if (CP21101->Connected()) {
+        CP21101->Close();
+        return;
+    }
+    bool opened = false;
+    try {
+        opened = CP21101->Open();
+    } catch (const std::exception &e) {
+        // Nothing is connected, so the button must not stay down as if it were.
+        btnConnect->setChecked(false);
+        btnConnect->setText(QStringLiteral("Connection"));
+        NewMessageDlg(QString::fromLocal8Bit(e.what()), mtError, MsgDlgButtons({mbOK}), 0);
+        return;
+    }
+    if (!opened) {
+        btnConnect->setChecked(false);
+        btnConnect->setText(QStringLiteral("Connection"));
+    }
+}
+
+void TfrmMain::CP21101Connect(QObject *)
+{
+    btnConnect->setChecked(CP21101->Connected());
+    btnConnect->setText(QStringLiteral("Disconnection"));
+    pnlLcd->ShowUsbMark(true);
+    timerDisconectedUSB->start();
+}
+
+void TfrmMain::CP21101Disconnect(QObject *)
+{
+    btnConnect->setChecked(CP21101->Connected());
+    btnConnect->setText(QStringLiteral("Connection"));
+    pnlLcd->ShowUsbMark(false);
+    timerDisconectedUSB->stop();
+}
+
+void TfrmMain::CP21101Removal(QObject *)
+{
+    timerDisconectedUSB->stop();
+    notice(NoDevice);
+}
+
+void TfrmMain::CP21101Error(QObject *, std::uint32_t ErrorCode, const QByteArray &)
+{
+    if (ErrorCode == 101)
+        notice(NoDevice);
+}
+
+void TfrmMain::CP21101DeviceChange(QObject *)
+{
+    RefreshDeviceChoice();
+}
+
+void TfrmMain::timerDisconectedUSBTimer()
+{
+    CP21101->Close();
+    timerDisconectedUSB->stop();
+    notice(CableLost);
+}

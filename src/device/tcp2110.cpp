@@ -1,0 +1,404 @@
+#include "tcp2110.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMetaEnum>
+#include <QSocketNotifier>
+
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+constexpr std::uint32_t BridgeErrorCode = 101;
+
+std::uint32_t stopBitsCode(TCP2110::TStopBits bits)
+{
+    return bits == TCP2110::_1 ? HID_UART_SHORT_STOP_BIT : HID_UART_LONG_STOP_BIT;
+}
+
+// Errors the user must see although no window asked: the system's plain message box.
+void systemError(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    box.exec();
+}
+
+QString namePart(const QString &line)
+{
+    return line.section(QLatin1Char('='), 0, 0);
+}
+
+QString valuePart(const QString &line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    return eq < 0 ? QString() : line.mid(eq + 1);
+}
+
+// Blank names are skipped when choosing a device: spaces and control characters only.
+bool isBlankName(const QString &name)
+{
+    for (QChar c : name)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
+{
+    // The rate is the number in the enumerator's name, so the names are the single source.
+    const char *name = QMetaEnum::fromType<TBaudRate>().valueToKey(rate);
+    if (!name)
+        return 0;
+    const QByteArray text(name);
+    return text.mid(text.indexOf('_') + 1).toUInt();
+}
+
+TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
+    : QObject(owner)
+{
+    setObjectName(QStringLiteral("CP21101"));
+    LibraryPath_ = QDir(QCoreApplication::applicationDirPath()).filePath(libraryFile);
+    LoadBridgeLibrary();
+    if (!Library_.IsLoaded())
+        return;
+    StartDeviceMonitor();
+    ScanDevices();
+    emit OnCreate(this);
+}
+
+TCP2110::~TCP2110()
+{
+    if (Connected_ || DeviceHandle_ || ReaderThread_.joinable())
+        Close();
+    delete Monitor_;
+    Monitor_ = nullptr;
+    if (MonitorFd_ >= 0 && Library_.HasDeviceMonitor())
+        Library_.CloseDeviceMonitor(MonitorFd_);
+    Library_.Unload();
+}
+
+void TCP2110::LoadBridgeLibrary()
+{
+    if (!QFileInfo::exists(LibraryPath_)) {
+        systemError(QStringLiteral("DLL File is not Exists!"));
+        return;
+    }
+    // A file that is there but unusable must not take the program down with it: the user
+    // learns which file and why, and the program goes on without device support.
+    if (!Library_.Load(LibraryPath_))
+        systemError(Library_.Error());
+}
+
+void TCP2110::StartDeviceMonitor()
+{
+    if (!Library_.HasDeviceMonitor())
+        return;
+    MonitorFd_ = Library_.OpenDeviceMonitor();
+    if (MonitorFd_ < 0)
+        return;
+    Monitor_ = new QSocketNotifier(MonitorFd_, QSocketNotifier::Read);
+    connect(Monitor_, &QSocketNotifier::activated, this, &TCP2110::ReadDeviceEvents);
+}
+
+std::optional<QString> TCP2110::DeviceString(std::uint32_t index, std::uint32_t option) const
+{
+    char buffer[HID_UART_DEVICE_STRLEN] = {};
+    if (Library_.GetString(index, 0, 0, buffer, option) != HID_UART_SUCCESS)
+        return std::nullopt;
+    buffer[HID_UART_DEVICE_STRLEN - 1] = '\0';
+    return QString::fromLocal8Bit(buffer);
+}
+
+void TCP2110::SortDeviceList()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(DeviceList_.begin(), DeviceList_.end(),
+                     [&collator](const QString &a, const QString &b) {
+                         return collator.compare(a, b) < 0;
+                     });
+}
+
+void TCP2110::ScanDevices()
+{
+    std::uint32_t count = 0;
+    if (Library_.GetNumDevices(&count, 0, 0) == HID_UART_SUCCESS) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const auto serial = DeviceString(i, HID_UART_GET_SERIAL_STR);
+            if (!serial)
+                continue;
+            const auto vid = DeviceString(i, HID_UART_GET_VID_STR);
+            const auto pid = DeviceString(i, HID_UART_GET_PID_STR);
+            if (!vid || !pid || vid->toUpper() != QLatin1String("10C4")
+                || pid->toUpper() != QLatin1String("EA80"))
+                continue;
+            const auto path = DeviceString(i, HID_UART_GET_PATH_STR);
+            if (!path)
+                continue;
+            DeviceList_.append(*serial + QLatin1Char('=') + *path);
+        }
+    }
+    DeviceName.clear();
+    if (DeviceList_.isEmpty())
+        return;
+    SortDeviceList();
+    for (const QString &line : std::as_const(DeviceList_)) {
+        if (!isBlankName(namePart(line))) {
+            DeviceName = namePart(line);
+            break;
+        }
+    }
+}
+
+bool TCP2110::OpenAndConfigure()
+{
+    if (!Library_.IsLoaded())
+        return false;
+    std::uint32_t count = 0;
+    if (Library_.GetNumDevices(&count, 0, 0) != HID_UART_SUCCESS)
+        return false;
+    bool found = false;
+    for (std::uint32_t i = 0; i < count && !found; ++i) {
+        const auto serial = DeviceString(i, HID_UART_GET_SERIAL_STR);
+        if (!serial || *serial != DeviceName)
+            continue;
+        HID_UART_DEVICE handle = nullptr;
+        if (Library_.Open(&handle, i, 0, 0) != HID_UART_SUCCESS)
+            continue;
+        if (DeviceString(i, HID_UART_GET_PATH_STR)) {
+            DeviceHandle_ = handle;
+            found = true;
+        } else {
+            // Only one bridge can be held; one whose path cannot be read is let go again.
+            Library_.Close(handle);
+        }
+    }
+    if (!found)
+        return false;
+
+    std::uint8_t part = 0, version = 0;
+    const std::uint32_t baud = BaudRateValue(BaudRate);
+    const auto dataBits = std::uint8_t(ByteSize);
+    const auto parity = std::uint8_t(Parity);
+    const auto stopBits = std::uint8_t(stopBitsCode(StopBits));
+    const std::uint8_t flow = HID_UART_NO_FLOW_CONTROL;
+    std::uint32_t backBaud = 0;
+    std::uint8_t backData = 0, backParity = 0, backStop = 0, backFlow = 0;
+    const bool ok =
+        Library_.GetPartNumber(DeviceHandle_, &part, &version) == HID_UART_SUCCESS
+        && Library_.SetUartConfig(DeviceHandle_, baud, dataBits, parity, stopBits, flow)
+               == HID_UART_SUCCESS
+        && Library_.GetUartConfig(DeviceHandle_, &backBaud, &backData, &backParity, &backStop,
+                                  &backFlow)
+               == HID_UART_SUCCESS
+        && backBaud == baud && backData == dataBits && backParity == parity
+        && backStop == stopBits && backFlow == flow
+        && Library_.SetTimeouts(DeviceHandle_, ReadTimeOuts, WriteTimeOuts) == HID_UART_SUCCESS;
+    if (!ok) {
+        // A bridge we could not set up is not kept open behind the user's back.
+        Library_.Close(DeviceHandle_);
+        DeviceHandle_ = nullptr;
+    }
+    return ok;
+}
+
+bool TCP2110::Open()
+{
+    if (!OpenAndConfigure()) {
+        emit OnError(this, BridgeErrorCode, QByteArray());
+        return false;
+    }
+    try {
+        StartReader();
+    } catch (const std::system_error &) {
+        Library_.Close(DeviceHandle_);
+        DeviceHandle_ = nullptr;
+        throw std::runtime_error("Failed to Create Thread!");
+    }
+    Connected_ = true;
+    emit OnConnect(this);
+    return true;
+}
+
+bool TCP2110::Close()
+{
+    if (ReaderThread_.joinable())
+        StopReader();
+    bool result = false;
+    if (DeviceHandle_) {
+        result = Library_.Close(DeviceHandle_) == HID_UART_SUCCESS;
+        DeviceHandle_ = nullptr;
+    }
+    Connected_ = false;
+    emit OnDisconnect(nullptr);
+    return result;
+}
+
+void TCP2110::StartReader()
+{
+    auto shared = std::make_shared<TReaderShared>();
+    shared->Paused = ReadPause_;
+    Shared_ = shared;
+    ReaderThread_ = std::thread([this, handle = DeviceHandle_] { ReaderLoop(handle); });
+}
+
+void TCP2110::StopReader()
+{
+    {
+        std::lock_guard lock(Shared_->Mutex);
+        Shared_->Stop = true;
+    }
+    Shared_->Wake.notify_all();
+    // The reader never waits for this thread once told to stop, so the join cannot deadlock;
+    // a block it read before stopping is still delivered, here, before the link is closed.
+    ReaderThread_.join();
+    DeliverPending();
+    Shared_.reset();
+}
+
+void TCP2110::ReaderLoop(HID_UART_DEVICE handle)
+{
+    const std::shared_ptr<TReaderShared> shared = Shared_;
+    const auto read = Library_.Read;
+    for (;;) {
+        {
+            std::unique_lock lock(shared->Mutex);
+            shared->Wake.wait(lock, [&] { return shared->Stop || !shared->Paused; });
+            if (shared->Stop)
+                return;
+        }
+        QByteArray block(int(ReadBufferSize), '\0');
+        std::uint32_t got = 0;
+        const HID_UART_STATUS status =
+            read(handle, reinterpret_cast<std::uint8_t *>(block.data()), ReadBufferSize, &got);
+        if ((status == HID_UART_SUCCESS || status == HID_UART_READ_TIMED_OUT) && got > 0) {
+            block.truncate(int(std::min(got, ReadBufferSize)));
+            std::unique_lock lock(shared->Mutex);
+            shared->Pending = std::move(block);
+            QMetaObject::invokeMethod(this, &TCP2110::DeliverPending, Qt::QueuedConnection);
+            // Synchronous hand-off: the next read waits until the GUI thread has handled this.
+            shared->Wake.wait(lock, [&] { return shared->Stop || !shared->Pending; });
+            if (shared->Stop)
+                return;
+        }
+        std::unique_lock lock(shared->Mutex);
+        if (shared->Wake.wait_for(lock, std::chrono::milliseconds(PollInterval_.load()),
+                                  [&] { return shared->Stop; }))
+            return;
+    }
+}
+
+void TCP2110::DeliverPending()
+{
+    const std::shared_ptr<TReaderShared> shared = Shared_;
+    if (!shared)
+        return;
+    QByteArray block;
+    {
+        std::lock_guard lock(shared->Mutex);
+        if (!shared->Pending || shared->Delivering)
+            return;
+        block = *shared->Pending;
+        shared->Delivering = true;
+    }
+    emit OnReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
+                       std::uint32_t(block.size()));
+    {
+        std::lock_guard lock(shared->Mutex);
+        shared->Pending.reset();
+        shared->Delivering = false;
+    }
+    shared->Wake.notify_all();
+}
+
+void TCP2110::SetReadTimeInterval(std::uint32_t ms)
+{
+    if (ms == ReadTimeInterval_)
+        return;
+    ReadTimeInterval_ = ms;
+    PollInterval_.store(ms);
+}
+
+void TCP2110::SetReadPause(bool pause)
+{
+    if (!Connected_ || pause == ReadPause_)
+        return;
+    ReadPause_ = pause;
+    if (Shared_) {
+        {
+            std::lock_guard lock(Shared_->Mutex);
+            Shared_->Paused = pause;
+        }
+        Shared_->Wake.notify_all();
+    }
+}
+
+void TCP2110::ReadDeviceEvents()
+{
+    // Handlers may show modal notices, whose loops would otherwise take the next events first.
+    Monitor_->setEnabled(false);
+    for (;;) {
+        char path[HID_UART_DEVICE_STRLEN] = {};
+        std::int32_t arrived = 0;
+        if (Library_.ReadDeviceEvent(MonitorFd_, path, &arrived) != HID_UART_SUCCESS)
+            break;
+        path[HID_UART_DEVICE_STRLEN - 1] = '\0';
+        const QString text = QString::fromLocal8Bit(path);
+        if (arrived)
+            DeviceArrived(text);
+        else
+            DeviceRemoved(text);
+        emit OnDeviceChange(this);
+    }
+    if (Monitor_)
+        Monitor_->setEnabled(true);
+}
+
+void TCP2110::DeviceArrived(const QString &path)
+{
+    std::uint32_t count = 0;
+    if (Library_.GetNumDevices(&count, 0, 0) != HID_UART_SUCCESS)
+        return;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto own = DeviceString(i, HID_UART_GET_PATH_STR);
+        if (!own)
+            continue;
+        if (own->compare(path, Qt::CaseInsensitive) == 0)
+            emit OnArrival(this);
+        const auto serial = DeviceString(i, HID_UART_GET_SERIAL_STR);
+        const auto again = DeviceString(i, HID_UART_GET_PATH_STR);
+        if (!serial || !again)
+            continue;
+        const bool known = std::any_of(DeviceList_.cbegin(), DeviceList_.cend(),
+                                       [&](const QString &line) { return namePart(line) == *serial; });
+        if (!known)
+            DeviceList_.append(*serial + QLatin1Char('=') + *again);
+    }
+    SortDeviceList();
+}
+
+void TCP2110::DeviceRemoved(const QString &path)
+{
+    for (qsizetype i = 0; i < DeviceList_.size(); ++i) {
+        if (valuePart(DeviceList_.at(i)).compare(path, Qt::CaseInsensitive) == 0) {
+            DeviceList_.removeAt(i);
+            break;
+        }
+    }
+    if (!DeviceHandle_)
+        return;
+    char own[HID_UART_DEVICE_STRLEN] = {};
+    if (Library_.GetOpenedString(DeviceHandle_, own, HID_UART_GET_PATH_STR) != HID_UART_SUCCESS)
+        return;
+    own[HID_UART_DEVICE_STRLEN - 1] = '\0';
+    if (QString::fromLocal8Bit(own).compare(path, Qt::CaseInsensitive) == 0) {
+        emit OnRemoval(this);
+        Close();
+    }
+}

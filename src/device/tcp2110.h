@@ -1,0 +1,126 @@
+#pragma once
+
+#include "thiduartlibrary.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class QSocketNotifier;
+
+// The CP2110 USB-to-UART bridge of the meter's cable: lists the bridges present, follows their
+// arrival and removal, opens one by its serial text and hands every block it receives to the
+// GUI thread as OnReceiveData. It only listens: the meter needs nothing sent to it.
+class TCP2110 : public QObject
+{
+    Q_OBJECT
+public:
+    enum TBaudRate : std::uint8_t {
+        CBR_110, CBR_300, CBR_600, CBR_1200, CBR_2400, CBR_4800, CBR_9600, CBR_14400, CBR_19200,
+        CBR_38400, CBR_56000, CBR_57600, CBR_115200, CBR_128000, CBR_256000,
+    };
+    Q_ENUM(TBaudRate)
+    enum TByteSize : std::uint8_t { _5, _6, _7, _8 };
+    enum TStopBits : std::uint8_t { _1, _1_5, _2 };
+    enum TParity : std::uint8_t { None, Odd, Even, Mark, Space };
+
+    static constexpr std::uint32_t ReadBufferSize = 2048;
+
+    // Loads the bridge library from the program's folder; libraryFile is its file name there.
+    explicit TCP2110(QObject *owner, const QString &libraryFile = DefaultLibraryFile());
+    ~TCP2110() override;
+
+    static QString DefaultLibraryFile() { return QStringLiteral("libSLABHIDtoUART.so"); }
+    static QString SimulatedLibraryFile() { return QStringLiteral("libSLABHIDtoUART-sim.so"); }
+
+    // Opens the bridge named by DeviceName, configures it and starts reading. Throws
+    // std::runtime_error("Failed to Create Thread!") when no reader thread can be started.
+    bool Open();
+    // Stops reading and closes the bridge; true only when one was open and closed cleanly.
+    bool Close();
+
+    bool Connected() const { return Connected_; }
+    bool HasLibrary() const { return Library_.IsLoaded(); }
+    const QString &LibraryPath() const { return LibraryPath_; }
+    // "serial=path" lines of the devices known, sorted without regard to case.
+    const QStringList &DeviceList() const { return DeviceList_; }
+
+    TBaudRate BaudRate = CBR_9600;
+    TByteSize ByteSize = _8;
+    TStopBits StopBits = _1;
+    TParity Parity = None;
+    QString DeviceName;
+    std::uint32_t ReadTimeOuts = 0;
+    std::uint32_t WriteTimeOuts = 500;
+
+    std::uint32_t ReadTimeInterval() const { return ReadTimeInterval_; }
+    void SetReadTimeInterval(std::uint32_t ms);
+    // The reader's sleep between polls; 70 ms until ReadTimeInterval is given another value.
+    std::uint32_t PollInterval() const { return PollInterval_.load(); }
+    bool ReadPause() const { return ReadPause_; }
+    // Only takes effect while connected; a paused reader reads nothing until released.
+    void SetReadPause(bool pause);
+
+    // The baud rate in bits per second that an enumerator stands for.
+    static std::uint32_t BaudRateValue(TBaudRate rate);
+
+signals:
+    void OnRemoval(QObject *Sender);
+    void OnArrival(QObject *Sender);
+    void OnCreate(QObject *Sender);
+    void OnDisconnect(QObject *Sender);
+    void OnConnect(QObject *Sender);
+    void OnReceiveData(const std::uint8_t *Data, std::uint32_t Len);
+    void OnDeviceChange(QObject *Sender);
+    void OnError(QObject *Sender, std::uint32_t ErrorCode, const QByteArray &ErrorMsg);
+
+private:
+    // What the reader thread and the GUI thread share: one block in hand-off at a time, so
+    // blocks can neither overtake each other nor be lost when reading stops.
+    struct TReaderShared
+    {
+        std::mutex Mutex;
+        std::condition_variable Wake;
+        bool Stop = false;
+        bool Paused = false;
+        bool Delivering = false;
+        std::optional<QByteArray> Pending;
+    };
+
+    void LoadBridgeLibrary();
+    void StartDeviceMonitor();
+    void ScanDevices();
+    bool OpenAndConfigure();
+    void StartReader();
+    void StopReader();
+    void ReaderLoop(HID_UART_DEVICE handle);
+    void DeliverPending();
+    void ReadDeviceEvents();
+    void DeviceArrived(const QString &path);
+    void DeviceRemoved(const QString &path);
+    void SortDeviceList();
+    std::optional<QString> DeviceString(std::uint32_t index, std::uint32_t option) const;
+
+    QString LibraryPath_;
+    THidUartLibrary Library_;
+    QStringList DeviceList_;
+    HID_UART_DEVICE DeviceHandle_ = nullptr;
+    bool Connected_ = false;
+    bool ReadPause_ = false;
+    std::uint32_t ReadTimeInterval_ = 100;
+    std::atomic<std::uint32_t> PollInterval_{70};
+
+    int MonitorFd_ = -1;
+    QSocketNotifier *Monitor_ = nullptr;
+
+    std::shared_ptr<TReaderShared> Shared_;
+    std::thread ReaderThread_;
+};

@@ -1,0 +1,245 @@
+// The connection control of the main window, live against the simulated bridge library.
+#include "../support/modalhelper.h"
+#include "../support/simbridge.h"
+#include "tcp2110.h"
+#include "tfrmmain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace ModalHelper;
+
+namespace {
+
+const QString N1 =
+    QStringLiteral("No device found.  Please ensure that you have proper USB connection.");
+const QString N2 =
+    QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
+
+// Answers every notice with OK and remembers its text and what the link looked like then.
+struct NoticeLog
+{
+    QStringList texts;
+    QList<bool> connectedWhenShown;
+    TfrmMain *window = nullptr;
+
+    void armOnce()
+    {
+        onNextModal([this](QWidget *dlg) {
+            auto *label = dlg->findChild<QLabel *>(QStringLiteral("Message"));
+            texts << (label ? label->text() : QString("<no label>"));
+            connectedWhenShown << (window && window->CP21101->Connected());
+            if (auto *ok = dlg->findChild<QAbstractButton *>(QStringLiteral("OK")))
+                ok->click();
+            else
+                dlg->close();
+        });
+    }
+};
+
+QLabel *usbMark(TfrmMain &w)
+{
+    return w.findChild<QLabel *>(QStringLiteral("lcdRS232"));
+}
+
+} // namespace
+
+class TestConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void noBridgeShowsN1AndLeavesTheButtonUp();
+    void connectShowsLiveReadings();
+    void firstBridgeInSortOrderIsUsed();
+    void failedOpenShowsN1_data();
+    void failedOpenShowsN1();
+    void unplugShowsN1BeforeTheLinkCloses();
+    void silentMeterClosesWithN2Once();
+    void arrivalRefreshesTheChoiceWithoutConnecting();
+    void disconnectByButton();
+    void closingWhileConnectedAsksNothingMore();
+
+private:
+    SimBridge sim;
+    TStartOptions simulate{true};
+};
+
+void TestConnection::init()
+{
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
+}
+
+void TestConnection::noBridgeShowsN1AndLeavesTheButtonUp()
+{
+    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    TfrmMain w(simulate);
+    QCOMPARE(w.cbbDevices->count(), 0);
+    QVERIFY(!w.cbbDevices->isVisibleTo(&w));
+    QCOMPARE(w.CP21101->DeviceName, QString());
+    NoticeLog notices;
+    notices.armOnce();
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QCOMPARE(notices.texts, QStringList{N1});
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.CP21101->Connected());
+}
+
+void TestConnection::connectShowsLiveReadings()
+{
+    TfrmMain w(simulate);
+    w.show();
+    QCOMPARE(w.cbbDevices->count(), 1);
+    QCOMPARE(w.cbbDevices->currentText(), QString(SimBridge::DefaultSerial));
+    QVERIFY(!usbMark(w)->isVisibleTo(&w));
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
+    QVERIFY(w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Disconnection"));
+    QVERIFY(usbMark(w)->isVisibleTo(&w));
+    QVERIFY(w.timerDisconectedUSB->isActive());
+    auto *reading = w.findChild<QLineEdit *>(QStringLiteral("lcdMDisp"));
+    QVERIFY(reading);
+    // The virtual meter sends two frames a second.
+    QTRY_VERIFY_WITH_TIMEOUT(!reading->text().trimmed().isEmpty(), 2000);
+    QVERIFY(w.Decoder().State().MainMode != 0);
+}
+
+void TestConnection::firstBridgeInSortOrderIsUsed()
+{
+    QCOMPARE(sim.Plug("Bench-B", 0x10C4, 0xEA80), HID_UART_SUCCESS);
+    QCOMPARE(sim.Plug("bench-a", 0x10C4, 0xEA80), HID_UART_SUCCESS);
+    TfrmMain w(simulate);
+    QCOMPARE(w.cbbDevices->count(), 3);
+    QCOMPARE(w.cbbDevices->itemText(0), QStringLiteral("bench-a"));
+    QCOMPARE(w.cbbDevices->itemText(1), QStringLiteral("Bench-B"));
+    QCOMPARE(w.CP21101->DeviceName, QStringLiteral("bench-a"));
+    for (const char *serial : {"bench-a", "Bench-B", SimBridge::DefaultSerial})
+        sim.SetMeterSilent(serial, 1);
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
+    sim.feed("Bench-B", QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A"));
+    sim.feed("bench-a", QByteArray::fromHex("000D40580002 1111 5100 01000C 0300 0D0A"));
+    QTRY_COMPARE(w.Decoder().State().MainValue, 0x1111);
+}
+
+void TestConnection::failedOpenShowsN1_data()
+{
+    QTest::addColumn<bool>("mismatch");
+    QTest::newRow("open refused") << false;
+    QTest::newRow("configuration read back differs") << true;
+}
+
+void TestConnection::failedOpenShowsN1()
+{
+    QFETCH(bool, mismatch);
+    TfrmMain w(simulate);
+    if (mismatch)
+        sim.SetConfigMismatch(SimBridge::DefaultSerial, 1);
+    else
+        sim.FailNextOpen(SimBridge::DefaultSerial, 0);
+    NoticeLog notices;
+    notices.armOnce();
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QCOMPARE(notices.texts, QStringList{N1});
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.timerDisconectedUSB->isActive());
+}
+
+void TestConnection::unplugShowsN1BeforeTheLinkCloses()
+{
+    TfrmMain w(simulate);
+    w.show();
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
+    NoticeLog notices;
+    notices.window = &w;
+    notices.armOnce();
+    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    QTRY_COMPARE(notices.texts, QStringList{N1});
+    QCOMPARE(notices.connectedWhenShown, QList<bool>{true});
+    QTRY_VERIFY(!w.CP21101->Connected());
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!usbMark(w)->isVisibleTo(&w));
+    QVERIFY(!w.timerDisconectedUSB->isActive());
+    QCOMPARE(w.cbbDevices->count(), 0);
+}
+
+void TestConnection::silentMeterClosesWithN2Once()
+{
+    TfrmMain w(simulate);
+    w.timerDisconectedUSB->setInterval(600); // the 10 s watchdog, shortened
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
+    QTest::qWait(800); // frames keep coming: the watchdog keeps being restarted
+    QVERIFY(w.CP21101->Connected());
+    NoticeLog notices;
+    notices.armOnce();
+    QElapsedTimer silentFor;
+    sim.SetMeterSilent(SimBridge::DefaultSerial, 1);
+    silentFor.start();
+    QTRY_COMPARE_WITH_TIMEOUT(notices.texts, QStringList{N2}, 3000);
+    QVERIFY(silentFor.elapsed() >= 500);
+    QVERIFY(!w.CP21101->Connected());
+    QVERIFY(!w.btnConnect->isChecked());
+    QVERIFY(!w.timerDisconectedUSB->isActive());
+    notices.armOnce(); // a second notice would be a fault
+    QTest::qWait(1500);
+    QCOMPARE(notices.texts.size(), 1);
+}
+
+void TestConnection::arrivalRefreshesTheChoiceWithoutConnecting()
+{
+    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    TfrmMain w(simulate);
+    QCOMPARE(w.cbbDevices->count(), 0);
+    QCOMPARE(sim.Plug("late-bridge", 0x10C4, 0xEA80), HID_UART_SUCCESS);
+    QTRY_COMPARE(w.cbbDevices->count(), 1);
+    QCOMPARE(w.CP21101->DeviceName, QStringLiteral("late-bridge"));
+    QVERIFY(!w.CP21101->Connected());
+    // Another product id arriving enters the component's list but not the choice.
+    QCOMPARE(sim.Plug("not-a-bridge", 0x10C4, 0x0001), HID_UART_SUCCESS);
+    QTRY_COMPARE(w.CP21101->DeviceList().size(), 2);
+    QCOMPARE(w.cbbDevices->count(), 1);
+}
+
+void TestConnection::disconnectByButton()
+{
+    TfrmMain w(simulate);
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(!w.CP21101->Connected());
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.timerDisconectedUSB->isActive());
+    // The last reading stays on show after the link is gone.
+    QVERIFY(usbMark(w) && !usbMark(w)->isVisibleTo(&w));
+}
+
+void TestConnection::closingWhileConnectedAsksNothingMore()
+{
+    auto *w = new TfrmMain(simulate);
+    QTest::mouseClick(w->btnConnect, Qt::LeftButton);
+    QVERIFY(w->CP21101->Connected());
+    bool anyDialog = false;
+    onNextModal([&anyDialog](QWidget *dlg) {
+        anyDialog = true;
+        dlg->close();
+    }, 1000);
+    delete w; // destruction closes the link
+    QTest::qWait(1200);
+    QVERIFY(!anyDialog);
+}
+
+QTEST_MAIN(TestConnection)
+#include "tst_connection.moc"
