@@ -9,6 +9,5 @@ cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen
 case "$preset" in
     asan) export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ;;
-    tsan) export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp:halt_on_error=1" ;;
 esac
 ctest --preset "$preset" -j "$(nproc)"

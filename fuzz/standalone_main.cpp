@@ -1,0 +1,57 @@
+// Runs a fuzz target without libFuzzer: on the files given, or on random inputs (some built
+// around real frames), so the suite exercises the target on every build.
+#include <QByteArray>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cstdint>
+#include <cstdio>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
+
+int main(int argc, char **argv)
+{
+    if (argc > 1) {
+        for (int i = 1; i < argc; ++i) {
+            QFile f(QString::fromLocal8Bit(argv[i]));
+            if (!f.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", argv[i]);
+                return 1;
+            }
+            const QByteArray bytes = f.readAll();
+            LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                   std::size_t(bytes.size()));
+        }
+        return 0;
+    }
+    QRandomGenerator rng(20261209);
+    const QByteArray frame = QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A");
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray input;
+        const int pieces = int(rng.bounded(1, 40));
+        for (int p = 0; p < pieces; ++p) {
+            switch (rng.bounded(4)) {
+            case 0: { // a frame with some bytes flipped
+                QByteArray f = frame;
+                for (int k = int(rng.bounded(4)); k > 0; --k)
+                    f[int(rng.bounded(f.size()))] = char(rng.bounded(256));
+                input += f;
+                break;
+            }
+            case 1:
+                input += frame;
+                break;
+            case 2: // CR LF and header bytes, the extractor's markers
+                input += QByteArray::fromHex(rng.bounded(2) ? "0D0A" : "000D");
+                break;
+            default:
+                for (int k = int(rng.bounded(1, 80)); k > 0; --k)
+                    input += char(rng.bounded(256));
+            }
+        }
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(input.constData()),
+                               std::size_t(input.size()));
+    }
+    std::puts("20000 random inputs passed");
+    return 0;
+}

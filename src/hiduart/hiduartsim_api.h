@@ -1,0 +1,57 @@
+#pragma once
+
+// Control entry points of libSLABHIDtoUART-sim.so, for tests and demonstrations only; the
+// program itself uses nothing but hiduart_api.h. The library starts with one virtual bridge
+// (serial text HIDUARTSIM_DEFAULT_SERIAL, 10C4:EA80) whose meter plays a bench scene on a loop,
+// two frames a second, every byte paced at 9600 baud (8N1: 1.04 ms a byte, 17.7 ms a frame).
+//
+// Every function names a bridge by its serial text and returns HID_UART_DEVICE_NOT_FOUND when
+// none is plugged under that name, HID_UART_INVALID_PARAMETER for a null pointer.
+
+#include "hiduart_api.h"
+
+#define HIDUARTSIM_DEFAULT_SERIAL "LMT-SIM-0001"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Plugs a bridge with its own virtual meter and raises an arrival event; a serial text that is
+// already plugged gives HID_UART_INVALID_PARAMETER.
+HID_UART_API HID_UART_STATUS HidUartSim_Plug(const char *serial, uint16_t vid, uint16_t pid);
+// Raises a removal event; open handles of the bridge fail from then on (reads:
+// HID_UART_READ_ERROR).
+HID_UART_API HID_UART_STATUS HidUartSim_Unplug(const char *serial);
+// The next HidUart_Open of the bridge fails with `status` (0: HID_UART_DEVICE_ACCESS_ERROR, as
+// for a node the user may not open).
+HID_UART_API HID_UART_STATUS HidUartSim_FailNextOpen(const char *serial, HID_UART_STATUS status);
+// While on, the UART configuration reads back with half the baud rate that was set.
+HID_UART_API HID_UART_STATUS HidUartSim_SetConfigMismatch(const char *serial, int32_t on);
+// While on, every read of the bridge fails as if the device were gone.
+HID_UART_API HID_UART_STATUS HidUartSim_SetReadFailure(const char *serial, int32_t on);
+// While on, the meter sends no frames (fed and replayed bytes still go out).
+HID_UART_API HID_UART_STATUS HidUartSim_SetMeterSilent(const char *serial, int32_t silent);
+// Sends raw bytes down the line behind whatever is already on it, at the line rate. The meter
+// starts no frame of its own while the line is busy.
+HID_UART_API HID_UART_STATUS HidUartSim_FeedBytes(const char *serial, const uint8_t *bytes,
+                                                  uint32_t count);
+// Sends a raw capture (the received bytes, as stored by a logger) down the line, as FeedBytes.
+// A file that cannot be read gives HID_UART_READ_ERROR.
+HID_UART_API HID_UART_STATUS HidUartSim_ReplayFile(const char *serial, const char *path);
+// Back to the start state: only the default bridge, no faults, no events raised. Handles still
+// open on earlier bridges fail from then on.
+HID_UART_API HID_UART_STATUS HidUartSim_Reset(void);
+
+typedef HID_UART_STATUS (*HidUartSim_Plug_t)(const char *, uint16_t, uint16_t);
+typedef HID_UART_STATUS (*HidUartSim_Unplug_t)(const char *);
+typedef HID_UART_STATUS (*HidUartSim_FailNextOpen_t)(const char *, HID_UART_STATUS);
+typedef HID_UART_STATUS (*HidUartSim_SetConfigMismatch_t)(const char *, int32_t);
+typedef HID_UART_STATUS (*HidUartSim_SetReadFailure_t)(const char *, int32_t);
+typedef HID_UART_STATUS (*HidUartSim_SetMeterSilent_t)(const char *, int32_t);
+typedef HID_UART_STATUS (*HidUartSim_FeedBytes_t)(const char *, const uint8_t *, uint32_t);
+typedef HID_UART_STATUS (*HidUartSim_ReplayFile_t)(const char *, const char *);
+typedef HID_UART_STATUS (*HidUartSim_Reset_t)(void);
+
+#ifdef __cplusplus
+}
+#endif

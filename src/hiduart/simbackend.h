@@ -1,0 +1,48 @@
+#pragma once
+
+// Virtual bridges behind the HID seam: a set of emulated CP2110 chips that can be plugged and
+// unplugged at run time, raising the same arrival and removal events a udev monitor would.
+
+#include "cp2110emulator.h"
+#include "hidbackend.h"
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class SimBackend : public HidBackend
+{
+public:
+    SimBackend() = default;
+    ~SimBackend() override;
+
+    // nullptr when a bridge with that serial text is already plugged.
+    std::shared_ptr<Cp2110Emulator> plug(const std::string &serial, uint16_t vid, uint16_t pid,
+                                         bool notify = true);
+    bool unplug(const std::string &serial, bool notify = true);
+    void unplugAll(bool notify);
+    std::shared_ptr<Cp2110Emulator> chip(const std::string &serial) const;
+    // The next open of that bridge fails with the given status.
+    bool failNextOpen(const std::string &serial, HID_UART_STATUS status);
+
+    std::vector<HidDeviceInfo> enumerate(uint16_t vid, uint16_t pid) override;
+    HidOpenResult open(const HidDeviceInfo &info) override;
+    std::unique_ptr<HidDeviceMonitor> openMonitor() override;
+
+    struct EventQueue;
+
+private:
+    struct Bridge
+    {
+        HidDeviceInfo info;
+        std::shared_ptr<Cp2110Emulator> chip;
+        HID_UART_STATUS failNextOpen = HID_UART_SUCCESS;
+    };
+    void raise(const HidDeviceInfo &info, bool arrived);
+    std::vector<Bridge>::iterator findBridge(const std::string &serial);
+
+    mutable std::mutex m_mutex;
+    std::vector<Bridge> m_bridges; // in plug order
+    std::vector<std::weak_ptr<EventQueue>> m_queues;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+// Arrival and removal of hidraw nodes from a udev monitor, as the same path texts that the
+// device strings carry.
+
+#include "hidbackend.h"
+
+#include <map>
+#include <utility>
+
+struct udev;
+struct udev_monitor;
+struct udev_device;
+
+class UdevMonitor : public HidDeviceMonitor
+{
+public:
+    static std::unique_ptr<UdevMonitor> create();
+    ~UdevMonitor() override;
+    int fd() const override;
+    bool readEvent(std::string &path, bool &arrived) override;
+
+    // "0003:000010C4:0000EA80" (bus, vendor, product) as the hid parent reports it.
+    static bool parseHidId(const char *hidId, uint16_t &vid, uint16_t &pid);
+
+private:
+    UdevMonitor(udev *context, udev_monitor *monitor);
+    static bool idsOf(udev_device *hidraw, uint16_t &vid, uint16_t &pid);
+    void rememberPresent();
+
+    udev *m_udev;
+    udev_monitor *m_monitor;
+    // A removed node has no parent left to ask, so the ids are remembered from its arrival.
+    std::map<std::string, std::pair<uint16_t, uint16_t>> m_known;
+};
