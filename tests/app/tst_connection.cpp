@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 using namespace ModalHelper;
 
 namespace {
@@ -64,6 +66,7 @@ private slots:
     void silentMeterClosesWithN2Once();
     void arrivalRefreshesTheChoiceWithoutConnecting();
     void disconnectByButton();
+    void readerThreadFailureLeavesTheButtonUp();
     void closingWhileConnectedAsksNothingMore();
 
 private:
@@ -178,17 +181,26 @@ void TestConnection::silentMeterClosesWithN2Once()
 {
     TfrmMain w(simulate);
     w.timerDisconectedUSB->setInterval(600); // the 10 s watchdog, shortened
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastBlock = -1, noticeAt = -1;
+    connect(w.CP21101, &TCP2110::OnReceiveData, this,
+            [&](const std::uint8_t *, std::uint32_t) { lastBlock = clock.elapsed(); });
     QTest::mouseClick(w.btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
-    QTest::qWait(800); // frames keep coming: the watchdog keeps being restarted
+    QTest::qWait(1300); // frames every 0.5 s keep restarting the watchdog
     QVERIFY(w.CP21101->Connected());
+    QVERIFY(lastBlock >= 0);
     NoticeLog notices;
-    notices.armOnce();
-    QElapsedTimer silentFor;
+    onNextModal([&](QWidget *dlg) {
+        noticeAt = clock.elapsed();
+        notices.texts << dlg->findChild<QLabel *>(QStringLiteral("Message"))->text();
+        dlg->close();
+    });
     sim.SetMeterSilent(SimBridge::DefaultSerial, 1);
-    silentFor.start();
     QTRY_COMPARE_WITH_TIMEOUT(notices.texts, QStringList{N2}, 3000);
-    QVERIFY(silentFor.elapsed() >= 500);
+    // The period counts from the last block, not from when the meter fell silent.
+    QVERIFY2(noticeAt - lastBlock >= 550, qPrintable(QString::number(noticeAt - lastBlock)));
     QVERIFY(!w.CP21101->Connected());
     QVERIFY(!w.btnConnect->isChecked());
     QVERIFY(!w.timerDisconectedUSB->isActive());
@@ -224,6 +236,40 @@ void TestConnection::disconnectByButton()
     QVERIFY(!w.timerDisconectedUSB->isActive());
     // The last reading stays on show after the link is gone.
     QVERIFY(usbMark(w) && !usbMark(w)->isVisibleTo(&w));
+}
+
+void TestConnection::readerThreadFailureLeavesTheButtonUp()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("the sanitizers' runtimes need address space this test takes away");
+#endif
+    TfrmMain w(simulate);
+    QString message;
+    onNextModal([&message](QWidget *dlg) {
+        message = dlg->findChild<QLabel *>(QStringLiteral("Message"))->text();
+        dlg->findChild<QAbstractButton *>(QStringLiteral("OK"))->click();
+    });
+    // With the address space nearly used up, a thread's stack cannot be mapped.
+    QFile status(QStringLiteral("/proc/self/status"));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(status.readAll());
+    const auto match = QRegularExpression(QStringLiteral("VmSize:\\s+(\\d+) kB")).match(text);
+    QVERIFY(match.hasMatch());
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(match.captured(1).toULongLong() * 1024 + 6 * 1024 * 1024);
+    QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QCOMPARE(setrlimit(RLIMIT_AS, &old), 0);
+
+    QCOMPARE(message, QStringLiteral("Failed to Create Thread!"));
+    QVERIFY(!w.CP21101->Connected());
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    // The bridge was let go: a second try with room for the thread connects.
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QVERIFY(w.CP21101->Connected());
 }
 
 void TestConnection::closingWhileConnectedAsksNothingMore()
