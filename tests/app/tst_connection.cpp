@@ -57,6 +57,8 @@ class TestConnection : public QObject
 private slots:
     void init();
 
+    // First: glibc reuses the stacks of ended threads, which would let the thread start anyway.
+    void readerThreadFailureLeavesTheButtonUp();
     void noBridgeShowsN1AndLeavesTheButtonUp();
     void connectShowsLiveReadings();
     void firstBridgeInSortOrderIsUsed();
@@ -66,7 +68,6 @@ private slots:
     void silentMeterClosesWithN2Once();
     void arrivalRefreshesTheChoiceWithoutConnecting();
     void disconnectByButton();
-    void readerThreadFailureLeavesTheButtonUp();
     void closingWhileConnectedAsksNothingMore();
 
 private:
