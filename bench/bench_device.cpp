@@ -1,0 +1,126 @@
+// The live device path, measured against the simulated bridge:
+//  - GUI-thread time per received block: from the reader's hand-off event to the end of every
+//    handler (decode, panel, chart, recording), with the line saturated by frames;
+//  - the reader's idle cost: process CPU time per minute while connected to a silent meter.
+#include "../tests/support/simbridge.h"
+#include "tcp2110.h"
+#include "tframeencoder.h"
+#include "tfrmmain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Times every delivery of a received block on the GUI thread.
+class TimingApp : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    QObject *Component = nullptr;
+    std::vector<double> Micros;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (receiver != Component || event->type() != QEvent::MetaCall)
+            return QApplication::notify(receiver, event);
+        QElapsedTimer t;
+        t.start();
+        const bool done = QApplication::notify(receiver, event);
+        Micros.push_back(double(t.nsecsElapsed()) / 1000.0);
+        return done;
+    }
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Lets the event loop run for a while, sleeping when there is nothing to do.
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TimingApp app(argc, argv);
+    SimBridge sim;
+    sim.Reset();
+    sim.SetMeterSilent(SimBridge::DefaultSerial, 1);
+
+    TStartOptions options;
+    options.Simulate = true;
+    TfrmMain w(options);
+    w.show();
+    app.Component = w.CP21101;
+
+    // Idle: connected, nothing on the line.
+    const double baseStart = cpuSeconds();
+    spin(10000);
+    const double baseline = cpuSeconds() - baseStart;
+    w.btnConnect->click();
+    if (!w.CP21101->Connected()) {
+        std::fprintf(stderr, "could not connect to the simulated bridge\n");
+        return 1;
+    }
+    // A silent meter is what the watchdog exists for; here the silence is the point.
+    w.timerDisconectedUSB->stop();
+    const double idleStart = cpuSeconds();
+    spin(20000);
+    const double idle = cpuSeconds() - idleStart;
+
+    // Saturated line: frames back to back at 9600 baud (56 frames/s).
+    QByteArray frames;
+    for (int i = 0; i < 1200; ++i) {
+        TFrameFields f;
+        f.Auto = true;
+        f.Battery = 3;
+        f.Frequency = 2;
+        f.MainMode = 2;
+        f.MainValue = 1200 + i % 70;
+        f.MainDecimals = 1;
+        f.MainUnit = 10;
+        f.SubMode = 1;
+        f.SubValue = 12;
+        f.SubDecimals = 3;
+        frames += EncodeFrame(f);
+    }
+    sim.feed(SimBridge::DefaultSerial, frames);
+    app.Micros.clear();
+    spin(15000);
+    w.btnConnect->click();
+
+    std::printf("reader idle cost: %.3f CPU s per minute connected to a silent meter "
+                "(%.3f s per minute not connected)\n",
+                idle * 3.0, baseline * 6.0);
+    std::printf("GUI-thread time per received block (%zu blocks, saturated line): "
+                "median %.1f us, 95th percentile %.1f us, max %.1f us\n",
+                app.Micros.size(), percentile(app.Micros, 0.5), percentile(app.Micros, 0.95),
+                percentile(app.Micros, 1.0));
+    return 0;
+}
