@@ -1,6 +1,7 @@
 #include "tcp2110.h"
 
-#include <QCollator>
+#include "tdevicechoice.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -115,16 +116,6 @@ std::optional<QString> TCP2110::DeviceString(std::uint32_t index, std::uint32_t 
     return QString::fromLocal8Bit(buffer);
 }
 
-void TCP2110::SortDeviceList()
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(DeviceList_.begin(), DeviceList_.end(),
-                     [&collator](const QString &a, const QString &b) {
-                         return collator.compare(a, b) < 0;
-                     });
-}
-
 void TCP2110::ScanDevices()
 {
     std::uint32_t count = 0;
@@ -147,7 +138,7 @@ void TCP2110::ScanDevices()
     DeviceName.clear();
     if (DeviceList_.isEmpty())
         return;
-    SortDeviceList();
+    SortCaseInsensitive(DeviceList_);
     for (const QString &line : std::as_const(DeviceList_)) {
         if (!isBlankName(namePart(line))) {
             DeviceName = namePart(line);
@@ -380,7 +371,7 @@ void TCP2110::DeviceArrived(const QString &path)
         if (!known)
             DeviceList_.append(*serial + QLatin1Char('=') + *again);
     }
-    SortDeviceList();
+    SortCaseInsensitive(DeviceList_);
 }
 
 void TCP2110::DeviceRemoved(const QString &path)

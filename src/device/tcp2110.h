@@ -106,7 +106,6 @@ private:
     void ReadDeviceEvents();
     void DeviceArrived(const QString &path);
     void DeviceRemoved(const QString &path);
-    void SortDeviceList();
     std::optional<QString> DeviceString(std::uint32_t index, std::uint32_t option) const;
 
     QString LibraryPath_;

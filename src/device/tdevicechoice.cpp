@@ -27,10 +27,15 @@ QStringList BridgeSerials(const QStringList &deviceList)
             continue;
         serials.append(line.section(QLatin1Char('='), 0, 0));
     }
+    SortCaseInsensitive(serials);
+    return serials;
+}
+
+void SortCaseInsensitive(QStringList &list)
+{
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(serials.begin(), serials.end(), [&collator](const QString &a, const QString &b) {
+    std::stable_sort(list.begin(), list.end(), [&collator](const QString &a, const QString &b) {
         return collator.compare(a, b) < 0;
     });
-    return serials;
 }
