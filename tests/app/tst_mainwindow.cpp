@@ -270,7 +270,9 @@ void TestMainWindow::everyBlockRestartsTheWatchdog()
         receive(*w, WorkedFrame);
     }
     QCOMPARE(fired.count(), 0);
+    pressOnNextModal(QStringLiteral("OK")); // the silence notice
     QTRY_COMPARE_WITH_TIMEOUT(fired.count(), 1, 2000); // silence: it fires
+    QTRY_VERIFY(!w->timerDisconectedUSB->isActive());
 }
 
 void TestMainWindow::samplingIntervalDefersExtraction()
