@@ -142,11 +142,14 @@ private:
     void btnRecordPrintClick();
     void btnRecordFlyClick();
     void btnGridZoomoutClick();
+    void FollowCurrentRow(qsizetype row); // the grid moves to the table's current row
     class TRecordTable *cds1 = nullptr;
-    class TRecordModel *Data1 = nullptr;          // binds cds1 to DBGrid1
+    class TRecordModel *Data1 = nullptr;             // binds cds1 to DBGrid1
     class TLongTimer *timerIntervalChain_ = nullptr; // serves intervals past a QTimer's int
     QLineEdit *lcdMDisp_ = nullptr;
     QString TimeSep_;
+    qsizetype GridRow_ = -1;
+    bool GridFollowPending_ = false;
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();

@@ -1,40 +1,146 @@
 // The main window's record table and recording controls.
 #include "tfrmmain.h"
 
+#include "newmessagedlg.h"
+#include "tkeyfilter.h"
+#include "tlcdpanel.h"
+#include "tlongtimer.h"
+#include "trecording.h"
+#include "trecordmodel.h"
+#include "trecordtable.h"
+
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFontMetrics>
-#include <QStandardItemModel>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QTableView>
-
-bool TfrmMain::RecordEveryFrame() const
-{
-    return cbRepeat->isChecked();
-}
-
-void TfrmMain::RecordReading(TMeterState &) {}
+#include <QTimer>
 
 void TfrmMain::CreateRecordTable()
 {
-    static const char *const titles[] = {"NO",    "Time",   "MMode", "MValue", "MUnit",
-                                         "SMode", "SValue", "SUnit", "Freq"};
+    cds1 = new TRecordTable(this);
+    cds1->setObjectName(QStringLiteral("cds1"));
+    Data1 = new TRecordModel(cds1, this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+    DBGrid1->setModel(Data1);
+    // One fixed row height: the grid then places a row by arithmetic, not by measuring rows.
+    QHeaderView *rows = DBGrid1->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(QFontMetrics(DBGrid1->font()).height() + 4);
     static constexpr int widths[] = {36, 103, 43, 43, 35, 39, 40, 34};
-    RecordModel_ = new QStandardItemModel(0, 9, this);
-    for (int c = 0; c < 9; ++c)
-        RecordModel_->setHeaderData(c, Qt::Horizontal, QLatin1String(titles[c]));
-    DBGrid1->setModel(RecordModel_);
     for (int c = 0; c < 8; ++c)
         DBGrid1->setColumnWidth(c, widths[c]);
     // The frequency column keeps the grid's default for a 20-character field.
     const QFontMetrics fm(DBGrid1->font());
     DBGrid1->setColumnWidth(8, std::max(20 * fm.horizontalAdvance(QLatin1Char('0')) + 4,
                                         fm.horizontalAdvance(QStringLiteral("Freq")) + 4));
+    connect(cds1, &TRecordTable::CurrentRowChanged, this, &TfrmMain::FollowCurrentRow);
+
+    lcdMDisp_ = pnlLcd->findChild<QLineEdit *>(QStringLiteral("lcdMDisp"));
+    TimeSep_ = SystemTimeSeparator();
+    TKeyFilter::install(edtRecInterval, &TfrmMain::edtRecIntervalKeyPress);
+    timerIntervalChain_ = new TLongTimer(timerInterval);
+    connect(timerIntervalChain_, &TLongTimer::timeout, this, &TfrmMain::timerIntervalTimer);
 }
 
-void TfrmMain::cbRepeatClick() {}
-void TfrmMain::cbIntervalClick() {}
-void TfrmMain::edtRecIntervalChange() {}
-void TfrmMain::timerInputDelayTimer() {}
-void TfrmMain::btnRecordNewClick() {}
+void TfrmMain::FollowCurrentRow(qsizetype row)
+{
+    // The grid moves in the next pass of the event loop, with the layout and paint that show
+    // the new row. After an insertion the grid re-adds every row's height the first time a row
+    // position is asked for; moving at once would pay that inside every frame's handler, and
+    // twice per frame, where the layout pass pays it once.
+    GridRow_ = row;
+    if (GridFollowPending_)
+        return;
+    GridFollowPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            GridFollowPending_ = false;
+            if (GridRow_ < 0 || GridRow_ >= Data1->rowCount())
+                return;
+            // scrollToBottom lays out the new rows first, so the scroll range includes them.
+            if (GridRow_ == Data1->rowCount() - 1)
+                DBGrid1->scrollToBottom();
+            DBGrid1->selectRow(int(GridRow_));
+        },
+        Qt::QueuedConnection);
+}
+
+bool TfrmMain::RecordEveryFrame() const
+{
+    return cbRepeat->isChecked();
+}
+
+void TfrmMain::RecordReading(TMeterState &)
+{
+    TruncateCpReading();
+    AddRecord();
+}
+
+void TfrmMain::TruncateCpReading()
+{
+    TMeterState &s = Decoder_.State();
+    const std::optional<QString> whole =
+        CpIntegerText(s, lcdMDisp_ ? lcdMDisp_->text() : s.MainText, Decoder_.DecimalSep());
+    if (!whole)
+        return;
+    if (lcdMDisp_)
+        lcdMDisp_->setText(*whole);
+    s.MainText = *whole;
+    s.LastRecordedText = *whole;
+}
+
+void TfrmMain::AddRecord()
+{
+    AppendRecord(*cds1, Decoder_.State(), QDateTime::currentDateTime(), TimeSep_);
+}
+
+bool TfrmMain::edtRecIntervalKeyPress(QChar Key)
+{
+    return Key >= u'0' && Key <= u'9';
+}
+
+void TfrmMain::cbRepeatClick()
+{
+    // "Sampling Interval" records one frame per tick, which needs every frame recorded.
+    if (!cbRepeat->isChecked() && cbInterval->isChecked())
+        cbInterval->setChecked(false);
+}
+
+void TfrmMain::cbIntervalClick()
+{
+    if (cbInterval->isChecked() && !cbRepeat->isChecked())
+        cbRepeat->setChecked(true);
+    timerIntervalChain_->SetEnabled(cbInterval->isChecked());
+}
+
+void TfrmMain::edtRecIntervalChange()
+{
+    // Applied a second after the last change, so typing "15" never runs a 1 s interval first.
+    timerInputDelay->stop();
+    timerInputDelay->start();
+}
+
+void TfrmMain::timerInputDelayTimer()
+{
+    timerInputDelay->stop();
+    if (!RecordIntervalSeconds(edtRecInterval->text()))
+        edtRecInterval->setText(QStringLiteral("1"));
+    const qint64 seconds = RecordIntervalSeconds(edtRecInterval->text()).value_or(1);
+    timerIntervalChain_->SetInterval(seconds * 1000);
+}
+
+void TfrmMain::btnRecordNewClick()
+{
+    if (NewMessageDlg(QStringLiteral("Are you sure that you want to delete this record?"),
+                      mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0) != mrYes)
+        return;
+    cds1->Empty();
+    ClearChart();
+}
+
 void TfrmMain::btnRecordOpenClick() {}
 void TfrmMain::btnRecordSaveClick() {}
 void TfrmMain::btnRecordPrintClick() {}

@@ -1,0 +1,169 @@
+// The record table under load: rows appended per second, memory per row at a million rows, and
+// the whole GUI-thread path of one recorded frame with a short and with a million-row table.
+#include "tframeencoder.h"
+#include "tfrmmain.h"
+#include "trecording.h"
+#include "trecordtable.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QTableView>
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <memory>
+
+namespace {
+
+// A capacitance reading as the meter sends it, wandering in its last digits.
+TMeterState recordedState(qint64 i)
+{
+    TMeterState s;
+    s.Frequency = 2;
+    s.MainMode = 2;
+    s.MainUnit = 10;
+    s.MainText = QString::number(1200 + (i * 7919) % 400 / 10.0, 'f', 1);
+    s.SubMode = 1;
+    s.SubText = QString::number((i * 104729) % 2000 / 1000.0, 'f', 3);
+    return s;
+}
+
+// Rows as a recording at one row a second makes them: a new aTime text on every row.
+void fill(TRecordTable &table, qint64 rows)
+{
+    // UTC: local time would ask the time zone files on every row of the setup.
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    const QString sep = SystemTimeSeparator();
+    for (qint64 i = 0; i < rows; ++i)
+        AppendRecord(table, recordedState(i), start.addSecs(i), sep);
+}
+
+void BM_AppendRecord(benchmark::State &state)
+{
+    TRecordTable table;
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    const QString sep = SystemTimeSeparator();
+    qint64 i = 0;
+    for (auto _ : state) {
+        AppendRecord(table, recordedState(i), start.addSecs(i), sep);
+        ++i;
+        if (table.RecordCount() == 2'000'000) {
+            state.PauseTiming();
+            table.Empty();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendRecord);
+
+// The engine alone, with the row texts made beforehand.
+void BM_AppendPrepared(benchmark::State &state)
+{
+    TRecordTable table;
+    std::vector<std::array<QString, 8>> rows(4096);
+    const QDateTime start = QDateTime::currentDateTime();
+    for (int i = 0; i < 4096; ++i) {
+        const TRecordRowTexts t = RecordRowTexts(recordedState(i));
+        rows[i] = {RecordTimeText(start.addSecs(i), QStringLiteral(":")),
+                   t.MMode,
+                   t.MValue,
+                   t.MUnit,
+                   t.SMode,
+                   t.SValue,
+                   t.SUnit,
+                   t.Freq};
+    }
+    qint64 i = 0;
+    for (auto _ : state) {
+        const auto &texts = rows[std::size_t(i % 4096)];
+        table.Append();
+        table.Fields(TRecordTable::aNO).SetValue(int(table.RecordCount() + 1));
+        for (int f = 1; f < TRecordTable::FieldCount; ++f)
+            table.Fields(f).SetAsString(texts[std::size_t(f - 1)]);
+        table.Post();
+        if (++i % 2'000'000 == 0) {
+            state.PauseTiming();
+            table.Empty();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendPrepared);
+
+// Memory per row at a million rows: the engine's own account of its buffers, and what the
+// allocator handed out meanwhile (mallinfo2), which also counts its own overhead.
+void BM_BytesPerRow(benchmark::State &state)
+{
+    constexpr qint64 rows = 1'000'000;
+    for (auto _ : state) {
+        malloc_trim(0);
+        const std::size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+        auto table = std::make_unique<TRecordTable>();
+        fill(*table, rows);
+        const std::size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+        state.counters["engine_B_per_row"] = double(table->MemoryUsage()) / rows;
+        state.counters["malloc_B_per_row"] = double(after - before) / rows;
+    }
+}
+BENCHMARK(BM_BytesPerRow)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// One frame through the window as the bridge delivers it, "Repeat" on, so every frame is
+// decoded, shown, plotted and recorded; the table already holds range(0) rows. With
+// range(1) set, the events the frame posts (the grid's layout and painting, offscreen) are
+// processed too.
+void BM_FramePath(benchmark::State &state)
+{
+    TfrmMain w;
+    w.show();
+    QCoreApplication::processEvents();
+    auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
+    table->DisableControls();
+    fill(*table, state.range(0));
+    table->EnableControls();
+    QCoreApplication::processEvents();
+
+    std::vector<QByteArray> frames;
+    for (int i = 0; i < 16; ++i) {
+        TFrameFields f;
+        f.Frequency = 2;
+        f.MainMode = 2;
+        f.MainValue = 1230 + i;
+        f.MainDecimals = 1;
+        f.MainUnit = 10;
+        f.SubMode = 1;
+        f.SubValue = 12 + i % 3;
+        f.SubDecimals = 3;
+        frames.push_back(EncodeFrame(f));
+    }
+    const bool withEvents = state.range(1) != 0;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const QByteArray &frame = frames[i++ % frames.size()];
+        w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                             int(frame.size()));
+        if (withEvents)
+            QCoreApplication::processEvents();
+    }
+    state.counters["rows_at_end"] = double(table->RecordCount());
+    w.hide();
+}
+BENCHMARK(BM_FramePath)
+    ->ArgsProduct({{1000, 1'000'000}, {0, 1}})
+    ->ArgNames({"rows", "events"})
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,473 @@
+// The trend chart in the real window: frames through the receive path, clicks on the chart's
+// tool bar, keys into the page size box and the picture it saves.
+#include "../support/modalhelper.h"
+
+#include "tframeencoder.h"
+#include "tfrmmain.h"
+#include "tqtchartengine.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QValueAxis>
+#include <QtTest>
+
+using namespace ModalHelper;
+
+namespace {
+
+using Window = QPair<int, int>;
+
+const QByteArray WorkedFrame = QByteArray::fromHex("000D405800 0204D2 5100 01000C 0300 0D0A");
+
+void receive(TfrmMain &w, const QByteArray &block)
+{
+    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
+                         int(block.size()));
+}
+
+// Readings in nF with one decimal, as the worked frame, their values rising and falling.
+void feed(TfrmMain &w, int count)
+{
+    TFrameFields f;
+    f.Auto = true;
+    f.Battery = 3;
+    f.Frequency = 2;
+    f.MainMode = 2;
+    f.MainDecimals = 1;
+    f.MainUnit = 10;
+    for (int i = 0; i < count; ++i) {
+        f.MainValue = 1000 + (i * 37) % 900;
+        receive(w, EncodeFrame(f));
+    }
+}
+
+QValueAxis *axis(TfrmMain &w, Qt::Orientation o)
+{
+    return qobject_cast<QValueAxis *>(w.Chart1->chart()->axes(o).value(0));
+}
+
+QLineSeries *series(TfrmMain &w)
+{
+    return qobject_cast<QLineSeries *>(w.Chart1->chart()->series().value(0));
+}
+
+// What the user sees once the event loop has run: the window of the horizontal axis.
+Window window(TfrmMain &w)
+{
+    QCoreApplication::processEvents();
+    const QValueAxis *x = axis(w, Qt::Horizontal);
+    return {qRound(x->min()), qRound(x->max())};
+}
+
+void click(QToolButton *b)
+{
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// "+n" feeds n readings; F, P, N, L click First, Previous, Next, Last.
+void play(TfrmMain &w, const QString &script)
+{
+    for (const QString &step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        switch (step.front().toLatin1()) {
+        case '+':
+            feed(w, step.mid(1).toInt());
+            break;
+        case 'F':
+            click(w.btnFirst);
+            break;
+        case 'P':
+            click(w.btnPrevious);
+            break;
+        case 'N':
+            click(w.btnNext);
+            break;
+        case 'L':
+            click(w.btnLast);
+            break;
+        default:
+            QFAIL(qPrintable(step));
+        }
+    }
+}
+
+void typeIntoRange(TfrmMain &w, const QString &keys)
+{
+    w.edtRange->selectAll();
+    QTest::keyClick(w.edtRange, Qt::Key_Backspace);
+    QTest::keyClicks(w.edtRange, keys);
+}
+
+// Answers the save dialog with a file name, typed as a user would, then Return. onTop, if
+// given, answers the next window that opens over or after it (the replace question, an error).
+// A dialog that refuses the name is cancelled, so the test goes on.
+void answerSaveDialog(const QString &fileName, std::function<void(QWidget *)> onTop = {})
+{
+    onNextModal([fileName, onTop](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            qWarning() << "not a file dialog:" << modal;
+            modal->close();
+            return;
+        }
+        if (onTop)
+            onNextModal(onTop);
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit->setText(fileName);
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+// Share of pixels that are pure white, and number of clearly blue ones.
+QPair<double, int> whiteAndBlue(const QImage &image)
+{
+    qint64 white = 0;
+    int blue = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c == QColor(Qt::white))
+                ++white;
+            else if (c.blue() - std::max(c.red(), c.green()) > 80)
+                ++blue;
+        }
+    return {double(white) / (image.width() * image.height()), blue};
+}
+
+} // namespace
+
+class TestChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startLooks();
+    void workedFramePlotsAndScales();
+    void readings_data();
+    void readings();
+    void pagingButtons_data();
+    void pagingButtons();
+    void pageSizeChangeShowsTheLastPage();
+    void rangeBox_data();
+    void rangeBox();
+    void rangeBoxWaitsForTheLastChange();
+    void clear_data();
+    void clear();
+    void save_data();
+    void save();
+    void saveAsksBeforeReplacing_data();
+    void saveAsksBeforeReplacing();
+    void saveFailureIsShown();
+
+private:
+    TfrmMain *w = nullptr;
+    QTemporaryDir dir;
+};
+
+void TestChart::init()
+{
+    w = new TfrmMain();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+}
+
+void TestChart::cleanup()
+{
+    delete w;
+    w = nullptr;
+}
+
+void TestChart::startLooks()
+{
+    QChart *chart = w->Chart1->chart();
+    QCOMPARE(w->edtCurPage->text(), QStringLiteral("1"));
+    QCOMPARE(window(*w), Window(1, 100));
+    QCOMPARE(axis(*w, Qt::Horizontal)->titleText(), QStringLiteral("Record Number"));
+    QCOMPARE(axis(*w, Qt::Vertical)->titleText(), QStringLiteral("Value"));
+    QCOMPARE(axis(*w, Qt::Vertical)->min(), -40.0);
+    QCOMPARE(axis(*w, Qt::Vertical)->max(), 40.0);
+    for (const QValueAxis *a : {axis(*w, Qt::Horizontal), axis(*w, Qt::Vertical)}) {
+        QCOMPARE(a->gridLinePen().color(), QColor(0xC0, 0xC0, 0xC0));
+        QCOMPARE(a->gridLinePen().style(), Qt::SolidLine);
+        QVERIFY(!a->isLineVisible());
+        QVERIFY(a->tickInterval() >= (a == axis(*w, Qt::Horizontal) ? 1.0 : 0.1));
+    }
+    QVERIFY(chart->title().isEmpty());
+    QVERIFY(!chart->legend()->isVisible());
+    QCOMPARE(chart->backgroundBrush().color(), QColor(Qt::white));
+    QCOMPARE(w->Chart1->rubberBand(), QChartView::NoRubberBand);
+    QCOMPARE(series(*w)->color(), QColor(Qt::blue));
+    QVERIFY(!series(*w)->pointsVisible());
+    // Only the zero point so far, left of page 1.
+    QCOMPARE(series(*w)->points(), QList<QPointF>{QPointF(0, 0)});
+
+    // Dragging across the chart neither zooms nor pans it.
+    QTest::mousePress(w->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
+    QTest::mouseMove(w->Chart1->viewport(), QPoint(250, 200));
+    QTest::mouseRelease(w->Chart1->viewport(), Qt::LeftButton, {}, QPoint(250, 200));
+    QCOMPARE(window(*w), Window(1, 100));
+}
+
+void TestChart::workedFramePlotsAndScales()
+{
+    receive(*w, WorkedFrame);
+    QCOMPARE(w->edtCurPage->text(), QStringLiteral("1"));
+    QCOMPARE(window(*w), Window(1, 100));
+    QCOMPARE(axis(*w, Qt::Vertical)->min(), -2000.0);
+    QCOMPARE(axis(*w, Qt::Vertical)->max(), 2000.0);
+    QCOMPARE(series(*w)->points(), (QList<QPointF>{QPointF(0, 0), QPointF(1, 123.4)}));
+}
+
+void TestChart::readings_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<Window>("view");
+    QTest::addColumn<Window>("plotted"); // first and last X handed to the series
+
+    // clang-format off
+    QTest::newRow("99")  << 99  << "1" << Window(1, 100)   << Window(0, 99);
+    // The zero point makes 101 points: two pages by count while reading 100 is still in view.
+    QTest::newRow("100") << 100 << "2" << Window(1, 100)   << Window(0, 100);
+    QTest::newRow("101") << 101 << "2" << Window(101, 200) << Window(100, 101);
+    // clang-format on
+}
+
+void TestChart::readings()
+{
+    QFETCH(int, count);
+    feed(*w, count);
+    QTEST(w->edtCurPage->text(), "page");
+    QTEST(window(*w), "view");
+    const QList<QPointF> points = series(*w)->points();
+    QTEST(Window(qRound(points.first().x()), qRound(points.last().x())), "plotted");
+    QCOMPARE(points.size(), qRound(points.last().x() - points.first().x()) + 1);
+}
+
+void TestChart::pagingButtons_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<Window>("view");
+
+    // clang-format off
+    QTest::newRow("first on page 5")                << "+450 F"          << "1" << Window(1, 100);
+    QTest::newRow("readings while browsing")        << "+450 F +120"     << "1" << Window(1, 100);
+    QTest::newRow("last resumes following")         << "+450 F +120 L"   << "6" << Window(501, 600);
+    QTest::newRow("previous on page 1")             << "+50 P"           << "1" << Window(1, 100);
+    QTest::newRow("next on the last page")          << "+250 N"          << "3" << Window(201, 300);
+    QTest::newRow("next from the second-last page") << "+250 P N +60"    << "4" << Window(301, 400);
+    QTest::newRow("next from an earlier page")      << "+450 F N +100"   << "2" << Window(101, 200);
+    // clang-format on
+}
+
+void TestChart::pagingButtons()
+{
+    QFETCH(QString, script);
+    play(*w, script);
+    QTEST(w->edtCurPage->text(), "page");
+    QTEST(window(*w), "view");
+}
+
+void TestChart::pageSizeChangeShowsTheLastPage()
+{
+    feed(*w, 230);
+    QCOMPARE(window(*w), Window(201, 300));
+    typeIntoRange(*w, QStringLiteral("50"));
+    QTRY_COMPARE(window(*w), Window(201, 250));
+    QCOMPARE(w->edtRange->text(), QStringLiteral("50"));
+    // The box keeps its old number until the next reading brings the new one.
+    QCOMPARE(w->edtCurPage->text(), QStringLiteral("3"));
+    feed(*w, 1);
+    QCOMPARE(w->edtCurPage->text(), QStringLiteral("5"));
+    QCOMPARE(window(*w), Window(201, 250));
+    QCOMPARE(series(*w)->points().last().x(), 231.0);
+}
+
+void TestChart::rangeBox_data()
+{
+    QTest::addColumn<QString>("keys"); // '#' stands for the decimal separator
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("applied");
+    QTest::addColumn<int>("pageSize");
+
+    // clang-format off
+    QTest::newRow("letters are dropped") << "a2b5c"       << "25"          << "25"  << 25;
+    QTest::newRow("zero")                << "0"           << "0"           << "100" << 100;
+    QTest::newRow("leading zeros")       << "007"         << "007"         << "7"   << 7;
+    QTest::newRow("decimal")             << "1#5"         << "1#5"         << "100" << 100;
+    QTest::newRow("separator alone")     << "#"           << "#"           << "100" << 100;
+    QTest::newRow("empty")               << ""            << ""            << "100" << 100;
+    QTest::newRow("too large")           << "99999999999" << "99999999999" << "100" << 100;
+    // clang-format on
+}
+
+void TestChart::rangeBox()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(QString, applied);
+    QFETCH(int, pageSize);
+    const QString sep = w->DecimalSep().left(1);
+    // Start from another page size, so a fall-back to 100 shows in the window.
+    typeIntoRange(*w, QStringLiteral("40"));
+    QTRY_COMPARE(window(*w), Window(1, 40));
+
+    typeIntoRange(*w, QString(keys).replace(QLatin1Char('#'), sep));
+    QCOMPARE(w->edtRange->text(), QString(shown).replace(QLatin1Char('#'), sep));
+    QVERIFY(w->Timer_range->isActive());
+    // Applied once, a second after the last key: the timer then stays off.
+    QTRY_VERIFY(!w->Timer_range->isActive());
+    QCOMPARE(w->edtRange->text(), applied);
+    QCOMPARE(window(*w), Window(1, pageSize));
+}
+
+void TestChart::rangeBoxWaitsForTheLastChange()
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(w->edtRange, Qt::Key_End);
+    QTest::keyClick(w->edtRange, Qt::Key_Backspace); // "10"
+    QTest::qWait(700);
+    QTest::keyClick(w->edtRange, Qt::Key_Backspace);    // "1"
+    QTest::keyClicks(w->edtRange, QStringLiteral("5")); // "15"
+    QTest::qWait(700);
+    // 1.4 s after the first change, but only 0.7 s after the last: nothing applied yet.
+    if (clock.elapsed() < 1650)
+        QCOMPARE(window(*w), Window(1, 100));
+    QTRY_COMPARE(window(*w), Window(1, 15));
+    QCOMPARE(w->edtRange->text(), QStringLiteral("15"));
+}
+
+void TestChart::clear_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<Window>("view");
+    QTest::addColumn<int>("points"); // in the series
+
+    // clang-format off
+    QTest::newRow("yes")                  << "Yes" << ""     << "5" << Window(1, 100)   << 1;
+    // Until the next reading the old page count stands: Next and Last move the number only.
+    QTest::newRow("yes, next")            << "Yes" << "N"    << "2" << Window(1, 100)   << 1;
+    QTest::newRow("yes, last, a reading") << "Yes" << "L +1" << "1" << Window(1, 100)   << 2;
+    QTest::newRow("yes, a reading")       << "Yes" << "+1"   << "1" << Window(1, 100)   << 2;
+    QTest::newRow("no")                   << "No"  << ""     << "5" << Window(401, 500) << 51;
+    // clang-format on
+}
+
+void TestChart::clear()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, then);
+    feed(*w, 450);
+    QCOMPARE(w->edtCurPage->text(), QStringLiteral("5"));
+    pressOnNextModal(answer);
+    click(w->btnNew);
+    play(*w, then);
+    QTEST(w->edtCurPage->text(), "page");
+    QTEST(window(*w), "view");
+    QTEST(int(series(*w)->count()), "points");
+    if (answer == QLatin1String("Yes"))
+        QCOMPARE(series(*w)->points().first(), QPointF(0, 0));
+}
+
+void TestChart::save_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("with extension") << QStringLiteral("trend.bmp") << QStringLiteral("trend.bmp");
+    QTest::newRow("default extension") << QStringLiteral("trend") << QStringLiteral("trend.bmp");
+}
+
+void TestChart::save()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFile::remove(dir.filePath(written));
+    feed(*w, 150);
+    QCoreApplication::processEvents();
+    answerSaveDialog(dir.filePath(typed));
+    click(w->btnSave);
+
+    QFile file(dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), QByteArray("BM"));
+    file.close();
+    const QImage image(file.fileName(), "BMP");
+    QCOMPARE(image.size(), w->Chart1->size() * w->Chart1->devicePixelRatioF());
+    QCOMPARE(image.pixelColor(0, 0), QColor(Qt::white));
+    const auto [white, blue] = whiteAndBlue(image);
+    QVERIFY2(white > 0.6, qPrintable(QString::number(white)));
+    // 50 readings across half the page: a line a couple of hundred pixels long.
+    QVERIFY2(blue > 100, qPrintable(QString::number(blue)));
+    QVERIFY(file.remove());
+}
+
+void TestChart::saveAsksBeforeReplacing_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("no") << QStringLiteral("No") << false;
+    QTest::newRow("yes") << QStringLiteral("Yes") << true;
+}
+
+void TestChart::saveAsksBeforeReplacing()
+{
+    QFETCH(QString, answer);
+    const QString name = dir.filePath(QStringLiteral("old.bmp"));
+    {
+        QFile old(name);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old picture");
+    }
+    feed(*w, 10);
+    QString question;
+    answerSaveDialog(name, [&](QWidget *box) {
+        if (auto *mb = qobject_cast<QMessageBox *>(box)) {
+            question = mb->text();
+            mb->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)
+                ->click();
+        } else {
+            box->close();
+        }
+    });
+    click(w->btnSave);
+
+    QVERIFY2(question.contains(QStringLiteral("old.bmp")), qPrintable(question));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QTEST(file.read(2) == QByteArray("BM"), "replaced");
+}
+
+void TestChart::saveFailureIsShown()
+{
+    // No one may create files in /proc, so the picture cannot be written there.
+    const QString name = QStringLiteral("/proc/lumetra-chart.bmp");
+    QString shown;
+    answerSaveDialog(name, [&](QWidget *box) {
+        if (auto *mb = qobject_cast<QMessageBox *>(box))
+            shown = mb->text();
+        box->close();
+    });
+    click(w->btnSave);
+    QVERIFY2(shown.contains(name), qPrintable(shown));
+    QVERIFY(!QFile::exists(name));
+}
+
+QTEST_MAIN(TestChart)
+#include "tst_chart.moc"
