@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: ./test.sh [default|asan|tsan]
+# Builds and runs every test: ./test.sh [default|asan|tsan] (tsan runs the threaded device tests)
 set -euo pipefail
 cd "$(dirname "$0")"
 preset="${1:-default}"

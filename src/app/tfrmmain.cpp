@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -90,11 +91,13 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     , Decoder_(this)
 {
     setObjectName(QStringLiteral("frmMain"));
-    // The layout was drawn for MS Sans Serif 8 pt; where it is missing, Arial's metric twin keeps
-    // the captions inside their fixed boxes.
-    QFont windowFont;
-    windowFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
-                            QStringLiteral("Liberation Sans")});
+    // The layout was drawn for MS Sans Serif 8 pt; where it is missing, Arial (on Linux its
+    // metric twin) keeps the captions inside their fixed boxes. Asking for the missing family
+    // would get the desktop's default sans, which is wider.
+    const QString family = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+                               ? QStringLiteral("MS Sans Serif")
+                               : QStringLiteral("Arial");
+    QFont windowFont(family);
     windowFont.setStyleHint(QFont::SansSerif);
     windowFont.setPointSize(8);
     setFont(windowFont);
@@ -214,6 +217,17 @@ void TfrmMain::CreateRecordPanel()
 
     DBGrid1 = new QTableView(Panel4);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    if (!QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))) {
+        // The grid's column widths were made for MS Sans Serif, which is narrower than its
+        // stand-in: one pixel less keeps a whole time stamp ("2026-12-08 09:05:07") inside
+        // its 103-pixel column instead of cutting it short.
+        QFont gridFont = font();
+        gridFont.setPixelSize(10);
+        DBGrid1->setFont(gridFont);
+    }
+    // A unit such as "KOhm" fills its narrow column to the last pixel; it is clipped at the cell's
+    // edge rather than replaced by an ellipsis that hides the unit altogether.
+    DBGrid1->setTextElideMode(Qt::ElideNone);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
