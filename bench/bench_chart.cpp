@@ -1,5 +1,7 @@
 // The trend chart's cost per reading: AddPoint plus the repaint it causes, with a short and a
 // long history behind it; and the memory a plotted reading takes.
+#include "benchsupport.h"
+
 #include "tchartcontrol.h"
 #include "tqtchartengine.h"
 
@@ -105,11 +107,5 @@ BENCHMARK(BM_BytesPerPoint)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runGuiBenchmarks(argc, argv);
 }

@@ -1,5 +1,7 @@
 // Frames per second through the receive path: hex append -> extraction -> decoding, with the
 // front end's hooks empty, one frame per block, as the bridge delivers them.
+#include "../tests/support/frames.h"
+
 #include "tframedecoder.h"
 #include "tframeencoder.h"
 
@@ -17,17 +19,9 @@ std::vector<QByteArray> sampleFrames()
 {
     std::vector<QByteArray> frames;
     for (int i = 0; i < 16; ++i) {
-        TFrameFields f;
-        f.Auto = true;
-        f.Battery = 3;
-        f.Frequency = 2;
-        f.MainMode = 2;
+        TFrameFields f = workedFields();
         f.MainValue = 1230 + i;
-        f.MainDecimals = 1;
-        f.MainUnit = 10;
-        f.SubMode = 1;
         f.SubValue = 12 + (i % 3);
-        f.SubDecimals = 3;
         f.MainStatus = i == 7 ? 3 : 0;
         frames.push_back(EncodeFrame(f));
     }

@@ -2,6 +2,7 @@
 //  - GUI-thread time per received block: from the reader's hand-off event to the end of every
 //    handler (decode, panel, chart, recording), with the line saturated by frames;
 //  - the reader's idle cost: process CPU time per minute while connected to a silent meter.
+#include "../tests/support/frames.h"
 #include "../tests/support/simbridge.h"
 #include "tcp2110.h"
 #include "tframeencoder.h"
@@ -97,17 +98,8 @@ int main(int argc, char **argv)
     // Saturated line: frames back to back at 9600 baud (56 frames/s).
     QByteArray frames;
     for (int i = 0; i < 1200; ++i) {
-        TFrameFields f;
-        f.Auto = true;
-        f.Battery = 3;
-        f.Frequency = 2;
-        f.MainMode = 2;
+        TFrameFields f = workedFields();
         f.MainValue = 1200 + i % 70;
-        f.MainDecimals = 1;
-        f.MainUnit = 10;
-        f.SubMode = 1;
-        f.SubValue = 12;
-        f.SubDecimals = 3;
         frames += EncodeFrame(f);
     }
     sim.feed(SimBridge::DefaultSerial, frames);

@@ -1,5 +1,9 @@
 // Frames per second through the main window's receive handler with the virtual LCD attached:
 // hex append -> extraction -> decoding -> every panel refresh, on the offscreen platform.
+#include "../tests/support/frames.h"
+#include "../tests/support/windowfeed.h"
+#include "benchsupport.h"
+
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 
@@ -22,17 +26,9 @@ std::vector<QByteArray> steadyFrames(bool mainMoves)
 {
     std::vector<QByteArray> frames;
     for (int i = 0; i < 16; ++i) {
-        TFrameFields f;
-        f.Auto = true;
-        f.Battery = 3;
-        f.Frequency = 2;
-        f.MainMode = 2;
+        TFrameFields f = workedFields();
         f.MainValue = mainMoves ? 1230 + i % 8 : 1234;
-        f.MainDecimals = 1;
-        f.MainUnit = 10;
-        f.SubMode = 1;
         f.SubValue = 12 + i % 3;
-        f.SubDecimals = 3;
         frames.push_back(EncodeFrame(f));
     }
     return frames;
@@ -82,7 +78,7 @@ void run(benchmark::State &state, const std::vector<QByteArray> &frames, bool pa
     std::size_t i = 0;
     for (auto _ : state) {
         const QByteArray &f = frames[i++ % frames.size()];
-        w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(f.constData()), int(f.size()));
+        receive(w, f);
         if (paintEveryFrame)
             QCoreApplication::processEvents();
     }
@@ -131,13 +127,5 @@ BENCHMARK(BM_ReceivePanelChangingPainted);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runGuiBenchmarks(argc, argv, true);
 }

@@ -1,5 +1,9 @@
 // The record table under load: rows appended per second, memory per row at a million rows, and
 // the whole GUI-thread path of one recorded frame with a short and with a million-row table.
+#include "../tests/support/frames.h"
+#include "../tests/support/windowfeed.h"
+#include "benchsupport.h"
+
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "trecording.h"
@@ -127,23 +131,19 @@ void BM_FramePath(benchmark::State &state)
 
     std::vector<QByteArray> frames;
     for (int i = 0; i < 16; ++i) {
-        TFrameFields f;
-        f.Frequency = 2;
-        f.MainMode = 2;
+        // The worked frame without its auto range and battery marks.
+        TFrameFields f = workedFields();
+        f.Auto = false;
+        f.Battery = 0;
         f.MainValue = 1230 + i;
-        f.MainDecimals = 1;
-        f.MainUnit = 10;
-        f.SubMode = 1;
         f.SubValue = 12 + i % 3;
-        f.SubDecimals = 3;
         frames.push_back(EncodeFrame(f));
     }
     const bool withEvents = state.range(1) != 0;
     std::size_t i = 0;
     for (auto _ : state) {
         const QByteArray &frame = frames[i++ % frames.size()];
-        w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                             int(frame.size()));
+        receive(w, frame);
         if (withEvents)
             QCoreApplication::processEvents();
     }
@@ -159,11 +159,5 @@ BENCHMARK(BM_FramePath)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runGuiBenchmarks(argc, argv);
 }

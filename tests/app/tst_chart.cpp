@@ -1,6 +1,8 @@
 // The trend chart in the real window: frames through the receive path, clicks on the chart's
 // tool bar, keys into the page size box and the picture it saves.
+#include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
 #include "tfrmmain.h"
@@ -24,24 +26,14 @@ namespace {
 
 using Window = QPair<int, int>;
 
-const QByteArray WorkedFrame = QByteArray::fromHex("000D405800 0204D2 5100 01000C 0300 0D0A");
-
-void receive(TfrmMain &w, const QByteArray &block)
-{
-    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
-                         int(block.size()));
-}
-
-// Readings in nF with one decimal, as the worked frame, their values rising and falling.
+// Readings in nF with one decimal, as the worked frame but with the secondary fields all zero,
+// their values rising and falling.
 void feed(TfrmMain &w, int count)
 {
-    TFrameFields f;
-    f.Auto = true;
-    f.Battery = 3;
-    f.Frequency = 2;
-    f.MainMode = 2;
-    f.MainDecimals = 1;
-    f.MainUnit = 10;
+    TFrameFields f = workedFields();
+    f.SubMode = 0;
+    f.SubValue = 0;
+    f.SubDecimals = 0;
     for (int i = 0; i < count; ++i) {
         f.MainValue = 1000 + (i * 37) % 900;
         receive(w, EncodeFrame(f));

@@ -1,7 +1,9 @@
 // The connection control of the main window, live against the simulated bridge library.
+#include "../support/frames.h"
 #include "../support/modalhelper.h"
 #include "../support/simbridge.h"
 #include "tcp2110.h"
+#include "tframeencoder.h"
 #include "tfrmmain.h"
 
 #include <QComboBox>
@@ -129,8 +131,10 @@ void TestConnection::firstBridgeInSortOrderIsUsed()
         sim.SetMeterSilent(serial, 1);
     QTest::mouseClick(w.btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
-    sim.feed("Bench-B", QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A"));
-    sim.feed("bench-a", QByteArray::fromHex("000D40580002 1111 5100 01000C 0300 0D0A"));
+    TFrameFields fromChosen = workedFields();
+    fromChosen.MainValue = 0x1111;
+    sim.feed("Bench-B", WorkedFrame);
+    sim.feed("bench-a", EncodeFrame(fromChosen));
     QTRY_COMPARE(w.Decoder().State().MainValue, 0x1111);
 }
 

@@ -1,4 +1,6 @@
+#include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/windowfeed.h"
 
 using namespace ModalHelper;
 #include "tfrmmain.h"
@@ -14,18 +16,6 @@ using namespace ModalHelper;
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
-
-namespace {
-
-const QByteArray WorkedFrame = QByteArray::fromHex("000D405800 0204D2 5100 01000C 0300 0D0A");
-
-void receive(TfrmMain &w, const QByteArray &block)
-{
-    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
-                         int(block.size()));
-}
-
-} // namespace
 
 class TestMainWindow : public QObject
 {

@@ -1,4 +1,7 @@
 // Runs under a German locale (set by the test registration): readings carry a decimal comma.
+#include "../support/frames.h"
+#include "../support/windowfeed.h"
+
 #include "tfrmmain.h"
 
 #include <QtTest>
@@ -13,9 +16,7 @@ private slots:
         QCOMPARE(ReadDecimalSep(), QStringLiteral(","));
         TfrmMain w;
         QCOMPARE(w.DecimalSep(), QStringLiteral(","));
-        const QByteArray frame = QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A");
-        w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                             int(frame.size()));
+        receive(w, WorkedFrame);
         QCOMPARE(w.Decoder().State().MainText, QStringLiteral("123,4"));
         QCOMPARE(w.Decoder().State().SubText, QStringLiteral("0,012"));
     }

@@ -1,6 +1,8 @@
 // Recording through the real window: frames in through the receive path, the real controls,
 // rows out of the record table the grid shows.
+#include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
 #include "tfrmmain.h"
@@ -24,24 +26,15 @@ using F = TRecordTable::Field;
 
 namespace {
 
-void receive(TfrmMain &w, const QByteArray &block)
-{
-    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
-                         int(block.size()));
-}
-
-// A plain capacitance reading, 1 kHz, D on the secondary display: the fields tests vary.
+// A plain capacitance reading, 1 kHz, D on the secondary display: the fields tests vary. The
+// worked frame without its auto range and battery marks, in nF with two decimals.
 TFrameFields reading(int mainValue = 1287)
 {
-    TFrameFields f;
-    f.Frequency = 2;
-    f.MainMode = 2;
+    TFrameFields f = workedFields();
+    f.Auto = false;
+    f.Battery = 0;
     f.MainValue = mainValue;
     f.MainDecimals = 2;
-    f.MainUnit = 10;
-    f.SubMode = 1;
-    f.SubValue = 12;
-    f.SubDecimals = 3;
     return f;
 }
 

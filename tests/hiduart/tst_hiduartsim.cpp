@@ -1,5 +1,7 @@
 // The simulated bridge library, loaded from the program's folder and resolved by name, as the
 // bridge component loads it.
+#include "../support/simbridge.h"
+
 #include "hiduart_api.h"
 #include "hiduartsim_api.h"
 
@@ -15,7 +17,9 @@
 
 namespace {
 
-struct SimApi
+// The bridge calls the component resolves, on top of the simulator's controls, which SimBridge
+// binds from the same file when the test object is made.
+struct SimApi : SimBridge
 {
     HidUart_GetNumDevices_t GetNumDevices = nullptr;
     HidUart_GetString_t GetString = nullptr;
@@ -30,15 +34,7 @@ struct SimApi
     HidUart_Lumetra_OpenDeviceMonitor_t OpenDeviceMonitor = nullptr;
     HidUart_Lumetra_ReadDeviceEvent_t ReadDeviceEvent = nullptr;
     HidUart_Lumetra_CloseDeviceMonitor_t CloseDeviceMonitor = nullptr;
-    HidUartSim_Plug_t Plug = nullptr;
-    HidUartSim_Unplug_t Unplug = nullptr;
-    HidUartSim_FailNextOpen_t FailNextOpen = nullptr;
-    HidUartSim_SetConfigMismatch_t SetConfigMismatch = nullptr;
-    HidUartSim_SetReadFailure_t SetReadFailure = nullptr;
-    HidUartSim_SetMeterSilent_t SetMeterSilent = nullptr;
-    HidUartSim_FeedBytes_t FeedBytes = nullptr;
     HidUartSim_ReplayFile_t ReplayFile = nullptr;
-    HidUartSim_Reset_t Reset = nullptr;
 };
 
 const char *const Default = HIDUARTSIM_DEFAULT_SERIAL;
@@ -111,15 +107,7 @@ void TestHidUartSim::initTestCase()
     get(m_api.OpenDeviceMonitor, "HidUart_Lumetra_OpenDeviceMonitor");
     get(m_api.ReadDeviceEvent, "HidUart_Lumetra_ReadDeviceEvent");
     get(m_api.CloseDeviceMonitor, "HidUart_Lumetra_CloseDeviceMonitor");
-    get(m_api.Plug, "HidUartSim_Plug");
-    get(m_api.Unplug, "HidUartSim_Unplug");
-    get(m_api.FailNextOpen, "HidUartSim_FailNextOpen");
-    get(m_api.SetConfigMismatch, "HidUartSim_SetConfigMismatch");
-    get(m_api.SetReadFailure, "HidUartSim_SetReadFailure");
-    get(m_api.SetMeterSilent, "HidUartSim_SetMeterSilent");
-    get(m_api.FeedBytes, "HidUartSim_FeedBytes");
     get(m_api.ReplayFile, "HidUartSim_ReplayFile");
-    get(m_api.Reset, "HidUartSim_Reset");
 }
 
 void TestHidUartSim::init()

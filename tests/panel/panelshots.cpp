@@ -1,5 +1,8 @@
 // Pictures of the panel for the documentation: the real main window receives real frames, and
 // the panel is grabbed as it would be on screen. Usage: panelshots OUTPUT_DIR
+#include "../support/frames.h"
+#include "../support/windowfeed.h"
+
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tlcdpanel.h"
@@ -9,32 +12,12 @@
 #include <QPixmap>
 #include <QTest>
 
-namespace {
-
-TFrameFields worked()
-{
-    TFrameFields f;
-    f.Auto = true;
-    f.Battery = 3;
-    f.Frequency = 2;
-    f.MainMode = 2;
-    f.MainValue = 1234;
-    f.MainDecimals = 1;
-    f.MainUnit = 10;
-    f.SubMode = 1;
-    f.SubValue = 12;
-    f.SubDecimals = 3;
-    return f;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
-    TFrameFields ol = worked();
+    TFrameFields ol = workedFields();
     ol.MainStatus = 3;
     ol.MainDecimals = 2;
     ol.SubMode = 3;
@@ -44,7 +27,7 @@ int main(int argc, char **argv)
     ol.Lcr = true;
     ol.Battery = 2;
 
-    TFrameFields sorting = worked();
+    TFrameFields sorting = workedFields();
     sorting.Sorting = 10;
     sorting.MainStatus = 7;
     sorting.Relative = true;
@@ -58,7 +41,7 @@ int main(int argc, char **argv)
         const char *file;
         TFrameFields frame;
     } shots[] = {
-        {"panel-worked.png", worked()}, {"panel-ol.png", ol}, {"panel-sorting.png", sorting}};
+        {"panel-worked.png", workedFields()}, {"panel-ol.png", ol}, {"panel-sorting.png", sorting}};
 
     for (const auto &shot : shots) {
         TfrmMain w;
@@ -66,9 +49,7 @@ int main(int argc, char **argv)
         if (!QTest::qWaitForWindowExposed(&w))
             return 1;
         w.pnlLcd->ShowUsbMark(true);
-        const QByteArray frame = EncodeFrame(shot.frame);
-        w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                             int(frame.size()));
+        receive(w, EncodeFrame(shot.frame));
         QCoreApplication::processEvents();
         if (!w.pnlLcd->grab().save(out.filePath(QLatin1String(shot.file))))
             return 1;

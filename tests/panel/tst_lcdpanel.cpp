@@ -1,5 +1,8 @@
 // The virtual LCD as a user sees it: real frames go into the main window's receive handler, and
 // the panel's elements are read back by their object names.
+#include "../support/frames.h"
+#include "../support/windowfeed.h"
+
 #include "tframedecoder.h"
 #include "tframeencoder.h"
 #include "tfrmmain.h"
@@ -22,35 +25,12 @@ namespace {
 using Frames = QList<TFrameFields>;
 using Texts = QMap<QString, QString>;
 
-// The worked frame: 00 0D 40 58 00 02 04 D2 51 00 01 00 0C 03 00 0D 0A.
-TFrameFields worked()
-{
-    TFrameFields f;
-    f.Auto = true;
-    f.Battery = 3;
-    f.Frequency = 2;
-    f.MainMode = 2;
-    f.MainValue = 1234;
-    f.MainDecimals = 1;
-    f.MainUnit = 10;
-    f.SubMode = 1;
-    f.SubValue = 12;
-    f.SubDecimals = 3;
-    return f;
-}
-
 // The worked frame with some fields changed.
 template<typename Change> TFrameFields with(Change change)
 {
-    TFrameFields f = worked();
+    TFrameFields f = workedFields();
     change(f);
     return f;
-}
-
-void receive(TfrmMain &w, const QByteArray &block)
-{
-    w.CP21101ReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
-                         int(block.size()));
 }
 
 QString shownText(const QWidget *w)
@@ -264,7 +244,7 @@ void TestLcdPanel::frames_data()
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QStringList>("hidden");
 
-    const TFrameFields w0 = worked();
+    const TFrameFields w0 = workedFields();
     QTest::newRow("worked frame")
         << Frames{w0}
         << Texts{{"lcdMMode", "Cs"},    {"lcdMDisp", "123.4"}, {"lcdMUnit", "nF"}, {"lcdSMod", "D"},
@@ -458,15 +438,15 @@ void TestLcdPanel::barShowsShareOfRange_data()
     QTest::addColumn<Frames>("frames");
     QTest::addColumn<double>("percent");
 
-    QTest::newRow("123.4 of 2000") << Frames{worked()} << 6.17;
+    QTest::newRow("123.4 of 2000") << Frames{workedFields()} << 6.17;
     QTest::newRow("OL with decimals 2 fills the bar")
         << Frames{with([](auto &f) { f.MainStatus = 3, f.MainDecimals = 2; })} << 100.0;
     QTest::newRow("OFF empties the bar")
-        << Frames{worked(), with([](auto &f) { f.MainStatus = 4; })} << 0.0;
+        << Frames{workedFields(), with([](auto &f) { f.MainStatus = 4; })} << 0.0;
     QTest::newRow("dashes empty the bar")
-        << Frames{worked(), with([](auto &f) { f.MainStatus = 2; })} << 0.0;
+        << Frames{workedFields(), with([](auto &f) { f.MainStatus = 2; })} << 0.0;
     QTest::newRow("meaningless status empties the bar")
-        << Frames{worked(), with([](auto &f) { f.MainStatus = 20; })} << 0.0;
+        << Frames{workedFields(), with([](auto &f) { f.MainStatus = 20; })} << 0.0;
     QTest::newRow("1.2345 of 2") << Frames{with([](auto &f) {
         f.MainValue = 12345, f.MainDecimals = 4;
     })} << 61.725;
@@ -482,10 +462,10 @@ void TestLcdPanel::barShowsShareOfRange_data()
                   with([](auto &f) { f.MainValue = 500, f.MainDecimals = 3; })}
         << 2.5;
     QTest::newRow("over the full scale stays full, never stale")
-        << Frames{worked(), with([](auto &f) { f.MainValue = 65535, f.MainDecimals = 0; })}
+        << Frames{workedFields(), with([](auto &f) { f.MainValue = 65535, f.MainDecimals = 0; })}
         << 100.0;
     QTest::newRow("decimals 5: no range, empty bar")
-        << Frames{worked(), with([](auto &f) { f.MainDecimals = 5; })} << 0.0;
+        << Frames{workedFields(), with([](auto &f) { f.MainDecimals = 5; })} << 0.0;
 }
 
 void TestLcdPanel::barShowsShareOfRange()
@@ -509,8 +489,8 @@ void TestLcdPanel::chartValue_data()
     QTest::addColumn<Frames>("frames");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("worked frame") << "." << Frames{worked()} << 123.4;
-    QTest::newRow("decimal comma") << "," << Frames{worked()} << 123.4;
+    QTest::newRow("worked frame") << "." << Frames{workedFields()} << 123.4;
+    QTest::newRow("decimal comma") << "," << Frames{workedFields()} << 123.4;
     QTest::newRow("main .1234") << "." << Frames{with([](auto &f) { f.MainDecimals = 4; })}
                                 << 0.1234;
     QTest::newRow("OL with decimals 2 plots the full scale")
@@ -522,7 +502,7 @@ void TestLcdPanel::chartValue_data()
     QTest::newRow("OFF plots 0") << "." << Frames{with([](auto &f) { f.MainStatus = 4; })} << 0.0;
     QTest::newRow("ERR plots 0") << "." << Frames{with([](auto &f) { f.MainStatus = 6; })} << 0.0;
     QTest::newRow("decimals 5 keeps the last text")
-        << "." << Frames{worked(), with([](auto &f) { f.MainValue = 9, f.MainDecimals = 5; })}
+        << "." << Frames{workedFields(), with([](auto &f) { f.MainValue = 9, f.MainDecimals = 5; })}
         << 123.4;
     QTest::newRow("decimals 5 before any text plots 0")
         << "." << Frames{with([](auto &f) { f.MainDecimals = 5; })} << 0.0;
@@ -546,7 +526,7 @@ void TestLcdPanel::activityPicturesAlternatePerBlock()
     QWidget *lit = child(QStringLiteral("CONok"));
     QWidget *dark = child(QStringLiteral("CONokN"));
     QVERIFY(lit && dark);
-    const QByteArray frame = EncodeFrame(worked());
+    const QByteArray frame = EncodeFrame(workedFields());
     // One frame in three blocks: every block blinks, also those that complete no frame.
     const QList<QByteArray> blocks = {frame.left(5), frame.mid(5, 5), frame.mid(10), frame,
                                       QByteArray("\x01", 1)};
@@ -573,7 +553,7 @@ void TestLcdPanel::readingBoxesPassFocusOn()
 {
     QFETCH(QString, box);
     QFETCH(bool, byTab);
-    feed({worked()});
+    feed({workedFields()});
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
     auto *target = qobject_cast<QLineEdit *>(child(box));

@@ -1,3 +1,5 @@
+#include "../support/frames.h"
+
 #include "formatreading.h"
 #include "tframedecoder.h"
 #include "tframeencoder.h"
@@ -52,29 +54,10 @@ QByteArray bytes(const char *hex)
     return QByteArray::fromHex(hex);
 }
 
-// 00 0D 40 58 00 02 04 D2 51 00 01 00 0C 03 00 0D 0A: a capacitor at 123.4 nF, D 0.012, 1 kHz.
-const QByteArray WorkedFrame = bytes("000D40580002 04D2 5100 01000C 0300 0D0A");
-
 void feed(TFrameDecoder &d, const QByteArray &block)
 {
     d.AppendReceived(reinterpret_cast<const std::uint8_t *>(block.constData()), block.size());
     d.ExtractFrame();
-}
-
-TFrameFields workedFields()
-{
-    TFrameFields f;
-    f.Auto = true;
-    f.Battery = 3;
-    f.Frequency = 2;
-    f.MainMode = 2;
-    f.MainValue = 1234;
-    f.MainDecimals = 1;
-    f.MainUnit = 10;
-    f.SubMode = 1;
-    f.SubValue = 12;
-    f.SubDecimals = 3;
-    return f;
 }
 
 } // namespace
