@@ -40,8 +40,8 @@ void BM_ReceiveDecode(benchmark::State &state)
         benchmark::DoNotOptimize(decoder.State().MainValue);
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["times_link_limit"] = benchmark::Counter(
         double(state.iterations()) / LinkFramesPerSecond, benchmark::Counter::kIsRate);
 }

@@ -123,9 +123,9 @@ bool isCopyKey(const QKeyEvent *event)
 } // namespace
 
 TMessageForm::TMessageForm(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
 {
     setFont(messageFont());
 }
@@ -138,8 +138,8 @@ QByteArray TMessageForm::MessageFormText() const
         captions += button->text().toLocal8Bit() + "   ";
     captions.replace("&", "");
     const QByteArray text = Message ? Message->text().toLocal8Bit() : QByteArray();
-    return divider + windowTitle().toLocal8Bit() + "\r\n" + divider + text + "\r\n" + divider +
-           captions + "\r\n" + divider;
+    return divider + windowTitle().toLocal8Bit() + "\r\n" + divider + text + "\r\n" + divider
+           + captions + "\r\n" + divider;
 }
 
 bool TMessageForm::MessageFormKeyDown(const QKeyEvent *event)
@@ -205,9 +205,9 @@ TMessageForm *BuildMessageForm(const QString &Msg, TMsgDlgType DlgType, TMsgDlgB
     const QFont font = form->font();
     const QFontMetrics fm(font);
 
-    const int cx = fm.horizontalAdvance(
-                       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                   52;
+    const int cx =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+        / 52;
     const int cy = fm.height();
 
     const int hm = mul(8, cx, 4);

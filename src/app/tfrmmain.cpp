@@ -169,8 +169,7 @@ void TfrmMain::CreateComponents()
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
     // timerInterval ticks through its long-interval driver, made with the record table.
 
-    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1",
-                             "SaveDialog2", "CComm1"})
+    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1", "SaveDialog2", "CComm1"})
         nonVisual(this, name);
 
     CreateBridge();
@@ -209,9 +208,10 @@ void TfrmMain::CreateRecordPanel()
                                         ToolIcon(iiFloppy));
     btnRecordPrint = ToolBar4->addButton(QStringLiteral("btnRecordPrint"), QStringLiteral("Print"),
                                          ToolIcon(iiPrinter));
-    btnRecordFly = ToolBar4->addButton(QStringLiteral("btnRecordFly"), QString(), ToolIcon(iiEnlarge));
-    btnGridZoomout = ToolBar4->addButton(QStringLiteral("btnGridZoomout"), QString(),
-                                         ToolIcon(iiShrink));
+    btnRecordFly =
+        ToolBar4->addButton(QStringLiteral("btnRecordFly"), QString(), ToolIcon(iiEnlarge));
+    btnGridZoomout =
+        ToolBar4->addButton(QStringLiteral("btnGridZoomout"), QString(), ToolIcon(iiShrink));
     btnGridZoomout->hide();
     l->addWidget(ToolBar4);
 
@@ -269,8 +269,8 @@ void TfrmMain::CreateChartPanel()
     edtRange->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ToolBar2->addControl(edtRange, 35);
     ToolBar2->addSeparator();
-    btnFirst = ToolBar2->addButton(QStringLiteral("btnFirst"), QStringLiteral("First"),
-                                   ToolIcon(iiFirst));
+    btnFirst =
+        ToolBar2->addButton(QStringLiteral("btnFirst"), QStringLiteral("First"), ToolIcon(iiFirst));
     btnPrevious = ToolBar2->addButton(QStringLiteral("btnPrevious"), QStringLiteral("Previous"),
                                       ToolIcon(iiPrevious));
     edtCurPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
@@ -281,18 +281,18 @@ void TfrmMain::CreateChartPanel()
     edtCurPage->setCursor(Qt::ArrowCursor);
     edtCurPage->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); }"));
     ToolBar2->addControl(edtCurPage, 35);
-    btnNext = ToolBar2->addButton(QStringLiteral("btnNext"), QStringLiteral("Next"),
-                                  ToolIcon(iiNext));
-    btnLast = ToolBar2->addButton(QStringLiteral("btnLast"), QStringLiteral("Last"),
-                                  ToolIcon(iiLast));
+    btnNext =
+        ToolBar2->addButton(QStringLiteral("btnNext"), QStringLiteral("Next"), ToolIcon(iiNext));
+    btnLast =
+        ToolBar2->addButton(QStringLiteral("btnLast"), QStringLiteral("Last"), ToolIcon(iiLast));
     ToolBar2->addSeparator();
     btnNew = ToolBar2->addButton(QStringLiteral("btnNew"), QStringLiteral("Clear"),
                                  ToolIcon(iiBlankPage));
-    btnSave = ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"),
-                                  ToolIcon(iiFloppy));
+    btnSave =
+        ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"), ToolIcon(iiFloppy));
     btnFly = ToolBar2->addButton(QStringLiteral("btnFly"), QString(), ToolIcon(iiEnlarge));
-    btnChartZoomOut = ToolBar2->addButton(QStringLiteral("btnChartZoomOut"), QString(),
-                                          ToolIcon(iiShrink));
+    btnChartZoomOut =
+        ToolBar2->addButton(QStringLiteral("btnChartZoomOut"), QString(), ToolIcon(iiShrink));
     btnChartZoomOut->hide();
     auto *gotoButton = ToolBar2->addButton(QString(), QStringLiteral("GotoPage"), ToolIcon(iiGo));
     gotoButton->hide();
@@ -369,19 +369,58 @@ void TfrmMain::timerIntervalTimer()
 
 // --- decoder hooks -----------------------------------------------------------------------------
 
-void TfrmMain::ShowHold(const TMeterState &s) { pnlLcd->ShowHold(s); }
-void TfrmMain::ShowRelative(const TMeterState &s) { pnlLcd->ShowRelative(s); }
-void TfrmMain::ShowLcr(const TMeterState &s) { pnlLcd->ShowLcr(s); }
-void TfrmMain::ShowAuto(const TMeterState &s) { pnlLcd->ShowAuto(s); }
-void TfrmMain::ShowBattery(const TMeterState &s) { pnlLcd->ShowBattery(s); }
-void TfrmMain::ShowFrequency(const TMeterState &s) { pnlLcd->ShowFrequency(s); }
-void TfrmMain::ShowSorting(const TMeterState &s) { pnlLcd->ShowSorting(s); }
-void TfrmMain::ShowMainMode(const TMeterState &s) { pnlLcd->ShowMainMode(s); }
-void TfrmMain::ShowMainUnit(const TMeterState &s) { pnlLcd->ShowMainUnit(s); }
-void TfrmMain::ShowSubMode(const TMeterState &s) { pnlLcd->ShowSubMode(s); }
-void TfrmMain::ShowSubUnit(const TMeterState &s) { pnlLcd->ShowSubUnit(s); }
-void TfrmMain::ShowSubStatus(const TMeterState &s) { pnlLcd->ShowSubStatus(s); }
-void TfrmMain::SetBarMax(int v) { pnlLcd->SetBarMax(v); }
+void TfrmMain::ShowHold(const TMeterState &s)
+{
+    pnlLcd->ShowHold(s);
+}
+void TfrmMain::ShowRelative(const TMeterState &s)
+{
+    pnlLcd->ShowRelative(s);
+}
+void TfrmMain::ShowLcr(const TMeterState &s)
+{
+    pnlLcd->ShowLcr(s);
+}
+void TfrmMain::ShowAuto(const TMeterState &s)
+{
+    pnlLcd->ShowAuto(s);
+}
+void TfrmMain::ShowBattery(const TMeterState &s)
+{
+    pnlLcd->ShowBattery(s);
+}
+void TfrmMain::ShowFrequency(const TMeterState &s)
+{
+    pnlLcd->ShowFrequency(s);
+}
+void TfrmMain::ShowSorting(const TMeterState &s)
+{
+    pnlLcd->ShowSorting(s);
+}
+void TfrmMain::ShowMainMode(const TMeterState &s)
+{
+    pnlLcd->ShowMainMode(s);
+}
+void TfrmMain::ShowMainUnit(const TMeterState &s)
+{
+    pnlLcd->ShowMainUnit(s);
+}
+void TfrmMain::ShowSubMode(const TMeterState &s)
+{
+    pnlLcd->ShowSubMode(s);
+}
+void TfrmMain::ShowSubUnit(const TMeterState &s)
+{
+    pnlLcd->ShowSubUnit(s);
+}
+void TfrmMain::ShowSubStatus(const TMeterState &s)
+{
+    pnlLcd->ShowSubStatus(s);
+}
+void TfrmMain::SetBarMax(int v)
+{
+    pnlLcd->SetBarMax(v);
+}
 
 void TfrmMain::ShowMainStatus(const TMeterState &s)
 {

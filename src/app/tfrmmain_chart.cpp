@@ -57,8 +57,8 @@ void TfrmMain::SetAxisMax(double v)
 bool TfrmMain::edtRangeKeyPress(QChar Key)
 {
     // Backspace always reaches the box; the filter sees only typed characters.
-    return (Key >= QLatin1Char('0') && Key <= QLatin1Char('9')) ||
-           (!DecimalSep().isEmpty() && Key == DecimalSep().front());
+    return (Key >= QLatin1Char('0') && Key <= QLatin1Char('9'))
+           || (!DecimalSep().isEmpty() && Key == DecimalSep().front());
 }
 
 void TfrmMain::edtRangeChange()

@@ -135,7 +135,8 @@ void TfrmMain::timerInputDelayTimer()
 void TfrmMain::btnRecordNewClick()
 {
     if (NewMessageDlg(QStringLiteral("Are you sure that you want to delete this record?"),
-                      mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0) != mrYes)
+                      mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0)
+        != mrYes)
         return;
     cds1->Empty();
     ClearChart();

@@ -7,9 +7,9 @@
 namespace {
 
 const char *const ThemeNames[ImageCount] = {
-    "go-first",      "go-previous",   "go-next",     "go-last",      "document-new", "document-save",
-    "zoom-out",      "zoom-in",       "document-open", "folder-open", "document-print", "go-jump",
-    "zoom-in",       "zoom-out",      "zoom-in",     "zoom-out",
+    "go-first", "go-previous", "go-next",       "go-last",     "document-new",   "document-save",
+    "zoom-out", "zoom-in",     "document-open", "folder-open", "document-print", "go-jump",
+    "zoom-in",  "zoom-out",    "zoom-in",       "zoom-out",
 };
 
 void triangle(QPainter &p, double x, double y, bool right, const QColor &c)

@@ -6,8 +6,7 @@
 TKeyFilter::TKeyFilter(QWidget *widget, Accept accept)
     : QObject(widget)
     , Accept_(std::move(accept))
-{
-}
+{}
 
 TKeyFilter *TKeyFilter::install(QWidget *widget, Accept accept)
 {

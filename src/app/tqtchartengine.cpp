@@ -124,8 +124,8 @@ void TQtChartEngine::setBottomMax(double value)
 
 void TQtChartEngine::scrollBottom(double offset)
 {
-    if ((offset > 0 && Points_.hasXAbove(BottomMax_)) ||
-        (offset < 0 && Points_.hasXBelow(BottomMin_))) {
+    if ((offset > 0 && Points_.hasXAbove(BottomMax_))
+        || (offset < 0 && Points_.hasXBelow(BottomMin_))) {
         BottomMin_ += offset;
         BottomMax_ += offset;
         scheduleSync();

@@ -188,8 +188,8 @@ bool TCP2110::OpenAndConfigure()
         && Library_.GetUartConfig(DeviceHandle_, &backBaud, &backData, &backParity, &backStop,
                                   &backFlow)
                == HID_UART_SUCCESS
-        && backBaud == baud && backData == dataBits && backParity == parity
-        && backStop == stopBits && backFlow == flow
+        && backBaud == baud && backData == dataBits && backParity == parity && backStop == stopBits
+        && backFlow == flow
         && Library_.SetTimeouts(DeviceHandle_, ReadTimeOuts, WriteTimeOuts) == HID_UART_SUCCESS;
     if (!ok) {
         // A bridge we could not set up is not kept open behind the user's back.
@@ -366,8 +366,9 @@ void TCP2110::DeviceArrived(const QString &path)
         const auto again = DeviceString(i, HID_UART_GET_PATH_STR);
         if (!serial || !again)
             continue;
-        const bool known = std::any_of(DeviceList_.cbegin(), DeviceList_.cend(),
-                                       [&](const QString &line) { return namePart(line) == *serial; });
+        const bool known =
+            std::any_of(DeviceList_.cbegin(), DeviceList_.cend(),
+                        [&](const QString &line) { return namePart(line) == *serial; });
         if (!known)
             DeviceList_.append(*serial + QLatin1Char('=') + *again);
     }

@@ -24,8 +24,21 @@ class TCP2110 : public QObject
     Q_OBJECT
 public:
     enum TBaudRate : std::uint8_t {
-        CBR_110, CBR_300, CBR_600, CBR_1200, CBR_2400, CBR_4800, CBR_9600, CBR_14400, CBR_19200,
-        CBR_38400, CBR_56000, CBR_57600, CBR_115200, CBR_128000, CBR_256000,
+        CBR_110,
+        CBR_300,
+        CBR_600,
+        CBR_1200,
+        CBR_2400,
+        CBR_4800,
+        CBR_9600,
+        CBR_14400,
+        CBR_19200,
+        CBR_38400,
+        CBR_56000,
+        CBR_57600,
+        CBR_115200,
+        CBR_128000,
+        CBR_256000,
     };
     Q_ENUM(TBaudRate)
     enum TByteSize : std::uint8_t { _5, _6, _7, _8 };

@@ -23,7 +23,10 @@ public:
     bool IsLoaded() const { return Library_.isLoaded(); }
     const QString &Error() const { return Error_; }
     // Hot-plug is optional: an older library without the monitor entry points has none.
-    bool HasDeviceMonitor() const { return OpenDeviceMonitor && ReadDeviceEvent && CloseDeviceMonitor; }
+    bool HasDeviceMonitor() const
+    {
+        return OpenDeviceMonitor && ReadDeviceEvent && CloseDeviceMonitor;
+    }
 
     HidUart_GetNumDevices_t GetNumDevices = nullptr;
     HidUart_GetString_t GetString = nullptr;

@@ -60,8 +60,8 @@ void Cp2110Emulator::advance(Clock::time_point now)
     }
     while (!m_line.empty()) {
         Segment &s = m_line.front();
-        while (s.next < s.bytes.size() &&
-               s.start + CharacterTime * static_cast<int64_t>(s.next + 1) <= now)
+        while (s.next < s.bytes.size()
+               && s.start + CharacterTime * static_cast<int64_t>(s.next + 1) <= now)
             deliver(s.bytes[s.next++]);
         if (s.next < s.bytes.size())
             break;
@@ -138,8 +138,8 @@ int Cp2110Emulator::getFeatureReport(uint8_t *data, size_t length)
     case 0x50: {
         payload.assign(m_config, m_config + sizeof m_config);
         if (m_configDiffers) {
-            uint32_t baud = (uint32_t(payload[0]) << 24) | (uint32_t(payload[1]) << 16) |
-                            (uint32_t(payload[2]) << 8) | payload[3];
+            uint32_t baud = (uint32_t(payload[0]) << 24) | (uint32_t(payload[1]) << 16)
+                            | (uint32_t(payload[2]) << 8) | payload[3];
             baud /= 2;
             for (int i = 0; i < 4; ++i)
                 payload[i] = static_cast<uint8_t>(baud >> (24 - 8 * i));
@@ -185,8 +185,8 @@ int Cp2110Emulator::readTimeout(uint8_t *data, size_t length, int timeoutMs)
 int Cp2110Emulator::write(const uint8_t *data, size_t length)
 {
     std::lock_guard lock(m_mutex);
-    if (m_unplugged || !data || length < 2 || data[0] < 1 || data[0] > MaxDataPerReport ||
-        length < size_t(data[0]) + 1)
+    if (m_unplugged || !data || length < 2 || data[0] < 1 || data[0] > MaxDataPerReport
+        || length < size_t(data[0]) + 1)
         return -1;
     m_written.insert(m_written.end(), data + 1, data + 1 + data[0]);
     return static_cast<int>(length);

@@ -205,8 +205,8 @@ HID_UART_STATUS HidUartCore::open(HID_UART_DEVICE *device, uint32_t deviceNum, u
     // before this open is stale and goes.
     const uint8_t enable[2] = {ReportUartEnable, 1};
     const uint8_t purge[2] = {ReportPurgeFifos, PurgeReceive};
-    if (setFeature(*d, enable, sizeof enable) != HID_UART_SUCCESS ||
-        setFeature(*d, purge, sizeof purge) != HID_UART_SUCCESS)
+    if (setFeature(*d, enable, sizeof enable) != HID_UART_SUCCESS
+        || setFeature(*d, purge, sizeof purge) != HID_UART_SUCCESS)
         return HID_UART_DEVICE_IO_FAILED;
 
     std::lock_guard lock(m_devicesMutex);
@@ -268,9 +268,9 @@ HID_UART_STATUS HidUartCore::setUartConfig(HID_UART_DEVICE device, uint32_t baud
     const auto d = find(device);
     if (!d)
         return HID_UART_INVALID_HANDLE;
-    if (baud < HID_UART_MIN_BAUD_RATE || baud > HID_UART_MAX_BAUD_RATE ||
-        dataBits > HID_UART_EIGHT_DATA_BITS || parity > HID_UART_SPACE_PARITY ||
-        stopBits > HID_UART_LONG_STOP_BIT || flow > HID_UART_RTS_CTS_FLOW_CONTROL)
+    if (baud < HID_UART_MIN_BAUD_RATE || baud > HID_UART_MAX_BAUD_RATE
+        || dataBits > HID_UART_EIGHT_DATA_BITS || parity > HID_UART_SPACE_PARITY
+        || stopBits > HID_UART_LONG_STOP_BIT || flow > HID_UART_RTS_CTS_FLOW_CONTROL)
         return HID_UART_INVALID_PARAMETER;
     // The report orders the fields differently from the call: parity and flow come first.
     const uint8_t report[9] = {ReportUartConfig,

@@ -471,8 +471,8 @@ void TLcdPanel::passFocusOn(QWidget *from)
     for (QWidget *w = from->nextInFocusChain(); w && w != from; w = w->nextInFocusChain()) {
         if (w->window() != from->window() || qobject_cast<TSevenSegment *>(w))
             continue;
-        if ((w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isVisible() && w->isEnabled() &&
-            !w->focusProxy()) {
+        if ((w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isVisible() && w->isEnabled()
+            && !w->focusProxy()) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

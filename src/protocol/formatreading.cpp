@@ -32,7 +32,8 @@ std::optional<double> ReadingToNumber(const QString &text, const QString &decima
     normal.reserve(trimmed.size());
     bool seenSep = false;
     for (qsizetype i = 0; i < trimmed.size();) {
-        if (!decimalSep.isEmpty() && !seenSep && QStringView(trimmed).sliced(i).startsWith(decimalSep)) {
+        if (!decimalSep.isEmpty() && !seenSep
+            && QStringView(trimmed).sliced(i).startsWith(decimalSep)) {
             normal += QLatin1Char('.');
             seenSep = true;
             i += decimalSep.size();

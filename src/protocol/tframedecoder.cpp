@@ -43,8 +43,7 @@ constexpr char FrameStart[] = "000D";
 
 TFrameDecoder::TFrameDecoder(TMeterHooks *hooks)
     : Hooks_(hooks ? hooks : &noHooks())
-{
-}
+{}
 
 void TFrameDecoder::SetHooks(TMeterHooks *hooks)
 {

@@ -19,6 +19,6 @@ void TChartPoints::clear()
 
 qsizetype TChartPoints::capacityBytes() const
 {
-    return qsizetype(Chunks_.size()) * ChunkSize * qsizetype(sizeof(double)) +
-           qsizetype(Chunks_.capacity() * sizeof(Chunks_[0]));
+    return qsizetype(Chunks_.size()) * ChunkSize * qsizetype(sizeof(double))
+           + qsizetype(Chunks_.capacity() * sizeof(Chunks_[0]));
 }

@@ -13,8 +13,8 @@ std::optional<QString> CpIntegerText(const TMeterState &s, const QString &displa
 {
     // The meter's own readout of a low-frequency parallel capacitance carries digits past its
     // accuracy; the record keeps the whole part only.
-    if (!s.Parallel || s.MainMode != 2 || (s.Frequency != 0 && s.Frequency != 1) ||
-        s.MainStatus != 0)
+    if (!s.Parallel || s.MainMode != 2 || (s.Frequency != 0 && s.Frequency != 1)
+        || s.MainStatus != 0)
         return std::nullopt;
     const std::optional<double> number = ReadingToNumber(displayText, decimalSep);
     if (!number || !std::isfinite(*number) || std::fabs(*number) >= 9.2e18)
@@ -40,9 +40,9 @@ QString RecordTimeText(const QDateTime &t, const QString &timeSep)
 {
     const QDate d = t.date();
     const QTime c = t.time();
-    return QString::asprintf("%04d-%02d-%02d %02d", d.year(), d.month(), d.day(), c.hour()) +
-           timeSep + QString::asprintf("%02d", c.minute()) + timeSep +
-           QString::asprintf("%02d", c.second());
+    return QString::asprintf("%04d-%02d-%02d %02d", d.year(), d.month(), d.day(), c.hour())
+           + timeSep + QString::asprintf("%02d", c.minute()) + timeSep
+           + QString::asprintf("%02d", c.second());
 }
 
 QString TimeSeparatorOf(const QString &timeFormat)

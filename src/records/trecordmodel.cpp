@@ -55,8 +55,8 @@ QVariant TRecordModel::headerData(int section, Qt::Orientation orientation, int 
 {
     static const char *const titles[TRecordTable::FieldCount] = {
         "NO", "Time", "MMode", "MValue", "MUnit", "SMode", "SValue", "SUnit", "Freq"};
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-        section < TRecordTable::FieldCount)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < TRecordTable::FieldCount)
         return QLatin1String(titles[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
 }

@@ -220,8 +220,8 @@ bool TRecordTable::setCell(int field, const QVariant &value)
     } else {
         n = value.toLongLong(&ok);
     }
-    if (!ok || n < std::numeric_limits<std::int32_t>::min() ||
-        n > std::numeric_limits<std::int32_t>::max())
+    if (!ok || n < std::numeric_limits<std::int32_t>::min()
+        || n > std::numeric_limits<std::int32_t>::max())
         return false;
     c.Number = std::int32_t(n);
     c.Null = false;
@@ -352,6 +352,6 @@ void TRecordTable::EnableControls()
 
 std::size_t TRecordTable::MemoryUsage() const
 {
-    return Blocks_.size() * sizeof(Block) + Blocks_.capacity() * sizeof(Blocks_[0]) +
-           Pool_.MemoryUsage();
+    return Blocks_.size() * sizeof(Block) + Blocks_.capacity() * sizeof(Blocks_[0])
+           + Pool_.MemoryUsage();
 }

@@ -64,9 +64,8 @@ QString RecordSubModeText(int subMode, int mainMode, bool parallel)
 
 QString RecordUnitText(int unit)
 {
-    static const char *const texts[UnitCount] = {"",   "Ohm", "KOhm", "MOhm", "",
-                                                 "uH", "mH",  "H",    "kH",   "pF",
-                                                 "nF", "uF",  "mF",   "%",    "Deg"};
+    static const char *const texts[UnitCount] = {"",   "Ohm", "KOhm", "MOhm", "",   "uH", "mH", "H",
+                                                 "kH", "pF",  "nF",   "uF",   "mF", "%",  "Deg"};
     const auto u = ToUnit(unit);
     return u ? QLatin1String(texts[int(*u)]) : QString();
 }

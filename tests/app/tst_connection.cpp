@@ -283,10 +283,12 @@ void TestConnection::closingWhileConnectedAsksNothingMore()
     QTest::mouseClick(w->btnConnect, Qt::LeftButton);
     QVERIFY(w->CP21101->Connected());
     bool anyDialog = false;
-    onNextModal([&anyDialog](QWidget *dlg) {
-        anyDialog = true;
-        dlg->close();
-    }, 1000);
+    onNextModal(
+        [&anyDialog](QWidget *dlg) {
+            anyDialog = true;
+            dlg->close();
+        },
+        1000);
     delete w; // destruction closes the link
     QTest::qWait(1200);
     QVERIFY(!anyDialog);

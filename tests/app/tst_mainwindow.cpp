@@ -3,8 +3,8 @@
 #include "../support/windowfeed.h"
 
 using namespace ModalHelper;
-#include "tfrmmain.h"
 #include "tframeencoder.h"
+#include "tfrmmain.h"
 #include "tlcdpanel.h"
 
 #include <QAbstractButton>
@@ -153,12 +153,20 @@ void TestMainWindow::toolButtons_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("hint");
 
-    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear"}, {"btnRecordOpen", "Open"},
-                              {"btnRecordSave", "Save"}, {"btnRecordPrint", "Print"},
-                              {"btnRecordFly", ""}, {"btnGridZoomout", ""}, {"btnFirst", "First"},
-                              {"btnPrevious", "Previous"}, {"btnNext", "Next"},
-                              {"btnLast", "Last"}, {"btnNew", "Clear"}, {"btnSave", "Save"},
-                              {"btnFly", ""}, {"btnChartZoomOut", ""}})
+    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear"},
+                              {"btnRecordOpen", "Open"},
+                              {"btnRecordSave", "Save"},
+                              {"btnRecordPrint", "Print"},
+                              {"btnRecordFly", ""},
+                              {"btnGridZoomout", ""},
+                              {"btnFirst", "First"},
+                              {"btnPrevious", "Previous"},
+                              {"btnNext", "Next"},
+                              {"btnLast", "Last"},
+                              {"btnNew", "Clear"},
+                              {"btnSave", "Save"},
+                              {"btnFly", ""},
+                              {"btnChartZoomOut", ""}})
         QTest::newRow(name) << QString(name) << QString(hint);
 }
 
@@ -260,7 +268,7 @@ void TestMainWindow::everyBlockRestartsTheWatchdog()
         receive(*w, WorkedFrame);
     }
     QCOMPARE(fired.count(), 0);
-    pressOnNextModal(QStringLiteral("OK")); // the silence notice
+    pressOnNextModal(QStringLiteral("OK"));            // the silence notice
     QTRY_COMPARE_WITH_TIMEOUT(fired.count(), 1, 2000); // silence: it fires
     QTRY_VERIFY(!w->timerDisconectedUSB->isActive());
 }

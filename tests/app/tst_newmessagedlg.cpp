@@ -31,9 +31,9 @@ Metrics metricsOf(const QFont &font)
 {
     const QFontMetrics fm(font);
     Metrics m{};
-    m.cx = fm.horizontalAdvance(
-               QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-           52;
+    m.cx =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+        / 52;
     m.cy = fm.height();
     m.hm = mulDiv(8, m.cx, 4);
     m.vm = mulDiv(8, m.cy, 8);
@@ -248,8 +248,8 @@ void TestNewMessageDlg::copyKey_data()
     QTest::newRow("Ctrl+C keeps characters outside Latin-1")
         << wide << int(mtCustom) << int(MsgDlgButtons({mbYes, mbNoToAll}))
         << int(Qt::ControlModifier)
-        << divider + "Lumetra under test\r\n" + divider + wide.toUtf8() + "\r\n" + divider +
-               "Yes   No to All   \r\n" + divider;
+        << divider + "Lumetra under test\r\n" + divider + wide.toUtf8() + "\r\n" + divider
+               + "Yes   No to All   \r\n" + divider;
     QTest::newRow("Ctrl+Shift+C") << disk << int(mtInformation) << notice
                                   << int(Qt::ControlModifier | Qt::ShiftModifier) << QByteArray();
     QTest::newRow("Ctrl+Alt+C") << disk << int(mtInformation) << notice

@@ -171,9 +171,8 @@ void TestRecording::rowTexts_data()
                             << QStringList{"p", m, "nF", "", "0.012", "", "1KHz"};
     QTest::newRow("frequency 5") << make(2, false, 1, 5)
                                  << QStringList{"Cs", m, "nF", "D", "0.012", "", ""};
-    QTest::newRow("theta") << make(3, false, 4, 2)
-                           << QStringList{"Rs",    m,  "nF",  QString(QChar(0x03B8)),
-                                          "0.012", "", "1KHz"};
+    QTest::newRow("theta") << make(
+        3, false, 4, 2) << QStringList{"Rs", m, "nF", QString(QChar(0x03B8)), "0.012", "", "1KHz"};
     TFrameFields off = make(2, false, 1, 2);
     off.MainStatus = 4;
     off.SubUnit = 13;

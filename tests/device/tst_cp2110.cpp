@@ -91,8 +91,10 @@ void TestCP2110::libraryThatCannotServe_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message"); // a regular expression
-    QTest::newRow("missing") << "no-such-bridge-library.so" << "^DLL File is not Exists!$";
-    QTest::newRow("not a library") << "@garbage" << "^Cannot load .*garbage";
+    QTest::newRow("missing") << "no-such-bridge-library.so"
+                             << "^DLL File is not Exists!$";
+    QTest::newRow("not a library") << "@garbage"
+                                   << "^Cannot load .*garbage";
     // A real library, but not a bridge library.
     QTest::newRow("lacks entry points")
         << QLibraryInfo::path(QLibraryInfo::LibrariesPath) + "/libQt6Core.so.6"
@@ -284,7 +286,7 @@ void TestCP2110::readPauseHoldsTheReader()
     const qsizetype held = log.blocks.size();
     QTest::qWait(700); // more than one frame's time: nothing may arrive while held
     QCOMPARE(log.blocks.size(), held);
-    QVERIFY(c->Close()); // a held reader still ends
+    QVERIFY(c->Close());     // a held reader still ends
     QVERIFY(c->ReadPause()); // Close does not reset it
     QCOMPARE(log.events.last(), QStringLiteral("Disconnect"));
 }

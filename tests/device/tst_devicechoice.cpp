@@ -12,9 +12,9 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<bool>("bridge");
         QTest::newRow("hidraw path") << "A1=/dev/hidraw3#vid_10c4&pid_ea80" << true;
-        QTest::newRow("windows path")
-            << "A1=\\\\?\\hid#vid_10c4&pid_ea80#7&1a2b&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}"
-            << true;
+        QTest::newRow("windows path") << "A1=\\\\?\\hid#vid_10c4&pid_ea80#7&1a2b&0&0000#{4d1e55b2-"
+                                         "f16f-11cf-88cb-001111000030}"
+                                      << true;
         QTest::newRow("equals separators") << "A1=VID=10C4,PID=EA80" << true;
         QTest::newRow("mixed case") << "A1=Vid_10c4&PiD-Ea80" << true;
         QTest::newRow("other product") << "A1=/dev/hidraw1#vid_10c4&pid_ea60" << false;
@@ -38,8 +38,9 @@ private slots:
 
     void sortedWithoutRegardToCase()
     {
-        const QStringList serials = BridgeSerials({"zeta=vid_10c4&pid_ea80", "Beta=vid_10c4&pid_ea80",
-                                                   "alpha=vid_10c4&pid_ea80", "x=vid_0000&pid_ea80"});
+        const QStringList serials =
+            BridgeSerials({"zeta=vid_10c4&pid_ea80", "Beta=vid_10c4&pid_ea80",
+                           "alpha=vid_10c4&pid_ea80", "x=vid_0000&pid_ea80"});
         QCOMPARE(serials, (QStringList{"alpha", "Beta", "zeta"}));
     }
 };

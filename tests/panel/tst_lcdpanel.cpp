@@ -214,8 +214,8 @@ void TestLcdPanel::look()
     const auto *hold = qobject_cast<QLabel *>(child(QStringLiteral("lcdHold")));
     QVERIFY(hold);
     const QFontInfo info(hold->font());
-    QVERIFY2(info.family() == QLatin1String("Arial") ||
-                 info.family() == QLatin1String("Liberation Sans"),
+    QVERIFY2(info.family() == QLatin1String("Arial")
+                 || info.family() == QLatin1String("Liberation Sans"),
              qPrintable(info.family()));
     QCOMPARE(info.pixelSize(), 12);
     QVERIFY(info.bold());
@@ -563,8 +563,9 @@ void TestLcdPanel::readingBoxesPassFocusOn()
     if (byTab) {
         // Tab from the control just before the panel in tab order.
         QWidget *prev = target->previousInFocusChain();
-        while (prev && !((prev->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
-                         prev->isVisible() && prev->isEnabled()))
+        while (prev
+               && !((prev->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && prev->isVisible()
+                    && prev->isEnabled()))
             prev = prev->previousInFocusChain();
         QVERIFY(prev && prev != target);
         prev->setFocus(Qt::OtherFocusReason);
@@ -575,8 +576,8 @@ void TestLcdPanel::readingBoxesPassFocusOn()
 
     QWidget *now = QApplication::focusWidget();
     QVERIFY(now);
-    QVERIFY2(now->objectName() != QLatin1String("lcdMDisp") &&
-                 now->objectName() != QLatin1String("lcdSDisp"),
+    QVERIFY2(now->objectName() != QLatin1String("lcdMDisp")
+                 && now->objectName() != QLatin1String("lcdSDisp"),
              qPrintable(now->objectName()));
     QVERIFY(!w->pnlLcd->isAncestorOf(now));
     QVERIFY((now->focusPolicy() & Qt::TabFocus) == Qt::TabFocus);

@@ -105,24 +105,42 @@ void TestFrameDecoder::formatReading_data()
     QTest::addColumn<QString>("sep");
     QTest::addColumn<QString>("expected"); // null: no text
 
-    QTest::newRow("0 dec") << 1234 << 0 << true << "." << "1234";
-    QTest::newRow("1 dec") << 1234 << 1 << true << "." << "123.4";
-    QTest::newRow("2 dec") << 1234 << 2 << true << "." << "12.34";
-    QTest::newRow("3 dec") << 1234 << 3 << true << "." << "1.234";
-    QTest::newRow("4 dec main") << 1234 << 4 << true << "." << ".1234";
-    QTest::newRow("4 dec sub") << 1234 << 4 << false << "." << "0.1234";
-    QTest::newRow("4 dec 5 digits") << 12345 << 4 << true << "." << "1.2345";
-    QTest::newRow("4 dec 5 digits sub") << 12345 << 4 << false << "." << "1.2345";
-    QTest::newRow("small 3 dec") << 5 << 3 << false << "." << "0.005";
-    QTest::newRow("zero 2 dec") << 0 << 2 << true << "." << "0.00";
-    QTest::newRow("zero 0 dec") << 0 << 0 << true << "." << "0";
-    QTest::newRow("zero 4 dec main") << 0 << 4 << true << "." << ".0000";
-    QTest::newRow("zero 1 dec") << 0 << 1 << false << "." << "0.0";
-    QTest::newRow("max 0 dec") << 65535 << 0 << true << "." << "65535";
-    QTest::newRow("max 1 dec") << 65535 << 1 << true << "." << "6553.5";
-    QTest::newRow("comma") << 1234 << 1 << true << "," << "123,4";
-    QTest::newRow("long sep") << 5 << 1 << true << "<>" << "0<>5";
-    QTest::newRow("4 dec long sep kept") << 1234 << 4 << true << "<>" << "0<>1234";
+    QTest::newRow("0 dec") << 1234 << 0 << true << "."
+                           << "1234";
+    QTest::newRow("1 dec") << 1234 << 1 << true << "."
+                           << "123.4";
+    QTest::newRow("2 dec") << 1234 << 2 << true << "."
+                           << "12.34";
+    QTest::newRow("3 dec") << 1234 << 3 << true << "."
+                           << "1.234";
+    QTest::newRow("4 dec main") << 1234 << 4 << true << "."
+                                << ".1234";
+    QTest::newRow("4 dec sub") << 1234 << 4 << false << "."
+                               << "0.1234";
+    QTest::newRow("4 dec 5 digits") << 12345 << 4 << true << "."
+                                    << "1.2345";
+    QTest::newRow("4 dec 5 digits sub") << 12345 << 4 << false << "."
+                                        << "1.2345";
+    QTest::newRow("small 3 dec") << 5 << 3 << false << "."
+                                 << "0.005";
+    QTest::newRow("zero 2 dec") << 0 << 2 << true << "."
+                                << "0.00";
+    QTest::newRow("zero 0 dec") << 0 << 0 << true << "."
+                                << "0";
+    QTest::newRow("zero 4 dec main") << 0 << 4 << true << "."
+                                     << ".0000";
+    QTest::newRow("zero 1 dec") << 0 << 1 << false << "."
+                                << "0.0";
+    QTest::newRow("max 0 dec") << 65535 << 0 << true << "."
+                               << "65535";
+    QTest::newRow("max 1 dec") << 65535 << 1 << true << "."
+                               << "6553.5";
+    QTest::newRow("comma") << 1234 << 1 << true << ","
+                           << "123,4";
+    QTest::newRow("long sep") << 5 << 1 << true << "<>"
+                              << "0<>5";
+    QTest::newRow("4 dec long sep kept") << 1234 << 4 << true << "<>"
+                                         << "0<>1234";
     QTest::newRow("dec 5") << 1234 << 5 << true << "." << QString();
     QTest::newRow("dec 6") << 1234 << 6 << false << "." << QString();
     QTest::newRow("dec 7") << 1234 << 7 << true << "." << QString();
@@ -155,16 +173,26 @@ void TestFrameDecoder::readingToNumber_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("dot") << "123.4" << "." << true << 123.4;
-    QTest::newRow("leading sep") << ".1234" << "." << true << 0.1234;
-    QTest::newRow("comma") << "123,4" << "," << true << 123.4;
-    QTest::newRow("dot under comma locale") << "123.4" << "," << false << 0.0;
-    QTest::newRow("integer") << "20000" << "." << true << 20000.0;
-    QTest::newRow("trailing sep") << "1234." << "." << true << 1234.0;
-    QTest::newRow("status OL") << " OL  " << "." << false << 0.0;
-    QTest::newRow("dashes") << "- - - -" << "." << false << 0.0;
-    QTest::newRow("empty") << "" << "." << false << 0.0;
-    QTest::newRow("two seps") << "1.2.3" << "." << false << 0.0;
+    QTest::newRow("dot") << "123.4"
+                         << "." << true << 123.4;
+    QTest::newRow("leading sep") << ".1234"
+                                 << "." << true << 0.1234;
+    QTest::newRow("comma") << "123,4"
+                           << "," << true << 123.4;
+    QTest::newRow("dot under comma locale") << "123.4"
+                                            << "," << false << 0.0;
+    QTest::newRow("integer") << "20000"
+                             << "." << true << 20000.0;
+    QTest::newRow("trailing sep") << "1234."
+                                  << "." << true << 1234.0;
+    QTest::newRow("status OL") << " OL  "
+                               << "." << false << 0.0;
+    QTest::newRow("dashes") << "- - - -"
+                            << "." << false << 0.0;
+    QTest::newRow("empty") << ""
+                           << "." << false << 0.0;
+    QTest::newRow("two seps") << "1.2.3"
+                              << "." << false << 0.0;
 }
 
 void TestFrameDecoder::readingToNumber()
@@ -397,13 +425,21 @@ void TestFrameDecoder::payloadLengths_data()
 
     QTest::newRow("trailer right after header") << bytes("000D0A") << 0 << QByteArray();
     QTest::newRow("empty payload") << bytes("000D0D0A") << 0 << QByteArray();
-    QTest::newRow("12 payload bytes") << bytes("000D" "000000000000000000000000" "0D0A") << 0
-                                      << QByteArray();
-    QTest::newRow("14 payload bytes")
-        << bytes("000D" "0000000000000000000000000000" "0D0A") << 0 << QByteArray();
-    QTest::newRow("13 payload bytes") << bytes("000D" "00000000000000000000000000" "0D0A") << 1
-                                      << QByteArray();
-    QTest::newRow("rest kept") << bytes("000D0D0A" "000D12") << 0 << QByteArray("000D12");
+    QTest::newRow("12 payload bytes") << bytes("000D"
+                                               "000000000000000000000000"
+                                               "0D0A")
+                                      << 0 << QByteArray();
+    QTest::newRow("14 payload bytes") << bytes("000D"
+                                               "0000000000000000000000000000"
+                                               "0D0A")
+                                      << 0 << QByteArray();
+    QTest::newRow("13 payload bytes") << bytes("000D"
+                                               "00000000000000000000000000"
+                                               "0D0A")
+                                      << 1 << QByteArray();
+    QTest::newRow("rest kept") << bytes("000D0D0A"
+                                        "000D12")
+                               << 0 << QByteArray("000D12");
 }
 
 void TestFrameDecoder::payloadLengths()
@@ -443,14 +479,14 @@ void TestFrameDecoder::hookOrderOfTheWorkedFrame()
     TFrameDecoder d(&hooks);
     feed(d, WorkedFrame);
     const QStringList expected = {
-        "ShowMainUnit",           // unit 10 differs from 0
-        "ShowAuto",               // every frame, after the flags
-        "ShowBattery",            // 3
-        "ShowFrequency",          // 2
-        "ShowMainMode",           // every frame
-        "ShowMainStatus:123.4",   // every frame, with this frame's text
-        "ShowSubMode",            // every frame
-        "ShowSubStatus:0.012",    // every frame; sub unit 0 did not change
+        "ShowMainUnit",         // unit 10 differs from 0
+        "ShowAuto",             // every frame, after the flags
+        "ShowBattery",          // 3
+        "ShowFrequency",        // 2
+        "ShowMainMode",         // every frame
+        "ShowMainStatus:123.4", // every frame, with this frame's text
+        "ShowSubMode",          // every frame
+        "ShowSubStatus:0.012",  // every frame; sub unit 0 did not change
         "SetAxisMin:-2000",
         "SetAxisMax:2000",
         "SetBarMax:2000",
@@ -481,8 +517,8 @@ void TestFrameDecoder::onChangeVersusEveryCallRefreshes()
     LogHooks zero;
     TFrameDecoder fresh(&zero);
     feed(fresh, EncodeFrame(TFrameFields{}));
-    for (const char *onChange : {"ShowHold", "ShowBattery", "ShowFrequency", "ShowSorting",
-                                 "ShowMainUnit", "ShowSubUnit"})
+    for (const char *onChange :
+         {"ShowHold", "ShowBattery", "ShowFrequency", "ShowSorting", "ShowMainUnit", "ShowSubUnit"})
         QVERIFY2(zero.count(onChange) == 0, onChange);
     QCOMPARE(zero.count("ShowMainStatus"), 1);
 }

@@ -266,8 +266,8 @@ void TestChartControl::storeKeepsEveryValue()
     QVERIFY(points.hasXBelow(0.5));
     QVERIFY(!points.hasXBelow(0.0));
     // Eight bytes a point, give or take the last chunk's spare room.
-    QVERIFY(points.capacityBytes() <=
-            (n + TChartPoints::ChunkSize) * qsizetype(sizeof(double)) + 256);
+    QVERIFY(points.capacityBytes()
+            <= (n + TChartPoints::ChunkSize) * qsizetype(sizeof(double)) + 256);
     points.clear();
     QCOMPARE(points.count(), 0);
     points.append(9.0);

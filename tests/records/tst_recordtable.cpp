@@ -211,8 +211,8 @@ private slots:
         QCOMPARE(t.RecNo(), 2); // a posted row becomes the current one
         QStringList seen;
         for (t.First(); !t.Eof(); t.Next())
-            seen << t.FieldByName(u"anO").AsString() + QLatin1Char('/') +
-                        t.Fields(F::aFreq).AsString();
+            seen << t.FieldByName(u"anO").AsString() + QLatin1Char('/')
+                        + t.Fields(F::aFreq).AsString();
         QCOMPARE(seen, QStringList({"1/11", "2/22", "3/33"}));
         QCOMPARE(t.RecNo(), 2); // Next past the end stays on the last row
         QVERIFY(t.MoveTo(1));

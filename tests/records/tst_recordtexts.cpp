@@ -11,8 +11,8 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("expected");
-        const char *words[] = {"12.87", "", "-", "OL", "", "", "ERR", "PASS", "FAIL", "OPEN",
-                               "SHORT"};
+        const char *words[] = {"12.87", "",     "-",    "OL",   "",     "",
+                               "ERR",   "PASS", "FAIL", "OPEN", "SHORT"};
         for (int s = 0; s <= 10; ++s)
             QTest::addRow("status %d", s) << s << QString(words[s]);
         QTest::newRow("status 11") << 11 << QString();
@@ -32,19 +32,31 @@ private slots:
         QTest::addColumn<bool>("parallel");
         QTest::addColumn<QString>("main");
         QTest::addColumn<QString>("sub");
-        QTest::newRow("Ls ESR") << 1 << 3 << false << "Ls" << "ESR";
-        QTest::newRow("Lp RP") << 1 << 3 << true << "Lp" << "RP";
-        QTest::newRow("Cs D") << 2 << 1 << false << "Cs" << "D";
-        QTest::newRow("Cp RP") << 2 << 3 << true << "Cp" << "RP";
-        QTest::newRow("Rs Q") << 3 << 2 << false << "Rs" << "Q";
-        QTest::newRow("R with sub 3") << 3 << 3 << false << "Rs" << "";
+        QTest::newRow("Ls ESR") << 1 << 3 << false << "Ls"
+                                << "ESR";
+        QTest::newRow("Lp RP") << 1 << 3 << true << "Lp"
+                               << "RP";
+        QTest::newRow("Cs D") << 2 << 1 << false << "Cs"
+                              << "D";
+        QTest::newRow("Cp RP") << 2 << 3 << true << "Cp"
+                               << "RP";
+        QTest::newRow("Rs Q") << 3 << 2 << false << "Rs"
+                              << "Q";
+        QTest::newRow("R with sub 3") << 3 << 3 << false << "Rs"
+                                      << "";
         QTest::newRow("Rp theta") << 3 << 4 << true << "Rp" << QString(QChar(0x03B8));
-        QTest::newRow("DCR series") << 4 << 3 << false << "DCR" << "";
-        QTest::newRow("DCR parallel") << 4 << 0 << true << "DCR" << "";
-        QTest::newRow("none") << 0 << 0 << false << "" << "";
-        QTest::newRow("mode 5 series") << 5 << 5 << false << "s" << "";
-        QTest::newRow("mode 7 parallel") << 7 << 7 << true << "p" << "";
-        QTest::newRow("none with sub 3") << 0 << 3 << true << "" << "";
+        QTest::newRow("DCR series") << 4 << 3 << false << "DCR"
+                                    << "";
+        QTest::newRow("DCR parallel") << 4 << 0 << true << "DCR"
+                                      << "";
+        QTest::newRow("none") << 0 << 0 << false << ""
+                              << "";
+        QTest::newRow("mode 5 series") << 5 << 5 << false << "s"
+                                       << "";
+        QTest::newRow("mode 7 parallel") << 7 << 7 << true << "p"
+                                         << "";
+        QTest::newRow("none with sub 3") << 0 << 3 << true << ""
+                                         << "";
     }
     void modes()
     {
@@ -59,7 +71,7 @@ private slots:
 
     void units()
     {
-        const QStringList expected = {"",   "Ohm", "KOhm", "MOhm", "",  "uH", "mH", "H",
+        const QStringList expected = {"",   "Ohm", "KOhm", "MOhm", "",   "uH", "mH", "H",
                                       "kH", "pF",  "nF",   "uF",   "mF", "%",  "Deg"};
         for (int u = 0; u < 32; ++u)
             QCOMPARE(RecordUnitText(u), u < 15 ? expected[u] : QString());

@@ -49,8 +49,7 @@ public:
     }
 
 private:
-    template<typename F>
-    void bind(F &fn, const char *name)
+    template<typename F> void bind(F &fn, const char *name)
     {
         fn = reinterpret_cast<F>(Lib_.resolve(name));
         if (!fn)
