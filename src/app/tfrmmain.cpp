@@ -5,7 +5,6 @@
 #include "tlcdpanel.h"
 #include "ttoolbar.h"
 
-#include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,7 +17,6 @@
 #include <QLocale>
 #include <QScreen>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>

@@ -13,7 +13,6 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QSplitter;
-class QStandardItemModel;
 class QTableView;
 class QTimer;
 class QToolButton;
