@@ -8,6 +8,12 @@
 
 namespace {
 
+// Multi-byte numbers in the chip's reports are big-endian.
+uint16_t be16(const uint8_t *p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
 enum : uint8_t {
     ReportUartEnable = 0x41,
     ReportUartStatus = 0x42,
@@ -246,15 +252,21 @@ HID_UART_STATUS HidUartCore::isOpened(HID_UART_DEVICE device, int32_t *opened)
     return HID_UART_SUCCESS;
 }
 
+HID_UART_STATUS HidUartCore::readFeature(HID_UART_DEVICE device, uint8_t id, uint8_t *payload,
+                                         size_t length)
+{
+    const auto d = find(device);
+    if (!d)
+        return HID_UART_INVALID_HANDLE;
+    return getFeature(*d, id, payload, length);
+}
+
 HID_UART_STATUS HidUartCore::getPartNumber(HID_UART_DEVICE device, uint8_t *part, uint8_t *version)
 {
     if (!part || !version)
         return HID_UART_INVALID_PARAMETER;
-    const auto d = find(device);
-    if (!d)
-        return HID_UART_INVALID_HANDLE;
     uint8_t payload[2];
-    const HID_UART_STATUS status = getFeature(*d, ReportVersion, payload, sizeof payload);
+    const HID_UART_STATUS status = readFeature(device, ReportVersion, payload, sizeof payload);
     if (status == HID_UART_SUCCESS) {
         *part = payload[0];
         *version = payload[1];
@@ -291,11 +303,8 @@ HID_UART_STATUS HidUartCore::getUartConfig(HID_UART_DEVICE device, uint32_t *bau
 {
     if (!baud || !dataBits || !parity || !stopBits || !flow)
         return HID_UART_INVALID_PARAMETER;
-    const auto d = find(device);
-    if (!d)
-        return HID_UART_INVALID_HANDLE;
     uint8_t p[8];
-    const HID_UART_STATUS status = getFeature(*d, ReportUartConfig, p, sizeof p);
+    const HID_UART_STATUS status = readFeature(device, ReportUartConfig, p, sizeof p);
     if (status != HID_UART_SUCCESS)
         return status;
     *baud = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
@@ -435,15 +444,12 @@ HID_UART_STATUS HidUartCore::getUartStatus(HID_UART_DEVICE device, uint16_t *txF
 {
     if (!txFifo || !rxFifo || !errorStatus || !lineBreak)
         return HID_UART_INVALID_PARAMETER;
-    const auto d = find(device);
-    if (!d)
-        return HID_UART_INVALID_HANDLE;
     uint8_t p[6];
-    const HID_UART_STATUS status = getFeature(*d, ReportUartStatus, p, sizeof p);
+    const HID_UART_STATUS status = readFeature(device, ReportUartStatus, p, sizeof p);
     if (status != HID_UART_SUCCESS)
         return status;
-    *txFifo = static_cast<uint16_t>((p[0] << 8) | p[1]);
-    *rxFifo = static_cast<uint16_t>((p[2] << 8) | p[3]);
+    *txFifo = be16(p);
+    *rxFifo = be16(p + 2);
     *errorStatus = p[4];
     *lineBreak = p[5];
     return HID_UART_SUCCESS;
@@ -453,13 +459,10 @@ HID_UART_STATUS HidUartCore::readLatch(HID_UART_DEVICE device, uint16_t *latch)
 {
     if (!latch)
         return HID_UART_INVALID_PARAMETER;
-    const auto d = find(device);
-    if (!d)
-        return HID_UART_INVALID_HANDLE;
     uint8_t p[2];
-    const HID_UART_STATUS status = getFeature(*d, ReportGpioValues, p, sizeof p);
+    const HID_UART_STATUS status = readFeature(device, ReportGpioValues, p, sizeof p);
     if (status == HID_UART_SUCCESS)
-        *latch = static_cast<uint16_t>((p[0] << 8) | p[1]);
+        *latch = be16(p);
     return status;
 }
 
@@ -470,17 +473,14 @@ HID_UART_STATUS HidUartCore::getPinConfig(HID_UART_DEVICE device, uint8_t *pins,
 {
     if (!pins || !useSuspend || !suspendValue || !suspendMode || !rs485Level || !clkDiv)
         return HID_UART_INVALID_PARAMETER;
-    const auto d = find(device);
-    if (!d)
-        return HID_UART_INVALID_HANDLE;
     uint8_t p[20];
-    const HID_UART_STATUS status = getFeature(*d, ReportPinConfig, p, sizeof p);
+    const HID_UART_STATUS status = readFeature(device, ReportPinConfig, p, sizeof p);
     if (status != HID_UART_SUCCESS)
         return status;
     std::memcpy(pins, p, 13);
     *useSuspend = p[13];
-    *suspendValue = static_cast<uint16_t>((p[14] << 8) | p[15]);
-    *suspendMode = static_cast<uint16_t>((p[16] << 8) | p[17]);
+    *suspendValue = be16(p + 14);
+    *suspendMode = be16(p + 16);
     *rs485Level = p[18];
     *clkDiv = p[19];
     return HID_UART_SUCCESS;

@@ -54,6 +54,9 @@ private:
     struct OpenDevice;
     std::shared_ptr<OpenDevice> find(HID_UART_DEVICE device);
     HID_UART_STATUS getFeature(OpenDevice &d, uint8_t id, uint8_t *payload, size_t length);
+    // getFeature on an open handle; a handle that is not open gives HID_UART_INVALID_HANDLE.
+    HID_UART_STATUS readFeature(HID_UART_DEVICE device, uint8_t id, uint8_t *payload,
+                                size_t length);
     HID_UART_STATUS setFeature(OpenDevice &d, const uint8_t *report, size_t length);
 
     HidBackend &m_backend;

@@ -45,6 +45,17 @@ struct NoticeLog
     }
 };
 
+// Presses "Connection" on a link that cannot open: N1 is shown and the button comes back up.
+void connectExpectingN1(TfrmMain &w)
+{
+    NoticeLog notices;
+    notices.armOnce();
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QCOMPARE(notices.texts, QStringList{N1});
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+}
+
 QLabel *usbMark(TfrmMain &w)
 {
     return w.findChild<QLabel *>(QStringLiteral("lcdRS232"));
@@ -89,12 +100,7 @@ void TestConnection::noBridgeShowsN1AndLeavesTheButtonUp()
     QCOMPARE(w.cbbDevices->count(), 0);
     QVERIFY(!w.cbbDevices->isVisibleTo(&w));
     QCOMPARE(w.CP21101->DeviceName, QString());
-    NoticeLog notices;
-    notices.armOnce();
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
-    QCOMPARE(notices.texts, QStringList{N1});
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    connectExpectingN1(w);
     QVERIFY(!w.CP21101->Connected());
 }
 
@@ -153,12 +159,7 @@ void TestConnection::failedOpenShowsN1()
         sim.SetConfigMismatch(SimBridge::DefaultSerial, 1);
     else
         sim.FailNextOpen(SimBridge::DefaultSerial, 0);
-    NoticeLog notices;
-    notices.armOnce();
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
-    QCOMPARE(notices.texts, QStringList{N1});
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    connectExpectingN1(w);
     QVERIFY(!w.timerDisconectedUSB->isActive());
 }
 
