@@ -114,6 +114,3 @@ void TfrmMain::btnSaveClick()
     if (!ChartEngine_->saveBitmap(SavePictureDialog1->FileName, &error))
         QMessageBox::critical(this, QApplication::applicationName(), error);
 }
-
-void TfrmMain::btnFlyClick() {}
-void TfrmMain::btnChartZoomOutClick() {}

@@ -145,5 +145,3 @@ void TfrmMain::btnRecordNewClick()
 void TfrmMain::btnRecordOpenClick() {}
 void TfrmMain::btnRecordSaveClick() {}
 void TfrmMain::btnRecordPrintClick() {}
-void TfrmMain::btnRecordFlyClick() {}
-void TfrmMain::btnGridZoomoutClick() {}

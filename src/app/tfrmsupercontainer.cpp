@@ -1,0 +1,119 @@
+#include "tfrmsupercontainer.h"
+
+#include <QBoxLayout>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QScopeGuard>
+
+QPointer<TfrmSuperContainer> frmSuperContainer;
+
+TfrmSuperContainer::TfrmSuperContainer(QWidget *parent)
+    : QDialog(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmSuperContainer"));
+    setWindowTitle(QString());
+    setBackgroundRole(QPalette::Button);
+    setWindowState(Qt::WindowMaximized);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setBackgroundRole(QPalette::Button);
+    Panel1->setAutoFillBackground(true);
+    auto *fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(Panel1);
+    auto *inner = new QVBoxLayout(Panel1);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->setSpacing(0);
+}
+
+TfrmSuperContainer::~TfrmSuperContainer()
+{
+    ReturnPanel();
+}
+
+void TfrmSuperContainer::TakePanel(QWidget *Panel, QWidget *HomeParent)
+{
+    ReturnPanel();
+    Panel_ = Panel;
+    Home_ = HomeParent;
+    PanelHidden_ = Panel->isHidden();
+    HomeIndex_ = -1;
+    HomeStretch_ = 0;
+    HomeAlignment_ = {};
+    if (QLayout *home = HomeParent->layout()) {
+        HomeIndex_ = home->indexOf(Panel);
+        if (HomeIndex_ >= 0) {
+            HomeAlignment_ = home->itemAt(HomeIndex_)->alignment();
+            if (auto *box = qobject_cast<QBoxLayout *>(home))
+                HomeStretch_ = box->stretch(HomeIndex_);
+        }
+    }
+    // The tool bars' controls have fixed sizes made for the main window's font; the panel keeps
+    // that font here instead of taking the container's default one.
+    Panel1->setFont(HomeParent->font());
+    Panel1->layout()->addWidget(Panel);
+    Panel->show();
+}
+
+void TfrmSuperContainer::ReturnPanel()
+{
+    QWidget *panel = Panel_;
+    QWidget *home = Home_;
+    Panel_ = nullptr;
+    Home_ = nullptr;
+    if (!panel || !home)
+        return;
+    panel->setParent(home);
+    if (QLayout *layout = home->layout()) {
+        auto *box = qobject_cast<QBoxLayout *>(layout);
+        if (box && HomeIndex_ >= 0 && HomeIndex_ <= box->count())
+            box->insertWidget(HomeIndex_, panel, HomeStretch_, HomeAlignment_);
+        else
+            layout->addWidget(panel);
+    } else {
+        panel->setGeometry(home->contentsRect());
+    }
+    panel->setVisible(!PanelHidden_);
+}
+
+void TfrmSuperContainer::keyPressEvent(QKeyEvent *event)
+{
+    // Escape in one of the panel's edit boxes must not throw the whole view away: the view
+    // closes only by its close button or the window's close box.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ShowInSuperContainer(QWidget *Panel, QWidget *HomeParent)
+{
+    if (frmSuperContainer || !Panel || !HomeParent)
+        return;
+    QPointer<QWidget> owner = HomeParent->window();
+    const bool ownerWasEnabled = owner->isEnabled();
+    frmSuperContainer = new TfrmSuperContainer();
+    QPointer<TfrmSuperContainer> container = frmSuperContainer;
+    const auto restore = qScopeGuard([&] {
+        if (owner && ownerWasEnabled)
+            owner->setEnabled(true);
+        // The container may already be gone (its destructor then took the panel home).
+        if (container) {
+            container->ReturnPanel();
+            delete container.data();
+        }
+        frmSuperContainer = nullptr;
+    });
+    container->TakePanel(Panel, HomeParent);
+    // Disabled only once the panel has left it, so the lent panel stays usable.
+    if (ownerWasEnabled)
+        owner->setEnabled(false);
+    container->exec();
+}
+
+void CloseSuperContainer()
+{
+    if (frmSuperContainer)
+        frmSuperContainer->close();
+}
