@@ -37,22 +37,23 @@ void TfrmSuperContainer::TakePanel(QWidget *Panel, QWidget *HomeParent)
     Panel_ = Panel;
     Home_ = HomeParent;
     PanelHidden_ = Panel->isHidden();
-    HomeIndex_ = -1;
-    HomeStretch_ = 0;
-    HomeAlignment_ = {};
-    if (QLayout *home = HomeParent->layout()) {
-        HomeIndex_ = home->indexOf(Panel);
-        if (HomeIndex_ >= 0) {
-            HomeAlignment_ = home->itemAt(HomeIndex_)->alignment();
-            if (auto *box = qobject_cast<QBoxLayout *>(home))
-                HomeStretch_ = box->stretch(HomeIndex_);
-        }
+    auto *home = qobject_cast<QBoxLayout *>(HomeParent->layout());
+    const int index = home ? home->indexOf(Panel) : -1;
+    if (index >= 0) {
+        HomeStretch_ = home->stretch(index);
+        HomeAlignment_ = home->itemAt(index)->alignment();
     }
     // The tool bars' controls have fixed sizes made for the main window's font; the panel keeps
     // that font here instead of taking the container's default one.
     Panel1->setFont(HomeParent->font());
     Panel1->layout()->addWidget(Panel);
     Panel->show();
+    if (index >= 0) {
+        Placeholder_ = new QWidget(HomeParent);
+        Placeholder_->setSizePolicy(Panel->sizePolicy());
+        home->insertWidget(index, Placeholder_, HomeStretch_, HomeAlignment_);
+        Placeholder_->show();
+    }
 }
 
 void TfrmSuperContainer::ReturnPanel()
@@ -61,18 +62,18 @@ void TfrmSuperContainer::ReturnPanel()
     QWidget *home = Home_;
     Panel_ = nullptr;
     Home_ = nullptr;
+    auto *layout = home ? qobject_cast<QBoxLayout *>(home->layout()) : nullptr;
+    const int index = layout && Placeholder_ ? layout->indexOf(Placeholder_) : -1;
+    delete Placeholder_.data();
     if (!panel || !home)
         return;
     panel->setParent(home);
-    if (QLayout *layout = home->layout()) {
-        auto *box = qobject_cast<QBoxLayout *>(layout);
-        if (box && HomeIndex_ >= 0 && HomeIndex_ <= box->count())
-            box->insertWidget(HomeIndex_, panel, HomeStretch_, HomeAlignment_);
-        else
-            layout->addWidget(panel);
-    } else {
+    if (index >= 0)
+        layout->insertWidget(index, panel, HomeStretch_, HomeAlignment_);
+    else if (home->layout())
+        home->layout()->addWidget(panel);
+    else
         panel->setGeometry(home->contentsRect());
-    }
     panel->setVisible(!PanelHidden_);
 }
 

@@ -28,7 +28,9 @@ protected:
 private:
     QPointer<QWidget> Panel_;
     QPointer<QWidget> Home_;
-    int HomeIndex_ = -1;
+    // Holds the panel's place in its home's layout meanwhile, so the rest of the home stays
+    // where it was and the panel comes back to the same slot.
+    QPointer<QWidget> Placeholder_;
     int HomeStretch_ = 0;
     Qt::Alignment HomeAlignment_;
     bool PanelHidden_ = false;

@@ -222,6 +222,10 @@ void TestSuperContainer::viewOpensAndComesBack()
     const int stretch = homeLayout->stretch(index);
     const QRect geometry = v.panel->geometry();
     const QList<int> splitter = w->Splitter1->sizes();
+    QList<QPair<QWidget *, QRect>> neighbours; // the rest of the home, which must stay put
+    for (QWidget *child : v.home->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (child != v.panel && child->isVisible())
+            neighbours << qMakePair(child, child->geometry());
     QVERIFY(v.open->isVisible());
     QVERIFY(!v.close->isVisible());
 
@@ -243,6 +247,9 @@ void TestSuperContainer::viewOpensAndComesBack()
         QCOMPARE(v.close->window(), c);
         QCOMPARE(o.panel->parentWidget(), o.home);
         QVERIFY(o.open->isVisibleTo(w));
+        QCoreApplication::processEvents();
+        for (const auto &[child, place] : neighbours)
+            QCOMPARE(child->geometry(), place);
         // The main window takes no input meanwhile; the lent panel does.
         QVERIFY(!w->isEnabled());
         QVERIFY(!w->btnConnect->isEnabled());

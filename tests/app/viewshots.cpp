@@ -1,0 +1,32 @@
+// Shows an enlarged view of the real window, live against the simulated meter, and holds it
+// open so the screen can be photographed; then the main window as the view gave it back, as long
+// again. Usage: viewshots record|chart [SECONDS]
+#include "tfrmmain.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    // The enlarged view has no title of its own; the desktop shows the program's name there.
+    QApplication::setApplicationName(QStringLiteral("Lumetra"));
+    const QString view = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("record");
+    const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10;
+
+    TfrmMain w(TStartOptions{true});
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return 1;
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    // A few pages of readings first, so the grid and the chart have something to show.
+    QTest::qWait(4000);
+    QToolButton *open = view == QLatin1String("chart") ? w.btnFly : w.btnRecordFly;
+    QToolButton *close = view == QLatin1String("chart") ? w.btnChartZoomOut : w.btnGridZoomout;
+    QTimer::singleShot(seconds * 1000, close, [close] { close->click(); });
+    open->click();
+    QTest::qWait(seconds * 1000);
+    return 0;
+}
