@@ -107,9 +107,19 @@ void ShowInSuperContainer(QWidget *Panel, QWidget *HomeParent)
         frmSuperContainer = nullptr;
     });
     container->TakePanel(Panel, HomeParent);
-    // Disabled only once the panel has left it, so the lent panel stays usable.
-    if (ownerWasEnabled)
+    // Disabled only once the panel has left it, so the lent panel stays usable. Windows the
+    // owner keeps (a dialog made once and shown again) stay usable too: a lent control may
+    // open one, and a disabled dialog over a modal view could not be answered.
+    if (ownerWasEnabled) {
+        QList<QPointer<QWidget>> ownWindows;
+        for (QWidget *child : owner->findChildren<QWidget *>())
+            if (child->isWindow() && child->isEnabled())
+                ownWindows << child;
         owner->setEnabled(false);
+        for (const QPointer<QWidget> &window : ownWindows)
+            if (window)
+                window->setEnabled(true);
+    }
     container->exec();
 }
 

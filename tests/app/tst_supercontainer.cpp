@@ -14,6 +14,7 @@
 #include "trecordtable.h"
 
 #include <QBoxLayout>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
@@ -228,6 +229,8 @@ void TestSuperContainer::viewOpensAndComesBack()
             neighbours << qMakePair(child, child->geometry());
     QVERIFY(v.open->isVisible());
     QVERIFY(!v.close->isVisible());
+    // A dialog the window keeps between uses, as a lent control may open it.
+    auto *kept = new QDialog(w);
 
     QPointer<TfrmSuperContainer> seen;
     const bool ran = insideView(v.open, [&](TfrmSuperContainer *c) {
@@ -253,6 +256,7 @@ void TestSuperContainer::viewOpensAndComesBack()
         // The main window takes no input meanwhile; the lent panel does.
         QVERIFY(!w->isEnabled());
         QVERIFY(!w->btnConnect->isEnabled());
+        QVERIFY(kept->isEnabled());
         for (const QString &name : v.controls) {
             auto *control = v.panel->findChild<QWidget *>(name);
             QVERIFY2(control && control->isVisible() && control->isEnabled(), qPrintable(name));
@@ -287,6 +291,7 @@ void TestSuperContainer::viewOpensAndComesBack()
     QVERIFY(!seen);
     QVERIFY(!frmSuperContainer);
     QVERIFY(w->isEnabled());
+    QVERIFY(kept->isEnabled());
     QCOMPARE(v.panel->parentWidget(), v.home);
     QCOMPARE(homeLayout->indexOf(v.panel), index);
     QCOMPARE(homeLayout->stretch(index), stretch);
