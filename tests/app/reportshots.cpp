@@ -1,13 +1,10 @@
 // Pictures of the report for the documentation: the real window, connected to the simulated
 // meter, with recorded rows; Print opens the preview, which is photographed as the screen shows
 // it, and the preview's PDF button writes the PDF whose first page docs/ shows.
-// Usage: reportshots OUTPUT_DIR [SECONDS_IN_PREVIEW]
-#include "../support/frames.h"
-#include "../support/windowfeed.h"
-
+// Usage: reportshots OUTPUT_DIR [SECONDS_IN_PREVIEW [ROWS]]
 #include "tcp2110.h"
-#include "tframeencoder.h"
 #include "tfrmmain.h"
+#include "trecordtable.h"
 #include "treportpreview.h"
 
 #include <QApplication>
@@ -23,24 +20,18 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
+    const int rows = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 60;
 
     TfrmMain w(TStartOptions{true});
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;
-    // A bench session: a capacitor wandering in its last digit, then the probe lifted.
-    for (int i = 0; i < 60; ++i) {
-        TFrameFields f = workedFields();
-        f.MainValue = 1230 + (i * 7) % 9;
-        f.SubValue = 11 + i % 3;
-        if (i >= 50) {
-            f.MainStatus = 3;
-            f.SubStatus = 3;
-        }
-        receive(w, EncodeFrame(f));
-    }
+    // Half a minute of the virtual meter's bench work, two frames a second, each recorded.
     QTest::mouseClick(w.btnConnect, Qt::LeftButton);
     if (!w.CP21101->Connected())
+        return 2;
+    auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
+    if (!QTest::qWaitFor([&] { return table->RecordCount() >= rows; }, rows * 1000))
         return 2;
 
     int result = 3;
