@@ -109,6 +109,7 @@ bool TReportPreview::WritePdf(const QString &fileName)
         return fail(pdf.ErrorString());
     QProgressDialog progress(QStringLiteral("Saving the report as PDF..."),
                              QStringLiteral("Cancel"), 0, pdf.PageCount(), this);
+    progress.setWindowTitle(QStringLiteral("Save as PDF"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     // Pages go out in slices of a few dozen milliseconds, so a long report leaves the

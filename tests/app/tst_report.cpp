@@ -84,6 +84,7 @@ private slots:
     void watchdogAroundThePreview();
     void pdfButtonSavesThePreparedReport_data();
     void pdfButtonSavesThePreparedReport();
+    void pdfFailureIsTold();
 
 private:
     QTemporaryDir Home;
@@ -277,6 +278,27 @@ void TestReport::pdfButtonSavesThePreparedReport()
     QCOMPARE(PdfTools::pageCount(file), 3);
     QVERIFY(PdfTools::pageText(file, 1).contains(QStringLiteral("Data")));
     QVERIFY(PdfTools::pageText(file, 3).contains(QStringLiteral("3/3")));
+}
+
+void TestReport::pdfFailureIsTold()
+{
+    QTemporaryDir out;
+    TfrmMain w(simulate);
+    w.show();
+    feedRows(w, 3);
+    const QString target = out.filePath(QStringLiteral("gone/bench.pdf"));
+    QString told;
+    bool result = true;
+    QVERIFY(printWith(w, [&](TReportPreview *preview) {
+        onNextModal([&](QWidget *dlg) {
+            told = noticeText(dlg);
+            dlg->close();
+        });
+        result = preview->WritePdf(target);
+    }));
+    QVERIFY(!result);
+    QVERIFY2(told.contains(QDir::toNativeSeparators(target)), qPrintable(told));
+    QVERIFY(QDir(out.path()).isEmpty());
 }
 
 QTEST_MAIN(TestReport)
