@@ -1,11 +1,11 @@
 #pragma once
 
+#include "trecordreport.h"
+
 #include <QPageLayout>
 #include <QSaveFile>
 #include <QSizeF>
 #include <QString>
-
-#include "trecordreport.h"
 
 #include <memory>
 
