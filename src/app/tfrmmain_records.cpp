@@ -2,20 +2,26 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
+#include "tcp2110.h"
 #include "tkeyfilter.h"
 #include "tlcdpanel.h"
 #include "tlongtimer.h"
 #include "trecording.h"
 #include "trecordmodel.h"
+#include "trecordreport.h"
 #include "trecordtable.h"
+#include "treportpreview.h"
 
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTimer>
+
+#include <exception>
 
 void TfrmMain::CreateRecordTable()
 {
@@ -144,4 +150,29 @@ void TfrmMain::btnRecordNewClick()
 
 void TfrmMain::btnRecordOpenClick() {}
 void TfrmMain::btnRecordSaveClick() {}
-void TfrmMain::btnRecordPrintClick() {}
+void TfrmMain::btnRecordPrintClick()
+{
+    // No data is taken from the meter while the preview is open, so the silence watchdog
+    // must not count the pause against the link.
+    CP21101->SetReadPause(true);
+    timerDisconectedUSB->stop();
+    QString failure;
+    {
+        // However the preview ends: the watchdog's full period again if the link survived it,
+        // and reading goes on.
+        const auto resume = qScopeGuard([this] {
+            if (CP21101->Connected())
+                timerDisconectedUSB->start();
+            CP21101->SetReadPause(false);
+        });
+        try {
+            TRecordReport report;
+            report.Prepare(*cds1);
+            ShowReportPreview(report, this);
+        } catch (const std::exception &e) {
+            failure = QString::fromLocal8Bit(e.what());
+        }
+    }
+    if (!failure.isEmpty())
+        NewMessageDlg(failure, mtError, MsgDlgButtons({mbOK}), 0);
+}

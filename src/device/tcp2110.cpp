@@ -205,6 +205,7 @@ bool TCP2110::Open()
         emit OnError(this, BridgeErrorCode, QByteArray());
         return false;
     }
+    ReadPause_ = false; // a pause belongs to the link it was set on, not to the next one
     try {
         StartReader();
     } catch (const std::system_error &) {

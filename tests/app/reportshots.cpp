@@ -1,0 +1,51 @@
+// Pictures of the report for the documentation: the real window, connected to the simulated
+// meter, with recorded rows; Print opens the preview, which is photographed as the screen shows
+// it, and the preview's PDF button writes the PDF whose first page docs/ shows.
+// Usage: reportshots OUTPUT_DIR [SECONDS_IN_PREVIEW [ROWS]]
+#include "tcp2110.h"
+#include "tfrmmain.h"
+#include "trecordtable.h"
+#include "treportpreview.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
+    const int rows = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 60;
+
+    TfrmMain w(TStartOptions{true});
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return 1;
+    // Half a minute of the virtual meter's bench work, two frames a second, each recorded.
+    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    if (!w.CP21101->Connected())
+        return 2;
+    auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
+    if (!QTest::qWaitFor([&] { return table->RecordCount() >= rows; }, rows * 1000))
+        return 2;
+
+    int result = 3;
+    QTimer::singleShot(500, [&] {
+        auto *preview = qobject_cast<TReportPreview *>(QApplication::activeModalWidget());
+        if (!preview)
+            return;
+        QTest::qWait(seconds * 1000);
+        QScreen *screen = preview->screen();
+        screen->grabWindow(0).save(out.filePath(QStringLiteral("report-preview.png")));
+        result = preview->WritePdf(out.filePath(QStringLiteral("report.pdf"))) ? 0 : 4;
+        preview->close();
+    });
+    QTest::mouseClick(w.btnRecordPrint, Qt::LeftButton);
+    w.CP21101->Close();
+    return result;
+}
