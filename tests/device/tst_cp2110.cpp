@@ -2,6 +2,7 @@
 #include "../support/simbridge.h"
 #include "tcp2110.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -69,6 +70,8 @@ private slots:
     void noBridgeFailsWith101();
     void openFailures_data();
     void openFailures();
+    void accessDeniedTextNamesNodeAndFix_data();
+    void accessDeniedTextNamesNodeAndFix();
     void pollsHandOnNonEmptyBlocksOnly();
     void readPauseHoldsTheReader();
     void readTimeInterval();
@@ -220,26 +223,44 @@ void TestCP2110::noBridgeFailsWith101()
 void TestCP2110::openFailures_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::newRow("open refused") << 0;
-    QTest::newRow("configuration reads back different") << 1;
-    QTest::newRow("serial text not present") << 2;
+    QTest::addColumn<bool>("denied"); // the error names the node and the fix
+    QTest::newRow("open refused") << 0 << false;
+    QTest::newRow("configuration reads back different") << 1 << false;
+    QTest::newRow("serial text not present") << 2 << false;
+    QTest::newRow("access denied") << 3 << true;
+    QTest::newRow("not a bridge, with the same serial text") << 4 << false;
 }
 
 void TestCP2110::openFailures()
 {
     QFETCH(int, fault);
+    QFETCH(bool, denied);
     auto c = simulated();
-    if (fault == 0)
-        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, 0), HID_UART_SUCCESS);
-    else if (fault == 1)
+    if (fault == 0) {
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, HID_UART_DEVICE_IO_FAILED),
+                 HID_UART_SUCCESS);
+    } else if (fault == 1) {
         QCOMPARE(sim.SetConfigMismatch(SimBridge::DefaultSerial, 1), HID_UART_SUCCESS);
-    else
+    } else if (fault == 2) {
         c->DeviceName = QStringLiteral("lmt-sim-0001"); // the match is case-sensitive
+    } else if (fault == 3) {
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, HID_UART_DEVICE_ACCESS_ERROR),
+                 HID_UART_SUCCESS);
+    } else {
+        // Another HID device that answers like a bridge is never opened, even by its serial.
+        QCOMPARE(sim.Plug("other-hid", 0x046D, 0xC077), HID_UART_SUCCESS);
+        c->DeviceName = QStringLiteral("other-hid");
+    }
     EventLog log;
     log.attach(*c);
     QVERIFY(!c->Open());
     QVERIFY(!c->Connected());
-    QCOMPARE(log.events, QStringList{"Error 101 ''"});
+    const QString node = TCP2110::DeviceNode(c->DeviceList().value(0).section('=', 1));
+    QVERIFY(node.startsWith("/sim/hidraw"));
+    QCOMPARE(
+        log.events,
+        QStringList{
+            QString("Error 101 '%1'").arg(denied ? TCP2110::AccessDeniedText(node) : QString())});
     QVERIFY(!c->Close()); // a bridge that failed to open is not held
     // Once the fault is gone, the same component opens the bridge.
     sim.SetConfigMismatch(SimBridge::DefaultSerial, 0);
@@ -247,6 +268,35 @@ void TestCP2110::openFailures()
     QVERIFY(c->Open());
     QVERIFY(c->Connected());
     QVERIFY(c->Close());
+}
+
+void TestCP2110::accessDeniedTextNamesNodeAndFix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("node");
+    QTest::newRow("hidraw with ids") << "/dev/hidraw3#vid_10c4&pid_ea80"
+                                     << "/dev/hidraw3";
+    QTest::newRow("bare node") << "/dev/hidraw12"
+                               << "/dev/hidraw12";
+}
+
+void TestCP2110::accessDeniedTextNamesNodeAndFix()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, node);
+    QCOMPARE(TCP2110::DeviceNode(path), node);
+    const QString text = TCP2110::AccessDeniedText(node);
+    QVERIFY(text.contains(" " + node + "."));
+    QVERIFY(text.contains("denied"));
+    // The commands, each on a line of its own so it can be copied as it stands, with the rule
+    // that ships in dist/.
+    const QStringList lines = text.split('\n');
+    for (const char *command :
+         {"sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/",
+          "sudo udevadm control --reload-rules", "sudo udevadm trigger --subsystem-match=hidraw"})
+        QVERIFY2(lines.contains(command), command);
+    QVERIFY(QFileInfo::exists(QFINDTESTDATA("../../dist/60-lumetra.rules")));
+    QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
 }
 
 void TestCP2110::pollsHandOnNonEmptyBlocksOnly()
@@ -289,6 +339,14 @@ void TestCP2110::readPauseHoldsTheReader()
     QVERIFY(c->Close());     // a held reader still ends
     QVERIFY(c->ReadPause()); // Close does not reset it
     QCOMPARE(log.events.last(), QStringLiteral("Disconnect"));
+    // ...but a new link starts reading: the pause ended with the link it was set on.
+    log.blocks.clear();
+    QVERIFY(c->Open());
+    QVERIFY(!c->ReadPause());
+    QTRY_VERIFY(!log.blocks.isEmpty());
+    c->SetReadPause(true); // and it can be paused again
+    QVERIFY(c->ReadPause());
+    QVERIFY(c->Close());
 }
 
 void TestCP2110::readTimeInterval()
