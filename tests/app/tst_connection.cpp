@@ -227,8 +227,14 @@ void TestConnection::failedOpenNotices()
     if (denied) {
         const QString text = notices.texts.first();
         QVERIFY2(text.startsWith("Access to the meter's USB cable was denied"), qPrintable(text));
-        QVERIFY(text.contains("/sim/hidraw0."));
-        QVERIFY(text.contains("sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/"));
+        QVERIFY(text.contains(" /sim/hidraw0."));
+        // The commands stand on lines of their own, to be copied as they are.
+        const QStringList lines = text.split('\n');
+        for (const char *command : {"sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/",
+                                    "sudo udevadm control --reload-rules",
+                                    "sudo udevadm trigger --subsystem-match=hidraw"})
+            QVERIFY2(lines.contains(command), command);
+        QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
         QVERIFY(errors.contains("lumetra: " + text.toLocal8Bit() + "\n"));
     } else {
         QCOMPARE(notices.texts.first(), N1);

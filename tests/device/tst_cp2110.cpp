@@ -2,7 +2,6 @@
 #include "../support/simbridge.h"
 #include "tcp2110.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -70,8 +69,6 @@ private slots:
     void noBridgeFailsWith101();
     void openFailures_data();
     void openFailures();
-    void accessDeniedTextNamesNodeAndFix_data();
-    void accessDeniedTextNamesNodeAndFix();
     void pollsHandOnNonEmptyBlocksOnly();
     void readPauseHoldsTheReader();
     void readTimeInterval();
@@ -268,35 +265,6 @@ void TestCP2110::openFailures()
     QVERIFY(c->Open());
     QVERIFY(c->Connected());
     QVERIFY(c->Close());
-}
-
-void TestCP2110::accessDeniedTextNamesNodeAndFix_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("node");
-    QTest::newRow("hidraw with ids") << "/dev/hidraw3#vid_10c4&pid_ea80"
-                                     << "/dev/hidraw3";
-    QTest::newRow("bare node") << "/dev/hidraw12"
-                               << "/dev/hidraw12";
-}
-
-void TestCP2110::accessDeniedTextNamesNodeAndFix()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, node);
-    QCOMPARE(TCP2110::DeviceNode(path), node);
-    const QString text = TCP2110::AccessDeniedText(node);
-    QVERIFY(text.contains(" " + node + "."));
-    QVERIFY(text.contains("denied"));
-    // The commands, each on a line of its own so it can be copied as it stands, with the rule
-    // that ships in dist/.
-    const QStringList lines = text.split('\n');
-    for (const char *command :
-         {"sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/",
-          "sudo udevadm control --reload-rules", "sudo udevadm trigger --subsystem-match=hidraw"})
-        QVERIFY2(lines.contains(command), command);
-    QVERIFY(QFileInfo::exists(QFINDTESTDATA("../../dist/60-lumetra.rules")));
-    QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
 }
 
 void TestCP2110::pollsHandOnNonEmptyBlocksOnly()
