@@ -26,13 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CheckingHooks hooks;
     TFrameDecoder decoder(&hooks);
     decoder.SetDecimalSep(size % 2 ? QStringLiteral(",") : QStringLiteral("."));
-    // The first byte of each chunk says how long the block is, so the fuzzer explores splits.
+    // The first byte of each chunk says how long the block is, so the fuzzer explores splits,
+    // and whether a pass follows it, as it does not while the sampling interval holds passes.
     std::size_t at = 0;
     while (at < size) {
         const std::size_t len = std::min<std::size_t>(1 + data[at] % 64, size - at);
+        const bool pass = (data[at] & 0x40) == 0;
         decoder.AppendReceived(data + at, qsizetype(len));
-        decoder.ExtractFrame();
-        if (decoder.RxText().size() > TFrameDecoder::RxTextLimit + 2 * 64)
+        if (decoder.RxText().size() > TFrameDecoder::RxTextLimit)
+            std::abort();
+        if (pass)
+            decoder.ExtractFrame();
+        if (decoder.RxText().size() > TFrameDecoder::RxTextLimit)
             std::abort();
         at += len;
     }

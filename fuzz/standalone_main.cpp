@@ -1,7 +1,10 @@
-// Runs a fuzz target without libFuzzer: on the files given, or on random inputs (some built
-// around real frames), so the suite exercises the target on every build.
+// Runs a fuzz target without libFuzzer: on the files given (a folder stands for the files in it,
+// as a corpus does), or on random inputs (some built around real frames), so the suite
+// exercises the target on every build.
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cstdint>
@@ -12,16 +15,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 int main(int argc, char **argv)
 {
     if (argc > 1) {
+        QStringList files;
         for (int i = 1; i < argc; ++i) {
-            QFile f(QString::fromLocal8Bit(argv[i]));
+            const QString arg = QString::fromLocal8Bit(argv[i]);
+            if (QFileInfo(arg).isDir()) {
+                const QDir dir(arg);
+                for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+                    files << dir.filePath(name);
+            } else {
+                files << arg;
+            }
+        }
+        if (files.isEmpty()) {
+            std::fprintf(stderr, "no input files\n");
+            return 1;
+        }
+        for (const QString &name : std::as_const(files)) {
+            QFile f(name);
             if (!f.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "cannot read %s\n", argv[i]);
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(name));
                 return 1;
             }
             const QByteArray bytes = f.readAll();
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
                                    std::size_t(bytes.size()));
         }
+        std::printf("%lld inputs passed\n", static_cast<long long>(files.size()));
         return 0;
     }
     QRandomGenerator rng(20261209);

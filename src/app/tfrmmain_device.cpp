@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -104,10 +105,19 @@ void TfrmMain::CP21101Removal(QObject *)
     notice(NoDevice);
 }
 
-void TfrmMain::CP21101Error(QObject *, std::uint32_t ErrorCode, const QByteArray &)
+void TfrmMain::CP21101Error(QObject *, std::uint32_t ErrorCode, const QByteArray &ErrorMsg)
 {
-    if (ErrorCode == 101)
+    if (ErrorCode != 101)
+        return;
+    if (ErrorMsg.isEmpty()) {
         notice(NoDevice);
+        return;
+    }
+    // The bridge is there but its node is closed to this user: say so and how to fix it, also
+    // where a terminal shows it, since the fix is typed there.
+    std::fprintf(stderr, "lumetra: %s\n", ErrorMsg.constData());
+    std::fflush(stderr);
+    notice(QString::fromLocal8Bit(ErrorMsg));
 }
 
 void TfrmMain::CP21101DeviceChange(QObject *)

@@ -15,6 +15,10 @@
 namespace {
 
 constexpr std::uint32_t BridgeErrorCode = 101;
+// Only the meter's bridge is ever opened: any other HID device may share its serial text (an
+// empty one is common), and must not be sent the bridge's reports.
+constexpr std::uint16_t BridgeVid = 0x10C4;
+constexpr std::uint16_t BridgePid = 0xEA80;
 
 std::uint32_t stopBitsCode(TCP2110::TStopBits bits)
 {
@@ -107,10 +111,11 @@ void TCP2110::StartDeviceMonitor()
     connect(Monitor_, &QSocketNotifier::activated, this, &TCP2110::ReadDeviceEvents);
 }
 
-std::optional<QString> TCP2110::DeviceString(std::uint32_t index, std::uint32_t option) const
+std::optional<QString> TCP2110::DeviceString(std::uint32_t index, std::uint32_t option,
+                                             std::uint16_t vid, std::uint16_t pid) const
 {
     char buffer[HID_UART_DEVICE_STRLEN] = {};
-    if (Library_.GetString(index, 0, 0, buffer, option) != HID_UART_SUCCESS)
+    if (Library_.GetString(index, vid, pid, buffer, option) != HID_UART_SUCCESS)
         return std::nullopt;
     buffer[HID_UART_DEVICE_STRLEN - 1] = '\0';
     return QString::fromLocal8Bit(buffer);
@@ -147,22 +152,28 @@ void TCP2110::ScanDevices()
     }
 }
 
-bool TCP2110::OpenAndConfigure()
+bool TCP2110::OpenAndConfigure(QString *deniedNode)
 {
     if (!Library_.IsLoaded())
         return false;
     std::uint32_t count = 0;
-    if (Library_.GetNumDevices(&count, 0, 0) != HID_UART_SUCCESS)
+    if (Library_.GetNumDevices(&count, BridgeVid, BridgePid) != HID_UART_SUCCESS)
         return false;
     bool found = false;
     for (std::uint32_t i = 0; i < count && !found; ++i) {
-        const auto serial = DeviceString(i, HID_UART_GET_SERIAL_STR);
+        const auto serial = DeviceString(i, HID_UART_GET_SERIAL_STR, BridgeVid, BridgePid);
         if (!serial || *serial != DeviceName)
             continue;
         HID_UART_DEVICE handle = nullptr;
-        if (Library_.Open(&handle, i, 0, 0) != HID_UART_SUCCESS)
+        const HID_UART_STATUS opened = Library_.Open(&handle, i, BridgeVid, BridgePid);
+        if (opened != HID_UART_SUCCESS) {
+            if (opened == HID_UART_DEVICE_ACCESS_ERROR) {
+                if (const auto path = DeviceString(i, HID_UART_GET_PATH_STR, BridgeVid, BridgePid))
+                    *deniedNode = DeviceNode(*path);
+            }
             continue;
-        if (DeviceString(i, HID_UART_GET_PATH_STR)) {
+        }
+        if (DeviceString(i, HID_UART_GET_PATH_STR, BridgeVid, BridgePid)) {
             DeviceHandle_ = handle;
             found = true;
         } else {
@@ -172,6 +183,7 @@ bool TCP2110::OpenAndConfigure()
     }
     if (!found)
         return false;
+    deniedNode->clear();
 
     std::uint8_t part = 0, version = 0;
     const std::uint32_t baud = BaudRateValue(BaudRate);
@@ -201,11 +213,16 @@ bool TCP2110::OpenAndConfigure()
 
 bool TCP2110::Open()
 {
-    if (!OpenAndConfigure()) {
-        emit OnError(this, BridgeErrorCode, QByteArray());
+    QString deniedNode;
+    if (!OpenAndConfigure(&deniedNode)) {
+        emit OnError(this, BridgeErrorCode,
+                     deniedNode.isEmpty() ? QByteArray()
+                                          : AccessDeniedText(deniedNode).toLocal8Bit());
         return false;
     }
-    ReadPause_ = false; // a pause belongs to the link it was set on, not to the next one
+    // A pause belongs to the link it was set on; a new link that started held would stay
+    // silent until the watchdog gave up on it.
+    ReadPause_ = false;
     try {
         StartReader();
     } catch (const std::system_error &) {
@@ -216,6 +233,28 @@ bool TCP2110::Open()
     Connected_ = true;
     emit OnConnect(this);
     return true;
+}
+
+QString TCP2110::DeviceNode(const QString &path)
+{
+    // Our libraries append "#vid_....&pid_...." to the node so the ids can be found in the path.
+    const qsizetype mark = path.lastIndexOf(QLatin1Char('#'));
+    return mark < 0 ? path : path.left(mark);
+}
+
+QString TCP2110::AccessDeniedText(const QString &node)
+{
+    return QStringLiteral(
+               "Access to the meter's USB cable was denied: this user may not open its device "
+               "node %1.\n\n"
+               "Lumetra comes with a udev rule that hands the cable to the user at the machine. "
+               "In Lumetra's folder, install it with:\n\n"
+               "sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/\n"
+               "sudo udevadm control --reload-rules\n"
+               "sudo udevadm trigger --subsystem-match=hidraw\n\n"
+               "Instead of the last command, unplugging the cable and plugging it in again is "
+               "enough. Then press \"Connection\" again.")
+        .arg(node);
 }
 
 bool TCP2110::Close()

@@ -54,8 +54,10 @@ public:
     static QString DefaultLibraryFile() { return QStringLiteral("libSLABHIDtoUART.so"); }
     static QString SimulatedLibraryFile() { return QStringLiteral("libSLABHIDtoUART-sim.so"); }
 
-    // Opens the bridge named by DeviceName, configures it and starts reading. Throws
-    // std::runtime_error("Failed to Create Thread!") when no reader thread can be started.
+    // Opens the bridge named by DeviceName, configures it and starts reading, unpaused. Only
+    // devices with the bridge's USB ids are considered. A failure raises OnError(101, ...), whose
+    // message is empty, or AccessDeniedText when the bridge is there but may not be opened.
+    // Throws std::runtime_error("Failed to Create Thread!") when no reader can be started.
     bool Open();
     // Stops reading and closes the bridge; true only when one was open and closed cleanly.
     bool Close();
@@ -79,11 +81,16 @@ public:
     // The reader's sleep between polls; 70 ms until ReadTimeInterval is given another value.
     std::uint32_t PollInterval() const { return PollInterval_.load(); }
     bool ReadPause() const { return ReadPause_; }
-    // Only takes effect while connected; a paused reader reads nothing until released.
+    // Only takes effect while connected; a paused reader reads nothing until released. Close
+    // leaves the value as it was; the next Open starts unpaused.
     void SetReadPause(bool pause);
 
     // The baud rate in bits per second that an enumerator stands for.
     static std::uint32_t BaudRateValue(TBaudRate rate);
+    // The node a device path names ("/dev/hidraw3" of "/dev/hidraw3#vid_10c4&pid_ea80").
+    static QString DeviceNode(const QString &path);
+    // What the user is told when the bridge's node may not be opened, and how to allow it.
+    static QString AccessDeniedText(const QString &node);
 
 signals:
     void OnRemoval(QObject *Sender);
@@ -111,7 +118,8 @@ private:
     void LoadBridgeLibrary();
     void StartDeviceMonitor();
     void ScanDevices();
-    bool OpenAndConfigure();
+    // deniedNode: the node of a matching bridge that refused access, when none opened.
+    bool OpenAndConfigure(QString *deniedNode);
     void StartReader();
     void StopReader();
     void ReaderLoop(HID_UART_DEVICE handle);
@@ -119,7 +127,8 @@ private:
     void ReadDeviceEvents();
     void DeviceArrived(const QString &path);
     void DeviceRemoved(const QString &path);
-    std::optional<QString> DeviceString(std::uint32_t index, std::uint32_t option) const;
+    std::optional<QString> DeviceString(std::uint32_t index, std::uint32_t option,
+                                        std::uint16_t vid = 0, std::uint16_t pid = 0) const;
 
     QString LibraryPath_;
     THidUartLibrary Library_;

@@ -2,6 +2,7 @@
 
 #include "formatreading.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -36,8 +37,10 @@ int hexValue(QByteArrayView text, qsizetype from, qsizetype count)
     return v;
 }
 
-constexpr char FrameEnd[] = "0D0A";
-constexpr char FrameStart[] = "000D";
+constexpr QByteArrayView FrameEnd("0D0A", 4);
+constexpr QByteArrayView FrameStart("000D", 4);
+constexpr qsizetype PayloadChars = 26;
+constexpr qsizetype FrameChars = 4 + PayloadChars + 4;
 
 } // namespace
 
@@ -62,6 +65,9 @@ void TFrameDecoder::AppendReceived(const std::uint8_t *data, qsizetype len)
         *out++ = digits[data[i] >> 4];
         *out++ = digits[data[i] & 0x0F];
     }
+    // Passes may be far apart (one per sampling tick): what waits meanwhile stays bounded.
+    if (Rx_.size() - Head_ > RxTextLimit)
+        settle();
 }
 
 QByteArrayView TFrameDecoder::RxText() const
@@ -69,38 +75,56 @@ QByteArrayView TFrameDecoder::RxText() const
     return QByteArrayView(Rx_).sliced(Head_);
 }
 
-void TFrameDecoder::discardRxText()
+// Runs the frame finder over everything waiting, consuming each complete frame as it meets it:
+// a trailer behind a buffer that does not start with the header drops the rest, payloads of the
+// wrong length go undecoded. The newest whole frame met is put back in front of what is left,
+// so that the next pass, whenever it comes, decodes exactly that one. True when there is one.
+bool TFrameDecoder::settle()
 {
-    Rx_.clear();
-    Head_ = 0;
+    qsizetype newest = -1; // where in Rx_ the newest whole frame lies
+    if (Kept_) {
+        newest = Head_;
+        Head_ += FrameChars;
+        Kept_ = false;
+    }
+    for (;;) {
+        const QByteArrayView rx = QByteArrayView(Rx_).sliced(Head_);
+        const qsizetype end = rx.indexOf(FrameEnd, std::max<qsizetype>(0, Searched_ - 3));
+        if (end < 0) {
+            Searched_ = rx.size();
+            if (rx.size() + (newest >= 0 ? FrameChars : 0) > RxTextLimit)
+                dropTail();
+            break;
+        }
+        if (!rx.startsWith(FrameStart)) {
+            dropTail();
+            break;
+        }
+        if (end == 4 + PayloadChars)
+            newest = Head_;
+        Head_ += end + FrameEnd.size();
+        Searched_ = 0;
+    }
+    if (newest >= 0) {
+        // Consumed text lies before Head_, so the frame always fits right in front of it.
+        Head_ -= FrameChars;
+        if (newest != Head_)
+            std::memmove(Rx_.data() + Head_, Rx_.constData() + newest, FrameChars);
+        Kept_ = true;
+    }
+    compact();
+    return Kept_;
+}
+
+// Drops the text from Head_ on; what lies before it has been consumed already.
+void TFrameDecoder::dropTail()
+{
+    Rx_.truncate(Head_);
     Searched_ = 0;
 }
 
-void TFrameDecoder::ExtractFrame()
+void TFrameDecoder::compact()
 {
-    const QByteArrayView rx = RxText();
-    const qsizetype from = std::max<qsizetype>(0, Searched_ - 3);
-    const qsizetype end = rx.indexOf(QByteArrayView(FrameEnd, 4), from);
-    if (end < 0) {
-        Searched_ = rx.size();
-        if (rx.size() > RxTextLimit)
-            discardRxText();
-        return;
-    }
-    if (!rx.startsWith(QByteArrayView(FrameStart, 4))) {
-        discardRxText();
-        return;
-    }
-    // The payload sits between the header and the trailer; a trailer that overlaps the header
-    // leaves none. The buffer is advanced before decoding so that nothing a hook does can see
-    // or re-extract the frame being decoded.
-    char payload[26];
-    const qsizetype payloadLen = end - 4;
-    const bool whole = payloadLen == 26;
-    if (whole)
-        std::memcpy(payload, rx.data() + 4, 26);
-    Head_ += end + 4;
-    Searched_ = 0;
     if (Head_ >= Rx_.size()) {
         Rx_.clear();
         Head_ = 0;
@@ -108,8 +132,19 @@ void TFrameDecoder::ExtractFrame()
         Rx_.remove(0, Head_);
         Head_ = 0;
     }
-    if (whole)
-        DecodeFrame(QByteArrayView(payload, 26));
+}
+
+void TFrameDecoder::ExtractFrame()
+{
+    if (!settle())
+        return;
+    // The frame leaves the buffer before it is decoded, so nothing a hook does can see it again.
+    char payload[PayloadChars];
+    std::memcpy(payload, Rx_.constData() + Head_ + 4, PayloadChars);
+    Head_ += FrameChars;
+    Kept_ = false;
+    compact();
+    DecodeFrame(QByteArrayView(payload, PayloadChars));
 }
 
 void TFrameDecoder::DecodeFrame(QByteArrayView payload)

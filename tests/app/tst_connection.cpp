@@ -9,11 +9,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace ModalHelper;
 
@@ -56,6 +60,39 @@ void connectExpectingN1(TfrmMain &w)
     QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
 }
 
+// What the code under test writes to stderr while it lives.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        file_.open();
+        dup2(file_.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    QByteArray text()
+    {
+        restore();
+        file_.seek(0);
+        return file_.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
+
 QLabel *usbMark(TfrmMain &w)
 {
     return w.findChild<QLabel *>(QStringLiteral("lcdRS232"));
@@ -68,6 +105,7 @@ class TestConnection : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
 
     // First: glibc reuses the stacks of ended threads, which would let the thread start anyway.
@@ -75,8 +113,9 @@ private slots:
     void noBridgeShowsN1AndLeavesTheButtonUp();
     void connectShowsLiveReadings();
     void firstBridgeInSortOrderIsUsed();
-    void failedOpenShowsN1_data();
-    void failedOpenShowsN1();
+    void failedOpenNotices_data();
+    void failedOpenNotices();
+    void foreignDeviceWithEmptySerialIsNotOpened();
     void unplugShowsN1BeforeTheLinkCloses();
     void silentMeterClosesWithN2Once();
     void arrivalRefreshesTheChoiceWithoutConnecting();
@@ -84,9 +123,17 @@ private slots:
     void closingWhileConnectedAsksNothingMore();
 
 private:
+    QTemporaryDir state_;
     SimBridge sim;
     TStartOptions simulate{true};
 };
+
+void TestConnection::initTestCase()
+{
+    // Whatever the window keeps between runs goes to a folder of the test's own.
+    QVERIFY(state_.isValid());
+    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+}
 
 void TestConnection::init()
 {
@@ -144,23 +191,73 @@ void TestConnection::firstBridgeInSortOrderIsUsed()
     QTRY_COMPARE(w.Decoder().State().MainValue, 0x1111);
 }
 
-void TestConnection::failedOpenShowsN1_data()
+void TestConnection::failedOpenNotices_data()
 {
-    QTest::addColumn<bool>("mismatch");
-    QTest::newRow("open refused") << false;
-    QTest::newRow("configuration read back differs") << true;
+    QTest::addColumn<int>("openStatus"); // what the bridge's open fails with; 0: it opens
+    QTest::addColumn<bool>("mismatch");  // the configuration reads back different
+    QTest::addColumn<bool>("denied");
+    QTest::newRow("open refused") << int(HID_UART_DEVICE_IO_FAILED) << false << false;
+    QTest::newRow("not supported") << int(HID_UART_DEVICE_NOT_SUPPORTED) << false << false;
+    QTest::newRow("configuration read back differs") << 0 << true << false;
+    QTest::newRow("access denied") << int(HID_UART_DEVICE_ACCESS_ERROR) << false << true;
 }
 
-void TestConnection::failedOpenShowsN1()
+// Only a bridge that is there but closed to this user gets its own notice, with the fix; every
+// other failure keeps the usual one. Either way the button comes back up.
+void TestConnection::failedOpenNotices()
 {
+    QFETCH(int, openStatus);
     QFETCH(bool, mismatch);
+    QFETCH(bool, denied);
     TfrmMain w(simulate);
+    w.show();
     if (mismatch)
         sim.SetConfigMismatch(SimBridge::DefaultSerial, 1);
-    else
-        sim.FailNextOpen(SimBridge::DefaultSerial, 0);
-    connectExpectingN1(w);
+    if (openStatus)
+        sim.FailNextOpen(SimBridge::DefaultSerial, openStatus);
+    NoticeLog notices;
+    notices.armOnce();
+    QByteArray errors;
+    {
+        StderrCapture capture;
+        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+        errors = capture.text();
+    }
+    QCOMPARE(notices.texts.size(), 1);
+    if (denied) {
+        const QString text = notices.texts.first();
+        QVERIFY2(text.startsWith("Access to the meter's USB cable was denied"), qPrintable(text));
+        QVERIFY(text.contains(" /sim/hidraw0."));
+        // The commands stand on lines of their own, to be copied as they are.
+        const QStringList lines = text.split('\n');
+        for (const char *command : {"sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/",
+                                    "sudo udevadm control --reload-rules",
+                                    "sudo udevadm trigger --subsystem-match=hidraw"})
+            QVERIFY2(lines.contains(command), command);
+        QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
+        QVERIFY(errors.contains("lumetra: " + text.toLocal8Bit() + "\n"));
+    } else {
+        QCOMPARE(notices.texts.first(), N1);
+        QVERIFY2(!errors.contains("lumetra:"), errors.constData());
+    }
+    QVERIFY(!w.CP21101->Connected());
+    QVERIFY(!w.btnConnect->isChecked());
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
     QVERIFY(!w.timerDisconectedUSB->isActive());
+}
+
+void TestConnection::foreignDeviceWithEmptySerialIsNotOpened()
+{
+    // No bridge, but another HID device whose serial text is as empty as the device name.
+    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    QCOMPARE(sim.Plug("", 0x046D, 0xC077), HID_UART_SUCCESS);
+    TfrmMain w(simulate);
+    QCOMPARE(w.cbbDevices->count(), 0);
+    QCOMPARE(w.CP21101->DeviceName, QString());
+    connectExpectingN1(w);
+    QVERIFY(!w.CP21101->Connected());
+    QTest::qWait(200);
+    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
 }
 
 void TestConnection::unplugShowsN1BeforeTheLinkCloses()

@@ -220,26 +220,44 @@ void TestCP2110::noBridgeFailsWith101()
 void TestCP2110::openFailures_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::newRow("open refused") << 0;
-    QTest::newRow("configuration reads back different") << 1;
-    QTest::newRow("serial text not present") << 2;
+    QTest::addColumn<bool>("denied"); // the error names the node and the fix
+    QTest::newRow("open refused") << 0 << false;
+    QTest::newRow("configuration reads back different") << 1 << false;
+    QTest::newRow("serial text not present") << 2 << false;
+    QTest::newRow("access denied") << 3 << true;
+    QTest::newRow("not a bridge, with the same serial text") << 4 << false;
 }
 
 void TestCP2110::openFailures()
 {
     QFETCH(int, fault);
+    QFETCH(bool, denied);
     auto c = simulated();
-    if (fault == 0)
-        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, 0), HID_UART_SUCCESS);
-    else if (fault == 1)
+    if (fault == 0) {
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, HID_UART_DEVICE_IO_FAILED),
+                 HID_UART_SUCCESS);
+    } else if (fault == 1) {
         QCOMPARE(sim.SetConfigMismatch(SimBridge::DefaultSerial, 1), HID_UART_SUCCESS);
-    else
+    } else if (fault == 2) {
         c->DeviceName = QStringLiteral("lmt-sim-0001"); // the match is case-sensitive
+    } else if (fault == 3) {
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, HID_UART_DEVICE_ACCESS_ERROR),
+                 HID_UART_SUCCESS);
+    } else {
+        // Another HID device that answers like a bridge is never opened, even by its serial.
+        QCOMPARE(sim.Plug("other-hid", 0x046D, 0xC077), HID_UART_SUCCESS);
+        c->DeviceName = QStringLiteral("other-hid");
+    }
     EventLog log;
     log.attach(*c);
     QVERIFY(!c->Open());
     QVERIFY(!c->Connected());
-    QCOMPARE(log.events, QStringList{"Error 101 ''"});
+    const QString node = TCP2110::DeviceNode(c->DeviceList().value(0).section('=', 1));
+    QVERIFY(node.startsWith("/sim/hidraw"));
+    QCOMPARE(
+        log.events,
+        QStringList{
+            QString("Error 101 '%1'").arg(denied ? TCP2110::AccessDeniedText(node) : QString())});
     QVERIFY(!c->Close()); // a bridge that failed to open is not held
     // Once the fault is gone, the same component opens the bridge.
     sim.SetConfigMismatch(SimBridge::DefaultSerial, 0);
@@ -289,6 +307,14 @@ void TestCP2110::readPauseHoldsTheReader()
     QVERIFY(c->Close());     // a held reader still ends
     QVERIFY(c->ReadPause()); // Close does not reset it
     QCOMPARE(log.events.last(), QStringLiteral("Disconnect"));
+    // ...but a new link starts reading: the pause ended with the link it was set on.
+    log.blocks.clear();
+    QVERIFY(c->Open());
+    QVERIFY(!c->ReadPause());
+    QTRY_VERIFY(!log.blocks.isEmpty());
+    c->SetReadPause(true); // and it can be paused again
+    QVERIFY(c->ReadPause());
+    QVERIFY(c->Close());
 }
 
 void TestCP2110::readTimeInterval()

@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <optional>
+
 namespace {
 
 // Logs every hook in call order, so tests can check what ran, how often and in which order.
@@ -49,16 +51,58 @@ public:
     }
 };
 
+// Counts decodes only; cheap enough for thousands of random passes.
+class CountingHooks : public TMeterHooks
+{
+public:
+    int decodes = 0;
+    void ShowMainStatus(const TMeterState &) override { ++decodes; }
+};
+
 QByteArray bytes(const char *hex)
 {
     return QByteArray::fromHex(hex);
 }
 
-void feed(TFrameDecoder &d, const QByteArray &block)
+void append(TFrameDecoder &d, const QByteArray &block)
 {
     d.AppendReceived(reinterpret_cast<const std::uint8_t *>(block.constData()), block.size());
+}
+
+void feed(TFrameDecoder &d, const QByteArray &block)
+{
+    append(d, block);
     d.ExtractFrame();
 }
+
+QByteArray frameOf(int mainValue)
+{
+    TFrameFields f = workedFields();
+    f.MainValue = mainValue;
+    return EncodeFrame(f);
+}
+
+// The frame finder at its plainest: one trailer at a time from the start of the whole text,
+// repeated until none is left; the last whole payload met is the one to decode.
+struct PlainFinder
+{
+    QByteArray rx;
+
+    std::optional<QByteArray> pass()
+    {
+        std::optional<QByteArray> newest;
+        for (qsizetype p; (p = rx.indexOf("0D0A")) >= 0;) {
+            if (!rx.startsWith("000D")) {
+                rx.clear();
+                break;
+            }
+            if (p == 30)
+                newest = rx.mid(4, 26);
+            rx.remove(0, p + 4);
+        }
+        return newest;
+    }
+};
 
 } // namespace
 
@@ -80,7 +124,9 @@ private slots:
     void randomFramesRoundTrip();
 
     void splitAtEveryByteBoundary();
-    void twoFramesInOneBlockDecodeOnePerPass();
+    void severalFramesInOneBlockDecodeTheNewest_data();
+    void severalFramesInOneBlockDecodeTheNewest();
+    void passesMatchThePlainFrameFinder();
     void blockStartingMidFrameIsDiscarded();
     void payloadLengths_data();
     void payloadLengths();
@@ -94,7 +140,8 @@ private slots:
     void commaSeparator();
     void recordingHandOff();
     void unitCodesOutsideTheTable();
-    void garbageCannotGrowTheBuffer();
+    void bufferStaysBoundedOnEveryStream_data();
+    void bufferStaysBoundedOnEveryStream();
 };
 
 void TestFrameDecoder::formatReading_data()
@@ -386,22 +433,106 @@ void TestFrameDecoder::splitAtEveryByteBoundary()
     QCOMPARE(hooks.count("ShowMainStatus"), 0);
     feed(d, WorkedFrame.mid(10));
     QCOMPARE(hooks.count("ShowMainStatus"), 1);
+    // Byte by byte, a pass after each: kept whole until the trailer.
+    TFrameDecoder slow(&hooks);
+    for (char c : WorkedFrame) {
+        QCOMPARE(hooks.count("ShowMainStatus"), 1);
+        feed(slow, QByteArray(1, c));
+    }
+    QCOMPARE(hooks.count("ShowMainStatus"), 2);
 }
 
-void TestFrameDecoder::twoFramesInOneBlockDecodeOnePerPass()
+void TestFrameDecoder::severalFramesInOneBlockDecodeTheNewest_data()
 {
-    TFrameFields second = workedFields();
-    second.MainValue = 999;
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<int>("mainValue"); // of the one frame decoded; -1: none
+    QTest::addColumn<int>("restChars");
+
+    QTest::newRow("two frames") << frameOf(1234) + frameOf(999) << 999 << 0;
+    QTest::newRow("five frames") << frameOf(1) + frameOf(2) + frameOf(3) + frameOf(4) + frameOf(5)
+                                 << 5 << 0;
+    QTest::newRow("partial frame after the last trailer waits")
+        << frameOf(7) + frameOf(8) + frameOf(9).left(10) << 8 << 20;
+    QTest::newRow("short payload after the newest frame")
+        << frameOf(7) + frameOf(8) + bytes("000D0D0A") << 8 << 0;
+    QTest::newRow("a stray start drops what follows, not the frame before it")
+        << frameOf(7) + bytes("5555550D0A") + frameOf(9) << 7 << 0;
+    QTest::newRow("cut frame between two whole ones")
+        << frameOf(7) + frameOf(8).left(9) + frameOf(9) << 7 << 0;
+}
+
+// Frames that arrive together (a burst after a pause) must not leave the display behind.
+void TestFrameDecoder::severalFramesInOneBlockDecodeTheNewest()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(int, mainValue);
+    QFETCH(int, restChars);
     LogHooks hooks;
     TFrameDecoder d(&hooks);
-    feed(d, WorkedFrame + EncodeFrame(second));
-    QCOMPARE(d.State().MainText, QStringLiteral("123.4"));
-    QCOMPARE(d.RxText().size(), 34);
-    d.ExtractFrame();
-    QCOMPARE(d.State().MainText, QStringLiteral("99.9"));
-    QVERIFY(d.RxText().isEmpty());
-    d.ExtractFrame(); // nothing left: no decode, no change
-    QCOMPARE(hooks.count("ShowMainStatus"), 2);
+    feed(d, block);
+    QCOMPARE(hooks.count("ShowMainStatus"), mainValue < 0 ? 0 : 1);
+    QCOMPARE(hooks.count("RecordReading"), mainValue < 0 ? 0 : 1);
+    if (mainValue >= 0)
+        QCOMPARE(d.State().MainValue, mainValue);
+    QCOMPARE(d.RxText().size(), restChars);
+    d.ExtractFrame(); // nothing whole left: no second decode
+    QCOMPARE(hooks.count("ShowMainStatus"), mainValue < 0 ? 0 : 1);
+}
+
+void TestFrameDecoder::passesMatchThePlainFrameFinder()
+{
+    // Random streams of frames, cut frames, markers and noise, in random blocks, with passes
+    // after some blocks only (as sampling ticks do): each pass must decode what the plain
+    // finder names, and leave the same text waiting.
+    QRandomGenerator rng(5150);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray stream;
+        for (int piece = int(rng.bounded(1, 30)); piece > 0; --piece) {
+            const QByteArray frame = frameOf(int(rng.bounded(65536)));
+            switch (rng.bounded(5)) {
+            case 0:
+                stream += frame.left(int(rng.bounded(1, 17)));
+                break;
+            case 1:
+                stream += bytes(rng.bounded(3) == 0 ? "0D0A" : rng.bounded(2) ? "000D0A" : "000D");
+                break;
+            case 2: {
+                QByteArray noise = frame;
+                noise[int(rng.bounded(17))] = char(rng.bounded(256));
+                stream += noise;
+                break;
+            }
+            case 3:
+                stream += bytes("10D0A0"); // a trailer straddling bytes
+                break;
+            default:
+                stream += frame;
+            }
+        }
+        CountingHooks hooks;
+        TFrameDecoder d(&hooks);
+        TFrameDecoder expectedState;
+        PlainFinder plain;
+        int decodes = 0;
+        for (qsizetype at = 0; at < stream.size();) {
+            const QByteArray block = stream.mid(at, qsizetype(rng.bounded(1, 40)));
+            at += block.size();
+            append(d, block);
+            plain.rx += block.toHex().toUpper();
+            if (rng.bounded(3) == 0 && at < stream.size())
+                continue;
+            d.ExtractFrame();
+            if (const auto payload = plain.pass()) {
+                expectedState.DecodeFrame(*payload);
+                ++decodes;
+            }
+            const QString where = QString("round %1, byte %2").arg(round).arg(at);
+            QVERIFY2(hooks.decodes == decodes, qPrintable(where));
+            QVERIFY2(d.RxText() == plain.rx, qPrintable(where));
+            QVERIFY2(d.State().MainValue == expectedState.State().MainValue, qPrintable(where));
+            QVERIFY2(d.State().SubValue == expectedState.State().SubValue, qPrintable(where));
+        }
+    }
 }
 
 void TestFrameDecoder::blockStartingMidFrameIsDiscarded()
@@ -465,12 +596,12 @@ void TestFrameDecoder::trailerStraddlingBytesCutsTheFrame()
     TFrameDecoder d(&hooks);
     feed(d, frame);
     QCOMPARE(hooks.count("ShowMainStatus"), 0);
-    QVERIFY(!d.RxText().isEmpty()); // the tail of the cut frame waits for the next pass
-    feed(d, WorkedFrame);           // ...which discards it whole, the new frame with it
-    QCOMPARE(hooks.count("ShowMainStatus"), 0);
+    // The tail of the cut frame fails the header check in the same pass and goes, so it cannot
+    // take the next frame down with it.
     QVERIFY(d.RxText().isEmpty());
     feed(d, WorkedFrame);
     QCOMPARE(hooks.count("ShowMainStatus"), 1);
+    QVERIFY(d.RxText().isEmpty());
 }
 
 void TestFrameDecoder::hookOrderOfTheWorkedFrame()
@@ -619,29 +750,54 @@ void TestFrameDecoder::unitCodesOutsideTheTable()
     QCOMPARE(d.State().SubUnit, 15);
 }
 
-void TestFrameDecoder::garbageCannotGrowTheBuffer()
+void TestFrameDecoder::bufferStaysBoundedOnEveryStream_data()
 {
+    QTest::addColumn<QByteArray>("pattern"); // repeated into one stream, cut into 2048-byte blocks
+    QTest::addColumn<bool>("passEachBlock"); // false: the sampling interval holds passes back
+    QTest::addColumn<bool>("decodesNextFrame");
+
+    const QByteArray garbage(7, char(0x55));
+    const QByteArray markers = bytes("000D0A");
+    const QByteArray frames = frameOf(1) + frameOf(2) + frameOf(3);
+    QByteArray cut = frameOf(4);
+    cut[8] = char(0x0D); // a trailer inside the payload
+    cut[9] = char(0x0A);
+    QTest::newRow("garbage, a pass each block") << garbage << true << false;
+    QTest::newRow("garbage, no passes") << garbage << false << false;
+    QTest::newRow("00 0D 0A, a pass each block") << markers << true << true;
+    QTest::newRow("00 0D 0A, no passes") << markers << false << true;
+    QTest::newRow("frames, no passes") << frames << false << true;
+    QTest::newRow("cut frames, a pass each block") << cut << true << true;
+    QTest::newRow("cut frames, no passes") << cut << false << false; // the last drop cut mid-frame
+}
+
+void TestFrameDecoder::bufferStaysBoundedOnEveryStream()
+{
+    QFETCH(QByteArray, pattern);
+    QFETCH(bool, passEachBlock);
+    QFETCH(bool, decodesNextFrame);
+    // 300 blocks, a whole number of patterns, so the stream ends on a pattern boundary.
+    const qsizetype total = 300 * 2048 / pattern.size() * pattern.size();
+    const QByteArray stream = pattern.repeated(total / pattern.size());
     LogHooks hooks;
     TFrameDecoder d(&hooks);
-    const QByteArray garbage(2048, char(0x55));
-    for (int i = 0; i < 200; ++i) {
-        feed(d, garbage);
-        QVERIFY(d.RxText().size() <= TFrameDecoder::RxTextLimit + 2 * garbage.size());
+    qsizetype most = 0;
+    for (qsizetype at = 0; at < stream.size(); at += 2048) {
+        append(d, stream.mid(at, 2048));
+        if (passEachBlock)
+            d.ExtractFrame();
+        most = std::max(most, d.RxText().size());
     }
-    // A frame that starts on a clean boundary after a discard decodes as usual.
-    while (!d.RxText().isEmpty())
-        feed(d, garbage);
-    feed(d, WorkedFrame);
-    QCOMPARE(hooks.count("ShowMainStatus"), 1);
-
-    // Below the bound, a slowly arriving frame is kept whole.
-    TFrameDecoder slow(&hooks);
-    for (char c : WorkedFrame) {
-        const auto b = static_cast<std::uint8_t>(c);
-        slow.AppendReceived(&b, 1);
-        slow.ExtractFrame();
-    }
-    QCOMPARE(hooks.count("ShowMainStatus"), 2);
+    QVERIFY2(most <= TFrameDecoder::RxTextLimit, qPrintable(QString::number(most)));
+    // Whatever came before, the link recovers: at once when the stream ended on a boundary the
+    // finder can see, else after the one discard a stray start costs.
+    const int before = hooks.count("ShowMainStatus");
+    feed(d, frameOf(4321));
+    if (!decodesNextFrame)
+        feed(d, frameOf(4321));
+    QCOMPARE(hooks.count("ShowMainStatus"), before + 1);
+    QCOMPARE(d.State().MainValue, 4321);
+    QVERIFY(d.RxText().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFrameDecoder)
