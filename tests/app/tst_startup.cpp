@@ -53,7 +53,7 @@ void TestStartup::commandLine_data()
     QTest::addColumn<TCommandLine::TAction>("action");
     QTest::addColumn<bool>("simulate");
     QTest::addColumn<bool>("check");
-    // Lines the message must hold, in this order.
+    // Lines the message must hold, in this order; %0 is the program as it was started.
     QTest::addColumn<QStringList>("message");
     using L = TCommandLine;
     QTest::newRow("nothing") << QStringList{} << L::Run << false << false << QStringList{};
@@ -62,14 +62,10 @@ void TestStartup::commandLine_data()
     QTest::newRow("check the simulator")
         << QStringList{"--check", "--simulate"} << L::Run << true << true << QStringList{};
     QTest::newRow("help") << QStringList{"--help"} << L::ShowHelp << false << false
-                          << QStringList{"Usage: lumetra [options]",
-                                         "--help",
-                                         "--version",
-                                         "--simulate",
-                                         "virtual meter",
-                                         "--check"};
+                          << QStringList{"Usage: %0 [options]", "--help",        "--version",
+                                         "--simulate",          "virtual meter", "--check"};
     QTest::newRow("-h") << QStringList{"-h"} << L::ShowHelp << false << false
-                        << QStringList{"Usage: lumetra", "--simulate"};
+                        << QStringList{"Usage: %0 [options]", "--simulate"};
     QTest::newRow("help-all") << QStringList{"--help-all"} << L::ShowHelpAll << false << false
                               << QStringList{};
     QTest::newRow("version") << QStringList{"--version"} << L::ShowVersion << false << false
@@ -106,7 +102,8 @@ void TestStartup::commandLine()
     if (message.isEmpty())
         QVERIFY2(line.Message.isEmpty(), qPrintable(line.Message));
     qsizetype from = 0;
-    for (const QString &part : std::as_const(message)) {
+    for (QString part : std::as_const(message)) {
+        part.replace(QStringLiteral("%0"), QCoreApplication::arguments().constFirst());
         const qsizetype at = line.Message.indexOf(part, from);
         QVERIFY2(at >= 0,
                  qPrintable(QStringLiteral("\"%1\" not in order in:\n%2").arg(part, line.Message)));
