@@ -32,6 +32,8 @@ expect "desktop-file-validate: $(desktop-file-validate "$desktop" 2>&1)" \
     desktop-file-validate "$desktop"
 expect "appstreamcli validate: $(appstreamcli validate --no-net "$metainfo" 2>&1 | tail -n 5)" \
     appstreamcli validate --no-net "$metainfo"
+expect "appstreamcli validate-tree: $(appstreamcli validate-tree --no-net "$prefix" 2>&1 | tail -n 5)" \
+    appstreamcli validate-tree --no-net "$prefix"
 # What the menu starts and shows must be what was installed.
 for exec in $(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop"); do
     expect "desktop entry starts an installed program ($exec)" [ -x "$prefix/bin/$exec" ]
