@@ -28,5 +28,5 @@ QIcon ToolIcon(int index);
 // Our own drawing of an icon, without the theme.
 QIcon DrawnToolIcon(int index);
 // The program's icon: the meter with its display, at the sizes of the desktop's icon theme.
-inline constexpr int ProgramIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+inline constexpr int ProgramIconSizes[] = {LUMETRA_ICON_SIZES};
 QIcon ProgramIcon();

@@ -4,6 +4,7 @@
 
 failures=0
 checks=0
+: "${LUMETRA_ICON_SIZES:?the icon sizes of the build, space-separated}"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -48,7 +49,7 @@ share/metainfo/org.lumetra.Lumetra.metainfo.xml
 share/icons/hicolor/scalable/apps/lumetra.svg
 share/doc/lumetra/copyright
 LIST
-    for size in 16 22 24 32 48 64 128 256; do
+    for size in $LUMETRA_ICON_SIZES; do
         echo "share/icons/hicolor/${size}x${size}/apps/lumetra.png"
     done
     for program in "$@"; do

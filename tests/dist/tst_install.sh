@@ -19,7 +19,7 @@ done < <(expected_files "$libdir" "${programs[@]}")
 expect "no library beside the programs in bin/" \
     [ -z "$(find "$prefix/bin" -name '*.so*')" ]
 
-for size in 16 22 24 32 48 64 128 256; do
+for size in $LUMETRA_ICON_SIZES; do
     icon="$prefix/share/icons/hicolor/${size}x${size}/apps/lumetra.png"
     [ -f "$icon" ] || continue
     expect "icon ${size}x${size} is that size" \
