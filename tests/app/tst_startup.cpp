@@ -136,21 +136,24 @@ void TestStartup::windowShowsTheInstalledIcon()
 void TestStartup::linkCheck_data()
 {
     QTest::addColumn<QString>("bridge"); // plugged, unplugged, silent, locked
+    QTest::addColumn<int>("timeoutMs");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("report"); // a regular expression over the whole report
     QTest::newRow("a meter that sends")
-        << "plugged" << 0
+        << "plugged" << CheckTimeoutMs << 0
         << QStringLiteral("LMT-SIM-0001: C[sp] \\d+\\.\\d+ [pnum]F, D \\d*\\.\\d+, 1KHz");
-    QTest::newRow("no bridge") << "unplugged" << 1 << QRegularExpression::escape(N1);
+    QTest::newRow("no bridge") << "unplugged" << CheckTimeoutMs << 1
+                               << QRegularExpression::escape(N1);
     QTest::newRow("a bridge the user may not open")
-        << "locked" << 1 << QRegularExpression::escape(N1);
+        << "locked" << CheckTimeoutMs << 1 << QRegularExpression::escape(N1);
     QTest::newRow("a meter that stays silent")
-        << "silent" << 1 << QStringLiteral("No reading from the meter within 1.5 s\\.");
+        << "silent" << 1500 << 1 << QStringLiteral("No reading from the meter within 1.5 s\\.");
 }
 
 void TestStartup::linkCheck()
 {
     QFETCH(QString, bridge);
+    QFETCH(int, timeoutMs);
     QFETCH(int, exitCode);
     QFETCH(QString, report);
     QCOMPARE(sim_.Reset(), HID_UART_SUCCESS);
@@ -163,12 +166,12 @@ void TestStartup::linkCheck()
         QCOMPARE(sim_.SetMeterSilent(serial, 1), HID_UART_SUCCESS);
 
     // As the program starts with --simulate --check.
-    TLinkCheck check(1500);
+    TLinkCheck check(timeoutMs);
     QSignalSpy done(&check, &TLinkCheck::Done);
     TfrmMain w(TStartOptions{true});
     w.show();
     check.Start(w);
-    QTRY_VERIFY_WITH_TIMEOUT(check.Finished(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(check.Finished(), timeoutMs + 5000);
     QCOMPARE(check.ExitCode(), exitCode);
     QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(report))
                  .match(check.Report())
