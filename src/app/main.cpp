@@ -1,27 +1,62 @@
+#include "tcommandline.h"
 #include "tfrmmain.h"
+#include "timagelist.h"
+#include "tlinkcheck.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+QStringList argumentList(int argc, char *argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
+
+    // Help and version need no window system: they answer in a terminal without a display too.
+    const TCommandLine early = ParseCommandLine(argumentList(argc, argv));
+    if (early.Action == TCommandLine::ShowHelp || early.Action == TCommandLine::ShowVersion) {
+        const QCoreApplication plain(argc, argv); // names the program in the help text
+        return AnswerCommandLine(ParseCommandLine(QCoreApplication::arguments()));
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumetra"));
-    QApplication::setApplicationVersion(QStringLiteral("1.01"));
+    // The window system's own options (-platform, -style ...) are gone from the arguments now.
+    const TCommandLine line = ParseCommandLine(QCoreApplication::arguments());
+    if (line.Action != TCommandLine::Run)
+        return AnswerCommandLine(line);
+    QApplication::setWindowIcon(ProgramIcon());
+    // Ties the windows to the installed desktop entry (its name and icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.lumetra.Lumetra"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Companion program of the Lumetra LCR meter"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Talk to a built-in virtual meter instead of "
-                                                     "the USB cable."));
-    parser.addOption(simulate);
-    parser.process(app);
-
-    TStartOptions options;
-    options.Simulate = parser.isSet(simulate);
-    TfrmMain frmMain(options);
+    std::optional<TLinkCheck> check;
+    if (line.Check) {
+        check.emplace(CheckTimeoutMs);
+        QObject::connect(&*check, &TLinkCheck::Done, &app, [&check](int exitCode) {
+            std::fprintf(exitCode == 0 ? stdout : stderr, "%s\n",
+                         check->Report().toLocal8Bit().constData());
+            QCoreApplication::exit(exitCode);
+        });
+    }
+    TfrmMain frmMain(line.Window);
     frmMain.show();
+    if (check) {
+        check->Start(frmMain);
+        // A verdict reached before the event loop runs (a notice while starting) ends it here.
+        if (check->Finished())
+            return check->ExitCode();
+    }
     return app.exec();
 }

@@ -176,25 +176,9 @@ QIcon ToolIcon(int index)
 
 QIcon ProgramIcon()
 {
+    // The very pictures the desktop entry installs, so the window and the menu look alike.
     QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        p.setPen(QPen(QColor(40, 40, 40), 1.5));
-        p.setBrush(QColor(230, 160, 30));
-        p.drawRoundedRect(QRectF(5, 1, 22, 30), 4, 4);
-        p.setBrush(QColor(166, 202, 240));
-        p.drawRect(QRectF(8, 4, 16, 10));
-        p.setPen(QPen(Qt::black, 1.5));
-        p.drawLine(QPointF(11, 9), QPointF(21, 9));
-        p.setBrush(QColor(60, 60, 60));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(12, 18, 8, 8));
-        pm.setDevicePixelRatio(1);
-        icon.addPixmap(pm);
-    }
+    for (int size : ProgramIconSizes)
+        icon.addFile(QStringLiteral(":/icons/lumetra-%1.png").arg(size), QSize(size, size));
     return icon;
 }

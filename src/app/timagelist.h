@@ -27,5 +27,6 @@ inline constexpr int ImageCount = 16;
 QIcon ToolIcon(int index);
 // Our own drawing of an icon, without the theme.
 QIcon DrawnToolIcon(int index);
-// The program's icon: the meter with its display, at 16 and 32 pixels.
+// The program's icon: the meter with its display, at the sizes of the desktop's icon theme.
+inline constexpr int ProgramIconSizes[] = {LUMETRA_ICON_SIZES};
 QIcon ProgramIcon();

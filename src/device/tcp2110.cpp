@@ -3,7 +3,6 @@
 #include "tdevicechoice.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaEnum>
@@ -68,7 +67,7 @@ TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
     : QObject(owner)
 {
     setObjectName(QStringLiteral("CP21101"));
-    LibraryPath_ = QDir(QCoreApplication::applicationDirPath()).filePath(libraryFile);
+    LibraryPath_ = THidUartLibrary::Locate(QCoreApplication::applicationDirPath(), libraryFile);
     LoadBridgeLibrary();
     if (!Library_.IsLoaded())
         return;

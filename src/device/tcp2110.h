@@ -47,7 +47,8 @@ public:
 
     static constexpr std::uint32_t ReadBufferSize = 2048;
 
-    // Loads the bridge library from the program's folder; libraryFile is its file name there.
+    // Loads the bridge library from the program's folder or its installed library folder
+    // (THidUartLibrary::Locate); libraryFile is the library's file name.
     explicit TCP2110(QObject *owner, const QString &libraryFile = DefaultLibraryFile());
     ~TCP2110() override;
 

@@ -1,5 +1,24 @@
 #include "thiduartlibrary.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+// The install's library folder as seen from its program folder; the build system knows both.
+#ifndef LUMETRA_INSTALLED_LIBRARY_DIR
+#error "LUMETRA_INSTALLED_LIBRARY_DIR must name the installed library folder"
+#endif
+
+QString THidUartLibrary::Locate(const QString &programDir, const QString &fileName)
+{
+    const QDir program(programDir);
+    const QString beside = program.filePath(fileName);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(
+        program.filePath(QStringLiteral(LUMETRA_INSTALLED_LIBRARY_DIR "/") + fileName));
+    return QFileInfo::exists(installed) ? installed : beside;
+}
+
 THidUartLibrary::~THidUartLibrary()
 {
     Unload();

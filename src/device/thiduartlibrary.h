@@ -16,6 +16,12 @@ public:
     THidUartLibrary &operator=(const THidUartLibrary &) = delete;
     ~THidUartLibrary();
 
+    // Where the program finds a bridge library file: its own folder first (a build, a portable
+    // copy, Windows), then the private library folder of an install, found relative to the
+    // program so that any prefix and an unpacked package work alike. When neither holds the
+    // file, the path in the program's folder, so a missing library is reported there.
+    static QString Locate(const QString &programDir, const QString &fileName);
+
     // Loads the file and resolves the fifteen entry points; on failure says why in Error()
     // (naming the file and the missing entry point) and leaves nothing loaded.
     bool Load(const QString &path);

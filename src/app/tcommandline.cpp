@@ -1,0 +1,86 @@
+#include "tcommandline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+// Every option of the program. A new one is declared here and read in ParseCommandLine.
+struct TOptions
+{
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption simulate{
+        QStringLiteral("simulate"),
+        QStringLiteral("Talk to a built-in virtual meter instead of the USB cable.")};
+    QCommandLineOption check{
+        QStringLiteral("check"),
+        QStringLiteral("Check the link: press Connection at start, wait up to %1 s for the "
+                       "meter's first reading, print it and quit. Exit status 0 when a reading "
+                       "came, 1 when none did.")
+            .arg(CheckTimeoutMs / 1000)};
+
+    explicit TOptions(QCommandLineParser &parser)
+        : help(parser.addHelpOption())
+        , version(parser.addVersionOption())
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
+                           "display, plots and records its readings."));
+        parser.addOptions({simulate, check});
+    }
+};
+
+} // namespace
+
+TCommandLine ParseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const TOptions options(parser);
+    TCommandLine line;
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        line.Action = TCommandLine::ShowHelpAll;
+    } else if (parser.isSet(options.help)) {
+        line.Action = TCommandLine::ShowHelp;
+        line.Message = parser.helpText();
+    } else if (parser.isSet(options.version)) {
+        line.Action = TCommandLine::ShowVersion;
+        line.Message = QCoreApplication::applicationName() + QLatin1Char(' ')
+                       + QCoreApplication::applicationVersion() + QLatin1Char('\n');
+    } else if (!parsed) {
+        line.Action = TCommandLine::Fail;
+        line.Message = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        // A file name here would otherwise be dropped without a word.
+        line.Action = TCommandLine::Fail;
+        line.Message = QStringLiteral("Unexpected argument '%1'.")
+                           .arg(parser.positionalArguments().constFirst());
+    }
+    if (line.Action == TCommandLine::Fail) {
+        const QString program = arguments.isEmpty() ? QStringLiteral("lumetra")
+                                                    : QFileInfo(arguments.first()).fileName();
+        line.Message += QStringLiteral("\nTry '%1 --help' for the options.\n").arg(program);
+    }
+
+    line.Window.Simulate = parser.isSet(options.simulate);
+    line.Check = parser.isSet(options.check);
+    return line;
+}
+
+int AnswerCommandLine(const TCommandLine &line)
+{
+    if (line.Action == TCommandLine::ShowHelpAll) {
+        // Only the toolkit knows its own options; it prints them with ours and ends the process.
+        QCommandLineParser parser;
+        const TOptions options(parser);
+        parser.process(*QCoreApplication::instance());
+    }
+    const bool failed = line.Action == TCommandLine::Fail;
+    std::fputs(line.Message.toLocal8Bit().constData(), failed ? stderr : stdout);
+    std::fflush(failed ? stderr : stdout);
+    return failed ? 1 : 0;
+}
