@@ -144,8 +144,11 @@ void TestStartup::linkCheck_data()
         << QStringLiteral("LMT-SIM-0001: C[sp] \\d+\\.\\d+ [pnum]F, D \\d*\\.\\d+, 1KHz");
     QTest::newRow("no bridge") << "unplugged" << CheckTimeoutMs << 1
                                << QRegularExpression::escape(N1);
+    // A denied bridge names the node and the fix, not the missing-device notice.
     QTest::newRow("a bridge the user may not open")
-        << "locked" << CheckTimeoutMs << 1 << QRegularExpression::escape(N1);
+        << "locked" << CheckTimeoutMs << 1
+        << QStringLiteral("(?s)Access to the meter's USB cable was denied: "
+                          ".*/sim/hidraw0.*60-lumetra\\.rules.*");
     QTest::newRow("a meter that stays silent")
         << "silent" << 1500 << 1 << QStringLiteral("No reading from the meter within 1.5 s\\.");
 }
