@@ -146,7 +146,7 @@ QStringList TCComm::ListPorts(const QString &ttyClass)
 TCComm::TCComm(QObject *owner)
     : QObject(owner)
     , PortList_(ListPorts())
-    , ReaderThread_([this](const QByteArray &) { ReceiveQueued(); })
+    , ReaderThread_(this, [this](const QByteArray &) { ReceiveQueued(); })
 {}
 
 TCComm::~TCComm()

@@ -62,7 +62,7 @@ std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
 
 TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
     : QObject(owner)
-    , ReaderThread_([this](const QByteArray &block) {
+    , ReaderThread_(this, [this](const QByteArray &block) {
         emit OnReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
                            std::uint32_t(block.size()));
     })

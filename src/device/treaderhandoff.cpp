@@ -16,7 +16,7 @@ bool TReaderHandOff::TReader::HandOff(QByteArray block)
         return false;
     Pending = std::move(block);
     QMetaObject::invokeMethod(
-        &Owner->Context_, [owner = Owner] { owner->DeliverPending(); }, Qt::QueuedConnection);
+        Link->Owner_, [link = Link] { link->DeliverPending(); }, Qt::QueuedConnection);
     Wake.wait(lock, [this] { return Stop || !Pending; });
     return !Stop;
 }
@@ -33,8 +33,9 @@ bool TReaderHandOff::TReader::Stopping()
     return Stop;
 }
 
-TReaderHandOff::TReaderHandOff(TDeliver deliver)
-    : Deliver_(std::move(deliver))
+TReaderHandOff::TReaderHandOff(QObject *owner, TDeliver deliver)
+    : Owner_(owner)
+    , Deliver_(std::move(deliver))
 {}
 
 TReaderHandOff::~TReaderHandOff()

@@ -33,12 +33,12 @@ public:
 
     private:
         friend class TReaderHandOff;
-        explicit TReader(TReaderHandOff *owner, bool paused)
-            : Owner(owner)
+        explicit TReader(TReaderHandOff *link, bool paused)
+            : Link(link)
             , Paused(paused)
         {}
 
-        TReaderHandOff *const Owner;
+        TReaderHandOff *const Link;
         std::mutex Mutex;
         std::condition_variable Wake;
         bool Stop = false;
@@ -50,8 +50,9 @@ public:
     using TBody = std::function<void(TReader &)>;
     using TDeliver = std::function<void(const QByteArray &)>;
 
-    // deliver runs on the thread that creates the hand-off, once per block handed over.
-    explicit TReaderHandOff(TDeliver deliver);
+    // deliver runs on owner's thread, once per block handed over, as an event to owner; the
+    // hand-off must not outlive owner.
+    TReaderHandOff(QObject *owner, TDeliver deliver);
     ~TReaderHandOff();
     TReaderHandOff(const TReaderHandOff &) = delete;
     TReaderHandOff &operator=(const TReaderHandOff &) = delete;
@@ -69,8 +70,8 @@ public:
 private:
     void DeliverPending();
 
+    QObject *const Owner_;
     TDeliver Deliver_;
-    QObject Context_; // the deliveries' target on the owner's thread
     std::shared_ptr<TReader> Reader_;
     std::function<void()> WakeBody_;
     std::thread Thread_;
