@@ -4,6 +4,7 @@
 //  - the reader's idle cost: process CPU time per minute while connected to a silent meter;
 //  - the same two for the serial port component, open on a pseudo-terminal.
 #include "../tests/support/frames.h"
+#include "../tests/support/processlimits.h"
 #include "../tests/support/pty.h"
 #include "../tests/support/simbridge.h"
 #include "tccomm.h"
@@ -16,8 +17,6 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QToolButton>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -47,14 +46,6 @@ public:
         return done;
     }
 };
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Lets the event loop run for a while, sleeping when there is nothing to do.
 void spin(int ms)

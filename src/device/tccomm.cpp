@@ -228,44 +228,38 @@ void TCComm::ReleasePort()
     closeFd(PortHandle_);
 }
 
+template<typename T> void TCComm::Change(T &setting, const T &value)
+{
+    if (setting == value)
+        return;
+    setting = value;
+    ApplySettings();
+}
+
 void TCComm::SetBaudRate(TBaudrate rate)
 {
-    if (rate == BaudRate_)
-        return;
-    BaudRate_ = rate;
-    ApplySettings();
+    Change(BaudRate_, rate);
 }
 
 void TCComm::SetCommPort(const QString &port)
 {
-    if (port == CommPort_)
-        return;
-    CommPort_ = port;
-    ApplySettings();
+    // The open port stays where it is; it only has its settings applied again.
+    Change(CommPort_, port);
 }
 
 void TCComm::SetByteSize(TByteSize size)
 {
-    if (size == ByteSize_)
-        return;
-    ByteSize_ = size;
-    ApplySettings();
+    Change(ByteSize_, size);
 }
 
 void TCComm::SetStopBits(TStopBits bits)
 {
-    if (bits == StopBits_)
-        return;
-    StopBits_ = bits;
-    ApplySettings();
+    Change(StopBits_, bits);
 }
 
 void TCComm::SetParity(TParity parity)
 {
-    if (parity == Parity_)
-        return;
-    Parity_ = parity;
-    ApplySettings();
+    Change(Parity_, parity);
 }
 
 void TCComm::ApplySettings()

@@ -77,6 +77,8 @@ signals:
     void OnClosed(QObject *Sender);
 
 private:
+    // Stores a setting and applies the settings to an open port, when it is a change.
+    template<typename T> void Change(T &setting, const T &value);
     void ApplySettings();
     void ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop);
     void ReceiveQueued();

@@ -1,4 +1,5 @@
 // The serial port component, live on pseudo-terminals, with no widgets at all.
+#include "../support/processlimits.h"
 #include "../support/pty.h"
 #include "tccomm.h"
 
@@ -9,7 +10,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <sys/resource.h>
 #include <termios.h>
 
 #include <stdexcept>
@@ -46,6 +46,21 @@ struct EventLog
     QByteArray joined() const { return blocks.join(); }
 };
 
+// A component on a fresh pseudo-terminal, its events recorded from the start.
+struct TOpenLine
+{
+    explicit TOpenLine(bool open = true)
+    {
+        c.SetCommPort(pty.Name);
+        log.attach(c);
+        if (open)
+            c.Open();
+    }
+    TPty pty;
+    TCComm c;
+    EventLog log;
+};
+
 // The error text Open throws, or "" when it opened.
 QString openError(TCComm &c)
 {
@@ -55,14 +70,6 @@ QString openError(TCComm &c)
         return QString::fromLocal8Bit(e.what());
     }
     return {};
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 QByteArray counting(int size)
@@ -119,25 +126,14 @@ void TestCComm::readerThatCannotStartReleasesThePort()
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     QSKIP("the sanitizers' runtimes need address space this test takes away");
 #endif
-    TPty pty;
-    QVERIFY(pty.IsOpen());
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
-    // With the address space nearly used up, a thread's stack cannot be mapped.
-    QFile status(QStringLiteral("/proc/self/status"));
-    QVERIFY(status.open(QIODevice::ReadOnly));
-    const auto match = QRegularExpression(QStringLiteral("VmSize:\\s+(\\d+) kB"))
-                           .match(QString::fromLatin1(status.readAll()));
-    QVERIFY(match.hasMatch());
-    rlimit old{};
-    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
-    rlimit tight = old;
-    tight.rlim_cur = rlim_t(match.captured(1).toULongLong() * 1024 + 6 * 1024 * 1024);
-    QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
-    const QString error = openError(c);
-    QCOMPARE(setrlimit(RLIMIT_AS, &old), 0);
+    TOpenLine line(false);
+    auto &[pty, c, log] = line;
+    QString error;
+    {
+        const TTightAddressSpace tight;
+        QVERIFY(tight.Active());
+        error = openError(c);
+    }
 
     QCOMPARE(error, QStringLiteral("Failed to Create Thread!"));
     QVERIFY(!c.Connected());
@@ -201,11 +197,8 @@ void TestCComm::listPorts()
 
 void TestCComm::bytesArriveInOrderOnTheOwnersThread()
 {
-    TPty pty;
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
+    TOpenLine line(false);
+    auto &[pty, c, log] = line;
     // What was on the line before the port was opened is nobody's.
     QVERIFY(pty.Write("stale\n"));
     QTest::qWait(20);
@@ -234,12 +227,8 @@ void TestCComm::bytesArriveInOrderOnTheOwnersThread()
 
 void TestCComm::secondOpenLeavesThePortOpen()
 {
-    TPty pty;
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
-    c.Open();
+    TOpenLine line;
+    auto &[pty, c, log] = line;
     QCOMPARE(openError(c), pty.Name + " has been opened!");
     QVERIFY(c.Connected());
     QCOMPARE(log.events, QStringList{"Opened"});
@@ -435,12 +424,8 @@ void TestCComm::commPortWhileOpenStaysOnThePort()
 
 void TestCComm::emptyQueueDeliversLengthZero()
 {
-    TPty pty;
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
-    c.Open();
+    TOpenLine line;
+    auto &[pty, c, log] = line;
     QVERIFY(pty.Write("gone"));
     // The owner's thread is busy while the reader reports; someone else empties the queue.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -453,12 +438,8 @@ void TestCComm::emptyQueueDeliversLengthZero()
 
 void TestCComm::hangUpLeavesTheComponentClosable()
 {
-    TPty pty;
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
-    c.Open();
+    TOpenLine line;
+    auto &[pty, c, log] = line;
     QVERIFY(pty.Write("last words"));
     QTRY_COMPARE(log.joined(), QByteArray("last words"));
     const qsizetype before = log.blocks.size();
@@ -483,12 +464,8 @@ void TestCComm::hangUpLeavesTheComponentClosable()
 
 void TestCComm::queuedBytesAreDeliveredInsideClose()
 {
-    TPty pty;
-    TCComm c;
-    c.SetCommPort(pty.Name);
-    EventLog log;
-    log.attach(c);
-    c.Open();
+    TOpenLine line;
+    auto &[pty, c, log] = line;
     QVERIFY(pty.Write("abc"));
     // The owner's thread is busy: the reader reports and waits in the hand-off.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
