@@ -206,8 +206,8 @@ void TestCComm::bytesArriveInOrderOnTheOwnersThread()
     QVERIFY(c.Connected());
     QCOMPARE(log.events, QStringList{"Opened"});
     QCOMPARE(log.senders, QList<QObject *>{&c});
-    // Small pieces with pauses, then more than one read's worth at once; bytes a terminal
-    // would otherwise treat as line ends, signals or flow control are only data here.
+    // Small pieces with pauses, then 3000 bytes at once; bytes a terminal would otherwise
+    // treat as line ends, signals or flow control are only data here.
     const QByteArray pieces[] = {"\r\n\x03\x11\x13\x7f", QByteArray("\0\xff", 2), counting(3000)};
     QByteArray sent;
     for (const QByteArray &piece : pieces) {
@@ -245,7 +245,7 @@ void TestCComm::portThatCannotOpenFailsEveryTime_data()
     QTest::newRow("missing device") << "/dev/no-such-serial-port";
     // Passed as it stands, so it is looked for in the working folder, where it is not.
     QTest::newRow("Windows name") << "COM1";
-    QTest::newRow("a plain file of that name") << "@file";
+    QTest::newRow("a plain file named COM1 in the working folder") << "@file";
     QTest::newRow("a folder") << "@folder";
 }
 
@@ -257,8 +257,8 @@ void TestCComm::portThatCannotOpenFailsEveryTime()
     QVERIFY(QDir::setCurrent(dir.path()));
     const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
     if (port == "@file") {
-        port = dir.filePath("ttyFAKE0");
-        QFile f(port);
+        port = "COM1";
+        QFile f(dir.filePath(port));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a terminal");
     } else if (port == "@folder") {
