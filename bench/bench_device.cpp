@@ -37,7 +37,8 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override
     {
-        if (receiver != Component || event->type() != QEvent::MetaCall)
+        // The reader's hand-off arrives at the component's hand-off child.
+        if (receiver->parent() != Component || event->type() != QEvent::User)
             return QApplication::notify(receiver, event);
         QElapsedTimer t;
         t.start();

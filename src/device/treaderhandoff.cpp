@@ -1,5 +1,7 @@
 #include "treaderhandoff.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QScopeGuard>
 
 bool TReaderHandOff::TReader::WaitWhilePaused()
@@ -15,8 +17,9 @@ bool TReaderHandOff::TReader::HandOff(QByteArray block)
     if (Stop)
         return false;
     Pending = std::move(block);
-    QMetaObject::invokeMethod(
-        Link->Owner_, [link = Link] { link->DeliverPending(); }, Qt::QueuedConnection);
+    // A bare event that carries nothing: whatever passes to the owner's thread goes under the
+    // mutex, where the thread checker can see it.
+    QCoreApplication::postEvent(Link, new QEvent(QEvent::User));
     Wake.wait(lock, [this] { return Stop || !Pending; });
     return !Stop;
 }
@@ -34,7 +37,7 @@ bool TReaderHandOff::TReader::Stopping()
 }
 
 TReaderHandOff::TReaderHandOff(QObject *owner, TDeliver deliver)
-    : Owner_(owner)
+    : QObject(owner)
     , Deliver_(std::move(deliver))
 {}
 
@@ -80,6 +83,12 @@ void TReaderHandOff::SetPaused(bool paused)
         Reader_->Paused = paused;
     }
     Reader_->Wake.notify_all();
+}
+
+void TReaderHandOff::customEvent(QEvent *)
+{
+    // The only events this object gets are the reader's.
+    DeliverPending();
 }
 
 void TReaderHandOff::DeliverPending()

@@ -16,7 +16,7 @@
 // so blocks can neither overtake each other nor be lost. Stopping never waits on the owner's
 // thread: once told to stop the reader gives up any wait at once, and a block it had already
 // handed over is delivered by Stop itself, before the component lets its device go.
-class TReaderHandOff
+class TReaderHandOff : public QObject
 {
 public:
     // The calls open to the reader thread's body. Each wait returns false once the reader is
@@ -50,10 +50,10 @@ public:
     using TBody = std::function<void(TReader &)>;
     using TDeliver = std::function<void(const QByteArray &)>;
 
-    // deliver runs on owner's thread, once per block handed over, as an event to owner; the
-    // hand-off must not outlive owner.
+    // deliver runs on owner's thread, once per block handed over, from an event to this child
+    // of owner. A member of owner, so that it ends before owner does.
     TReaderHandOff(QObject *owner, TDeliver deliver);
-    ~TReaderHandOff();
+    ~TReaderHandOff() override;
     TReaderHandOff(const TReaderHandOff &) = delete;
     TReaderHandOff &operator=(const TReaderHandOff &) = delete;
 
@@ -67,10 +67,12 @@ public:
     bool Running() const { return Thread_.joinable(); }
     void SetPaused(bool paused);
 
+protected:
+    void customEvent(QEvent *event) override;
+
 private:
     void DeliverPending();
 
-    QObject *const Owner_;
     TDeliver Deliver_;
     std::shared_ptr<TReader> Reader_;
     std::function<void()> WakeBody_;
