@@ -1,6 +1,7 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
+#include "tccomm.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "ttoolbar.h"
@@ -167,10 +168,11 @@ void TfrmMain::CreateComponents()
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
     // timerInterval ticks through its long-interval driver, made with the record table.
 
-    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1", "SaveDialog2", "CComm1"})
+    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1", "SaveDialog2"})
         nonVisual(this, name);
 
     CreateBridge();
+    CreateSerialPort();
     connect(btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);
 }
 
@@ -338,6 +340,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 void TfrmMain::FormDestroy()
 {
     CloseBridge();
+    CComm1->Close();
 }
 
 // --- receiving -------------------------------------------------------------------------------

@@ -16,6 +16,7 @@ class QSplitter;
 class QTableView;
 class QTimer;
 class QToolButton;
+class TCComm;
 class TCP2110;
 class TLcdPanel;
 class TToolBar;
@@ -80,6 +81,7 @@ public:
     QToolButton *btnChartZoomOut = nullptr;
     QChartView *Chart1 = nullptr;
     TCP2110 *CP21101 = nullptr;
+    TCComm *CComm1 = nullptr; // held closed: no control of the window opens it
     QTimer *timerDisconectedUSB = nullptr;
     QTimer *Timer_range = nullptr;
     QTimer *timerInputDelay = nullptr;
@@ -114,6 +116,7 @@ private:
 
     // --- connection control (tfrmmain_device.cpp) ---
     void CreateBridge();
+    void CreateSerialPort();
     void RefreshDeviceChoice();
     void CloseBridge();
     void btnConnectClick();

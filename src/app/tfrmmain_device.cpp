@@ -2,6 +2,7 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
+#include "tccomm.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
 #include "tlcdpanel.h"
@@ -40,6 +41,15 @@ void TfrmMain::CreateBridge()
             });
     connect(CP21101, &TCP2110::OnDeviceChange, this, &TfrmMain::CP21101DeviceChange);
     connect(CP21101, &TCP2110::OnError, this, &TfrmMain::CP21101Error);
+}
+
+void TfrmMain::CreateSerialPort()
+{
+    CComm1 = new TCComm(this);
+    CComm1->setObjectName(QStringLiteral("CComm1"));
+    connect(CComm1, &TCComm::OnReceiveData, this, [this](const void *buffer, std::uint32_t len) {
+        CComm1ReceiveData(static_cast<const std::uint8_t *>(buffer), int(len));
+    });
 }
 
 void TfrmMain::RefreshDeviceChoice()

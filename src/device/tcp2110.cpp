@@ -65,6 +65,10 @@ std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
 
 TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
     : QObject(owner)
+    , ReaderThread_(this, [this](const QByteArray &block) {
+        emit OnReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
+                           std::uint32_t(block.size()));
+    })
 {
     setObjectName(QStringLiteral("CP21101"));
     LibraryPath_ = THidUartLibrary::Locate(QCoreApplication::applicationDirPath(), libraryFile);
@@ -78,7 +82,7 @@ TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
 
 TCP2110::~TCP2110()
 {
-    if (Connected_ || DeviceHandle_ || ReaderThread_.joinable())
+    if (Connected_ || DeviceHandle_ || ReaderThread_.Running())
         Close();
     delete Monitor_;
     Monitor_ = nullptr;
@@ -258,7 +262,7 @@ QString TCP2110::AccessDeniedText(const QString &node)
 
 bool TCP2110::Close()
 {
-    if (ReaderThread_.joinable())
+    if (ReaderThread_.Running())
         StopReader();
     bool result = false;
     if (DeviceHandle_) {
@@ -272,79 +276,33 @@ bool TCP2110::Close()
 
 void TCP2110::StartReader()
 {
-    auto shared = std::make_shared<TReaderShared>();
-    shared->Paused = ReadPause_;
-    Shared_ = shared;
-    ReaderThread_ = std::thread([this, handle = DeviceHandle_] { ReaderLoop(handle); });
+    ReaderThread_.Start([this, handle = DeviceHandle_](
+                            TReaderHandOff::TReader &reader) { ReaderLoop(reader, handle); },
+                        {}, ReadPause_);
 }
 
 void TCP2110::StopReader()
 {
-    {
-        std::lock_guard lock(Shared_->Mutex);
-        Shared_->Stop = true;
-    }
-    Shared_->Wake.notify_all();
-    // The reader never waits for this thread once told to stop, so the join cannot deadlock;
-    // a block it read before stopping is still delivered, here, before the link is closed.
-    ReaderThread_.join();
-    DeliverPending();
-    Shared_.reset();
+    ReaderThread_.Stop();
 }
 
-void TCP2110::ReaderLoop(HID_UART_DEVICE handle)
+void TCP2110::ReaderLoop(TReaderHandOff::TReader &reader, HID_UART_DEVICE handle)
 {
-    const std::shared_ptr<TReaderShared> shared = Shared_;
     const auto read = Library_.Read;
-    for (;;) {
-        {
-            std::unique_lock lock(shared->Mutex);
-            shared->Wake.wait(lock, [&] { return shared->Stop || !shared->Paused; });
-            if (shared->Stop)
-                return;
-        }
+    while (reader.WaitWhilePaused()) {
         QByteArray block(int(ReadBufferSize), '\0');
         std::uint32_t got = 0;
         const HID_UART_STATUS status =
             read(handle, reinterpret_cast<std::uint8_t *>(block.data()), ReadBufferSize, &got);
         if ((status == HID_UART_SUCCESS || status == HID_UART_READ_TIMED_OUT) && got > 0) {
             block.truncate(int(std::min(got, ReadBufferSize)));
-            std::unique_lock lock(shared->Mutex);
-            shared->Pending = std::move(block);
-            QMetaObject::invokeMethod(this, &TCP2110::DeliverPending, Qt::QueuedConnection);
             // Synchronous hand-off: the next read waits until the GUI thread has handled this.
-            shared->Wake.wait(lock, [&] { return shared->Stop || !shared->Pending; });
-            if (shared->Stop)
+            if (!reader.HandOff(std::move(block)))
                 return;
         }
-        std::unique_lock lock(shared->Mutex);
-        if (shared->Wake.wait_for(lock, std::chrono::milliseconds(PollInterval_.load()),
-                                  [&] { return shared->Stop; }))
+        if (!reader.Sleep(std::chrono::milliseconds(PollInterval_.load())))
             return;
     }
-}
-
-void TCP2110::DeliverPending()
-{
-    const std::shared_ptr<TReaderShared> shared = Shared_;
-    if (!shared)
-        return;
-    QByteArray block;
-    {
-        std::lock_guard lock(shared->Mutex);
-        if (!shared->Pending || shared->Delivering)
-            return;
-        block = *shared->Pending;
-        shared->Delivering = true;
-    }
-    emit OnReceiveData(reinterpret_cast<const std::uint8_t *>(block.constData()),
-                       std::uint32_t(block.size()));
-    {
-        std::lock_guard lock(shared->Mutex);
-        shared->Pending.reset();
-        shared->Delivering = false;
-    }
-    shared->Wake.notify_all();
 }
 
 void TCP2110::SetReadTimeInterval(std::uint32_t ms)
@@ -360,13 +318,7 @@ void TCP2110::SetReadPause(bool pause)
     if (!Connected_ || pause == ReadPause_)
         return;
     ReadPause_ = pause;
-    if (Shared_) {
-        {
-            std::lock_guard lock(Shared_->Mutex);
-            Shared_->Paused = pause;
-        }
-        Shared_->Wake.notify_all();
-    }
+    ReaderThread_.SetPaused(pause);
 }
 
 void TCP2110::ReadDeviceEvents()

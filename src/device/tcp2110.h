@@ -1,18 +1,15 @@
 #pragma once
 
 #include "thiduartlibrary.h"
+#include "treaderhandoff.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 class QSocketNotifier;
 
@@ -104,18 +101,6 @@ signals:
     void OnError(QObject *Sender, std::uint32_t ErrorCode, const QByteArray &ErrorMsg);
 
 private:
-    // What the reader thread and the GUI thread share: one block in hand-off at a time, so
-    // blocks can neither overtake each other nor be lost when reading stops.
-    struct TReaderShared
-    {
-        std::mutex Mutex;
-        std::condition_variable Wake;
-        bool Stop = false;
-        bool Paused = false;
-        bool Delivering = false;
-        std::optional<QByteArray> Pending;
-    };
-
     void LoadBridgeLibrary();
     void StartDeviceMonitor();
     void ScanDevices();
@@ -123,8 +108,7 @@ private:
     bool OpenAndConfigure(QString *deniedNode);
     void StartReader();
     void StopReader();
-    void ReaderLoop(HID_UART_DEVICE handle);
-    void DeliverPending();
+    void ReaderLoop(TReaderHandOff::TReader &reader, HID_UART_DEVICE handle);
     void ReadDeviceEvents();
     void DeviceArrived(const QString &path);
     void DeviceRemoved(const QString &path);
@@ -143,6 +127,5 @@ private:
     int MonitorFd_ = -1;
     QSocketNotifier *Monitor_ = nullptr;
 
-    std::shared_ptr<TReaderShared> Shared_;
-    std::thread ReaderThread_;
+    TReaderHandOff ReaderThread_;
 };

@@ -1,6 +1,7 @@
 // The connection control of the main window, live against the simulated bridge library.
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/processlimits.h"
 #include "../support/simbridge.h"
 #include "tcp2110.h"
 #include "tframeencoder.h"
@@ -16,7 +17,6 @@
 #include <QtTest>
 
 #include <cstdio>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace ModalHelper;
@@ -352,19 +352,11 @@ void TestConnection::readerThreadFailureLeavesTheButtonUp()
         message = dlg->findChild<QLabel *>(QStringLiteral("Message"))->text();
         dlg->findChild<QAbstractButton *>(QStringLiteral("OK"))->click();
     });
-    // With the address space nearly used up, a thread's stack cannot be mapped.
-    QFile status(QStringLiteral("/proc/self/status"));
-    QVERIFY(status.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLatin1(status.readAll());
-    const auto match = QRegularExpression(QStringLiteral("VmSize:\\s+(\\d+) kB")).match(text);
-    QVERIFY(match.hasMatch());
-    rlimit old{};
-    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
-    rlimit tight = old;
-    tight.rlim_cur = rlim_t(match.captured(1).toULongLong() * 1024 + 6 * 1024 * 1024);
-    QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
-    QCOMPARE(setrlimit(RLIMIT_AS, &old), 0);
+    {
+        const TTightAddressSpace tight;
+        QVERIFY(tight.Active());
+        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    }
 
     QCOMPARE(message, QStringLiteral("Failed to Create Thread!"));
     QVERIFY(!w.CP21101->Connected());

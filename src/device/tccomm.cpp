@@ -1,0 +1,329 @@
+#include "tccomm.h"
+
+#include "tdevicechoice.h"
+#include "tlinesettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+// The kernel's own terminal interface rather than <termios.h>: only termios2 sets a rate that
+// has no B constant (14400, 56000, 128000, 256000) exactly.
+#include <algorithm>
+#include <asm/termbits.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <iterator>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+struct TRate
+{
+    std::uint32_t Bits;
+    tcflag_t Code; // BOTHER: the rate is given as a number
+};
+
+// By the ordinal of TBaudrate.
+constexpr TRate Rates[] = {
+    {110, B110},     {300, B300},     {600, B600},       {1200, B1200},    {2400, B2400},
+    {4800, B4800},   {9600, B9600},   {14400, BOTHER},   {19200, B19200},  {38400, B38400},
+    {56000, BOTHER}, {57600, B57600}, {115200, B115200}, {128000, BOTHER}, {256000, BOTHER},
+};
+
+TRate rateOf(TCComm::TBaudrate rate)
+{
+    return std::size_t(rate) < std::size(Rates) ? Rates[rate] : TRate{9600, B9600};
+}
+
+tcflag_t byteSizeFlag(TCComm::TByteSize size)
+{
+    switch (size) {
+    case TCComm::_5:
+        return CS5;
+    case TCComm::_6:
+        return CS6;
+    case TCComm::_7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
+tcflag_t parityFlags(TCComm::TParity parity)
+{
+    switch (parity) {
+    case TCComm::Odd:
+        return PARENB | PARODD;
+    case TCComm::Even:
+        return PARENB;
+    case TCComm::Mark: // the parity bit always 1
+        return PARENB | CMSPAR | PARODD;
+    case TCComm::Space: // the parity bit always 0
+        return PARENB | CMSPAR;
+    default:
+        return 0;
+    }
+}
+
+int ioctlRetry(int fd, unsigned long request, void *arg)
+{
+    int r;
+    do
+        r = ::ioctl(fd, request, arg);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+void closeFd(int &fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+[[noreturn]] void fail(const QString &message)
+{
+    throw std::runtime_error(message.toLocal8Bit().toStdString());
+}
+
+} // namespace
+
+void SetLineSettings(termios2 &line, TCComm::TBaudrate rate, TCComm::TByteSize size,
+                     TCComm::TParity parity, TCComm::TStopBits stop)
+{
+    // Raw bytes: no line editing, echo, signals, translation, parity checking or flow control.
+    line.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                              | IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
+    line.c_oflag &= ~tcflag_t(OPOST);
+    line.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+
+    const TRate bits = rateOf(rate);
+    // Clearing the input rate bits makes the input rate follow the output rate.
+    line.c_cflag &=
+        ~tcflag_t(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    line.c_cflag |= bits.Code | byteSizeFlag(size) | parityFlags(parity) | CREAD | CLOCAL;
+    line.c_ispeed = line.c_ospeed = bits.Bits;
+    // POSIX knows one or two stop bits; one and a half is asked for as two, which a 16550-style
+    // UART sends as one and a half with five data bits.
+    if (stop != TCComm::_1)
+        line.c_cflag |= CSTOPB;
+}
+
+std::uint32_t TCComm::BaudRateValue(TBaudrate rate)
+{
+    return rateOf(rate).Bits;
+}
+
+QStringList TCComm::ListPorts(const QString &ttyClass)
+{
+    QStringList ports;
+    const QDir dir(ttyClass);
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
+        // Consoles and pseudo-terminals have no device behind them.
+        if (!QFileInfo::exists(dir.filePath(name + QStringLiteral("/device"))))
+            continue;
+        // The serial core keeps a line for every port it might have (ttyS0-ttyS31); only
+        // those with a UART found behind them have a type other than 0.
+        QFile type(dir.filePath(name + QStringLiteral("/type")));
+        if (type.exists()) {
+            if (!type.open(QIODevice::ReadOnly) || type.readAll().trimmed().toInt() == 0)
+                continue;
+        }
+        ports.append(QStringLiteral("/dev/") + name);
+    }
+    SortCaseInsensitive(ports);
+    return ports;
+}
+
+TCComm::TCComm(QObject *owner)
+    : QObject(owner)
+    , PortList_(ListPorts())
+    , ReaderThread_(this, [this](const QByteArray &) { ReceiveQueued(); })
+{}
+
+TCComm::~TCComm()
+{
+    // The owner may be half destroyed by now: nothing of it may run.
+    blockSignals(true);
+    Close();
+}
+
+void TCComm::Open()
+{
+    if (PortHandle_ >= 0)
+        fail(CommPort_ + QStringLiteral(" has been opened!"));
+    const QString failed = QStringLiteral("Failed to open ") + CommPort_ + QStringLiteral("!");
+
+    // Non-blocking, so that neither the open (waiting for carrier) nor a read can hang the
+    // GUI thread; never the controlling terminal, so a hang-up sends us no signal.
+    int port;
+    do
+        port = ::open(QFile::encodeName(CommPort_).constData(),
+                      O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    while (port < 0 && errno == EINTR);
+    if (port < 0)
+        fail(failed);
+    // Anything but a terminal (a plain file that happens to carry the name) is no port.
+    termios2 line{};
+    if (ioctlRetry(port, TCGETS2, &line) != 0) {
+        ::close(port);
+        fail(failed);
+    }
+    ioctlRetry(port, TIOCEXCL, nullptr); // no other program may open it while we hold it
+    const int stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stop < 0) {
+        ::close(port);
+        fail(failed);
+    }
+    PortHandle_ = port;
+    StopEvent_ = stop;
+    ApplySettings();
+    // What arrived before we were listening belongs to nobody.
+    ::ioctl(PortHandle_, TCFLSH, TCIFLUSH);
+
+    try {
+        ReaderThread_.Start(
+            [this, port, stop](TReaderHandOff::TReader &reader) { ReaderLoop(reader, port, stop); },
+            [stop] {
+                const std::uint64_t one = 1;
+                [[maybe_unused]] const auto n = ::write(stop, &one, sizeof one);
+            });
+    } catch (const std::system_error &) {
+        // The port is let go, so that a later try, with room for the thread, can open it.
+        ReleasePort();
+        throw std::runtime_error("Failed to Create Thread!");
+    }
+    Connected_ = true;
+    emit OnOpened(this);
+}
+
+void TCComm::Close()
+{
+    // A handler that closes again from a delivery made by this very Close finds nothing to do.
+    if (PortHandle_ < 0 || Closing_)
+        return;
+    Closing_ = true;
+    // Bytes the reader had reported are still read and delivered by the stop.
+    ReaderThread_.Stop();
+    ReleasePort();
+    Closing_ = false;
+    Connected_ = false;
+    emit OnClosed(this);
+}
+
+void TCComm::ReleasePort()
+{
+    closeFd(StopEvent_);
+    // The claim would outlast us while another program still holds the line.
+    if (PortHandle_ >= 0)
+        ioctlRetry(PortHandle_, TIOCNXCL, nullptr);
+    closeFd(PortHandle_);
+}
+
+template<typename T> void TCComm::Change(T &setting, const T &value)
+{
+    if (setting == value)
+        return;
+    setting = value;
+    ApplySettings();
+}
+
+void TCComm::SetBaudRate(TBaudrate rate)
+{
+    Change(BaudRate_, rate);
+}
+
+void TCComm::SetCommPort(const QString &port)
+{
+    // The open port stays where it is; it only has its settings applied again.
+    Change(CommPort_, port);
+}
+
+void TCComm::SetByteSize(TByteSize size)
+{
+    Change(ByteSize_, size);
+}
+
+void TCComm::SetStopBits(TStopBits bits)
+{
+    Change(StopBits_, bits);
+}
+
+void TCComm::SetParity(TParity parity)
+{
+    Change(Parity_, parity);
+}
+
+void TCComm::ApplySettings()
+{
+    if (PortHandle_ < 0)
+        return;
+    termios2 line{};
+    if (ioctlRetry(PortHandle_, TCGETS2, &line) != 0)
+        return;
+    SetLineSettings(line, BaudRate_, ByteSize_, Parity_, StopBits_);
+    ioctlRetry(PortHandle_, TCSETS2, &line);
+
+    // DTR held on, RTS off. Lines without modem control (a pseudo-terminal) refuse both.
+    int dtr = TIOCM_DTR, rts = TIOCM_RTS;
+    ioctlRetry(PortHandle_, TIOCMBIS, &dtr);
+    ioctlRetry(PortHandle_, TIOCMBIC, &rts);
+}
+
+void TCComm::ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop)
+{
+    pollfd watch[2] = {{stop, POLLIN, 0}, {port, POLLIN, 0}};
+    nfds_t watched = 2;
+    for (;;) {
+        const int n = ::poll(watch, watched, -1);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (watch[0].revents != 0 || reader.Stopping())
+            return;
+        const short events = watched > 1 ? watch[1].revents : 0;
+        if (events == 0)
+            continue;
+        // The reader only reports; the owner's thread reads what is queued by then.
+        if (!reader.HandOff())
+            return;
+        // A line that has hung up reads as ready for ever: after handing on what was left,
+        // it is not watched again, and the reader sleeps until Close.
+        if (events & (POLLHUP | POLLERR | POLLNVAL))
+            watched = 1;
+    }
+}
+
+void TCComm::ReceiveQueued()
+{
+    if (PortHandle_ < 0)
+        return;
+    int queued = 0;
+    // A line whose state cannot be read (hung up) delivers nothing this time.
+    if (ioctlRetry(PortHandle_, FIONREAD, &queued) != 0)
+        return;
+    QByteArray buffer(std::max(queued, 0), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n =
+            ::read(PortHandle_, buffer.data() + got, std::size_t(buffer.size() - got));
+        if (n > 0)
+            got += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    buffer.truncate(got);
+    emit OnReceiveData(buffer.constData(), std::uint32_t(buffer.size()));
+}

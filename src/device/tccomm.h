@@ -1,0 +1,99 @@
+#pragma once
+
+#include "treaderhandoff.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+// A classic serial port: lists the machine's ports, opens one by name with the line settings of
+// its properties and hands what arrives to the owner's thread as OnReceiveData. It only
+// listens, as the bridge component does. Needs nothing beyond QtCore and a POSIX terminal.
+class TCComm : public QObject
+{
+    Q_OBJECT
+public:
+    enum TBaudrate : std::uint8_t {
+        CBR_110,
+        CBR_300,
+        CBR_600,
+        CBR_1200,
+        CBR_2400,
+        CBR_4800,
+        CBR_9600,
+        CBR_14400,
+        CBR_19200,
+        CBR_38400,
+        CBR_56000,
+        CBR_57600,
+        CBR_115200,
+        CBR_128000,
+        CBR_256000,
+    };
+    Q_ENUM(TBaudrate)
+    enum TByteSize : std::uint8_t { _5, _6, _7, _8 };
+    enum TStopBits : std::uint8_t { _1, _1_5, _2 };
+    enum TParity : std::uint8_t { Non, Odd, Even, Mark, Space };
+
+    explicit TCComm(QObject *owner = nullptr);
+    // Closes a port that is still open, without raising any event.
+    ~TCComm() override;
+
+    // Opens CommPort, passed to the system as it stands: a device path such as "/dev/ttyUSB0".
+    // Throws std::runtime_error: CommPort + " has been opened!" while a port is open,
+    // "Failed to open " + CommPort + "!" when the port is missing, busy, refused or no
+    // terminal, and "Failed to Create Thread!" when the reader cannot start.
+    void Open();
+    // Closes an open port and raises OnClosed; does nothing when none is open.
+    void Close();
+    bool Connected() const { return Connected_; }
+
+    // A change of line setting applies to an open port at once; a refused one is ignored.
+    TBaudrate BaudRate() const { return BaudRate_; }
+    void SetBaudRate(TBaudrate rate);
+    // Another name is only stored while a port is open: the open port stays where it is.
+    const QString &CommPort() const { return CommPort_; }
+    void SetCommPort(const QString &port);
+    TByteSize ByteSize() const { return ByteSize_; }
+    void SetByteSize(TByteSize size);
+    TStopBits StopBits() const { return StopBits_; }
+    void SetStopBits(TStopBits bits);
+    TParity Parity() const { return Parity_; }
+    void SetParity(TParity parity);
+
+    // The machine's serial ports found at construction.
+    const QStringList &PortList() const { return PortList_; }
+    // The serial ports below a sysfs tty class folder, as device paths sorted without regard to
+    // case: every tty with a device behind it, where a serial core port also has a UART.
+    static QStringList ListPorts(const QString &ttyClass = QStringLiteral("/sys/class/tty"));
+    // Bits per second of a rate; a value outside the enumeration gives 9600.
+    static std::uint32_t BaudRateValue(TBaudrate rate);
+
+signals:
+    // Buffer holds BufferLen bytes (and a zero after them), valid only during the call.
+    void OnReceiveData(const void *Buffer, std::uint32_t BufferLen);
+    void OnOpened(QObject *Sender);
+    void OnClosed(QObject *Sender);
+
+private:
+    // Stores a setting and applies the settings to an open port, when it is a change.
+    template<typename T> void Change(T &setting, const T &value);
+    void ApplySettings();
+    void ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop);
+    void ReceiveQueued();
+    void ReleasePort();
+
+    QString CommPort_ = QStringLiteral("COM1");
+    TBaudrate BaudRate_ = CBR_9600;
+    TByteSize ByteSize_ = _8;
+    TStopBits StopBits_ = _1;
+    TParity Parity_ = Non;
+    QStringList PortList_;
+
+    bool Connected_ = false;
+    bool Closing_ = false;
+    int PortHandle_ = -1;
+    int StopEvent_ = -1; // wakes the reader's poll when it is to end
+    TReaderHandOff ReaderThread_;
+};
