@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -624,10 +625,15 @@ bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error)
         case QXmlStreamReader::EndElement:
             builder.EndElement();
             break;
-        case QXmlStreamReader::Characters:
-            if (!xml.isWhitespace())
+        case QXmlStreamReader::Characters: {
+            // Blanks however written (literally, in CDATA, by reference) separate elements.
+            const QStringView text = xml.text();
+            if (!std::all_of(text.begin(), text.end(), [](QChar c) {
+                    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+                }))
                 builder.Reject(QStringLiteral("text where a packet has none"));
             break;
+        }
         case QXmlStreamReader::EntityReference:
             builder.Reject(QStringLiteral("an undeclared entity"));
             break;

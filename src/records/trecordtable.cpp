@@ -152,7 +152,7 @@ qsizetype TRecordTable::StoredLength(QByteArrayView bytes)
     return at;
 }
 
-std::optional<std::int32_t> TRecordTable::ParseNumber(QByteArrayView text)
+std::optional<std::int64_t> TRecordTable::ParseWholeNumber(QByteArrayView text)
 {
     const char *begin = text.data();
     const char *end = begin + text.size();
@@ -165,15 +165,24 @@ std::optional<std::int32_t> TRecordTable::ParseNumber(QByteArrayView text)
         negative = *begin++ == '-';
     if (begin == end || !isDigit(*begin))
         return std::nullopt;
-    std::int64_t n = 0;
+    // The digits alone, so the most negative number is read as the negation of one too many.
+    std::uint64_t n = 0;
     const auto [stop, error] = std::from_chars(begin, end, n);
     if (error != std::errc() || stop != end)
         return std::nullopt;
-    n = negative ? -n : n;
-    if (n < std::numeric_limits<std::int32_t>::min()
-        || n > std::numeric_limits<std::int32_t>::max())
+    constexpr auto top = std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    if (n > top + (negative ? 1 : 0))
         return std::nullopt;
-    return std::int32_t(n);
+    return negative ? std::int64_t(0 - n) : std::int64_t(n);
+}
+
+std::optional<std::int32_t> TRecordTable::ParseNumber(QByteArrayView text)
+{
+    const std::optional<std::int64_t> n = ParseWholeNumber(text);
+    if (!n || *n < std::numeric_limits<std::int32_t>::min()
+        || *n > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return std::int32_t(*n);
 }
 
 TRecordTable::TRecordTable(QObject *parent)

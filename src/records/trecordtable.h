@@ -70,7 +70,9 @@ public:
     // How many leading bytes of a text the table keeps: 20 characters, where a valid UTF-8
     // sequence is one character and any other byte (text in another code page) is one.
     static qsizetype StoredLength(QByteArrayView bytes);
-    // A whole number that fits aNO, blanks around it allowed.
+    // A whole number in decimal, with an optional sign and blanks around it.
+    static std::optional<std::int64_t> ParseWholeNumber(QByteArrayView text);
+    // A whole number that fits aNO.
     static std::optional<std::int32_t> ParseNumber(QByteArrayView text);
 
     explicit TRecordTable(QObject *parent = nullptr);
