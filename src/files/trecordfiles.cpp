@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -68,7 +70,9 @@ bool TRecordFileSink::Open(const QString &fileName)
     // Never written in place: a folder that takes no new file fails the save rather than
     // risk the old file.
     File_->setDirectWriteFallback(false);
-    if (File_->open(QIODevice::WriteOnly))
+    // Unbuffered: every write reaches the system at once, so a write that fails is seen as it
+    // fails. Buffered bytes that fail to reach the disk at commit would pass unnoticed.
+    if (File_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
     Error_ =
         QStringLiteral("Cannot create file \"%1\". %2").arg(shown(fileName), File_->errorString());
@@ -80,12 +84,24 @@ bool TRecordFileSink::Write(QByteArrayView bytes)
 {
     if (!File_)
         return false;
-    if (File_->write(bytes.data(), bytes.size()) == bytes.size())
-        return true;
-    Error_ = QStringLiteral("Cannot write file \"%1\". %2")
-                 .arg(shown(File_->fileName()), File_->errorString());
-    Cancel();
-    return false;
+    // A write may take only part of the bytes, and the next one then fails with the reason
+    // (a full disk, a size limit); Qt does not always put that reason into errorString().
+    while (!bytes.isEmpty()) {
+        errno = 0;
+        const qint64 n = File_->write(bytes.data(), bytes.size());
+        const int reason = errno;
+        if (n > 0) {
+            bytes = bytes.sliced(n);
+            continue;
+        }
+        const QString why = File_->error() != QFileDevice::NoError || reason == 0
+                                ? File_->errorString()
+                                : QString::fromLocal8Bit(std::strerror(reason));
+        Error_ = QStringLiteral("Cannot write file \"%1\". %2").arg(shown(File_->fileName()), why);
+        Cancel();
+        return false;
+    }
+    return true;
 }
 
 bool TRecordFileSink::Commit()
@@ -93,7 +109,7 @@ bool TRecordFileSink::Commit()
     if (!File_)
         return false;
     const QString fileName = File_->fileName();
-    const bool done = File_->commit();
+    const bool done = File_->error() == QFileDevice::NoError && File_->commit();
     if (!done)
         Error_ = QStringLiteral("Cannot write file \"%1\". %2")
                      .arg(shown(fileName), File_->errorString());
