@@ -255,10 +255,15 @@ bool TXmlPacketReader::Feed(QByteArrayView bytes)
     if (Pos_ > 0 && Pos_ >= Buffer_.size() / 2) {
         Buffer_.remove(0, Pos_);
         Consumed_ += Pos_;
+        Wanted_ -= Pos_;
         Pos_ = 0;
     }
     Buffer_.append(bytes.data(), bytes.size());
-    run(false);
+    // An element cut by the end of a piece is parsed from its start again, so the next try
+    // waits until the unread part has doubled: a huge element fed in small pieces costs
+    // linear time, not quadratic.
+    if (Buffer_.size() >= Wanted_)
+        run(false);
     return !Stopped_;
 }
 
@@ -298,9 +303,12 @@ TXmlPacketReader::Step TXmlPacketReader::needsFullParser()
 
 void TXmlPacketReader::run(bool atEnd)
 {
-    while (!Stopped_ && Pos_ < Buffer_.size())
-        if (token(atEnd) != Step::Done)
+    while (!Stopped_ && Pos_ < Buffer_.size()) {
+        if (token(atEnd) == Step::More) {
+            Wanted_ = Buffer_.size() + (Buffer_.size() - Pos_);
             return;
+        }
+    }
     if (atEnd && !Stopped_ && !Open_.empty())
         reject(
             QStringLiteral("the document ends before </%1>").arg(QString::fromUtf8(Open_.back())));
