@@ -1,6 +1,6 @@
 // Any bytes as a record file, in both forms and cut into pieces anywhere: the readers must not
 // crash, hang or hold memory out of proportion to the input; the result must not depend on
-// how the input was cut; an XML packet QXmlStreamReader takes must read to the same records;
+// how the input was cut; QXmlStreamReader must read a packet both take to the same records;
 // and whatever a reader took must save and read back unchanged.
 #include "fuzzdictionary.h"
 #include "trecordfiles.h"
@@ -97,15 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const Outcome a = read(bytes, form, qint64(1) << 30, whole);
         const Outcome b = read(bytes, form, step, cut);
         check(a == b);
-        if (form == TRecordFileForm::Xml) {
-            // Where the full parser takes the packet, the direct reader takes the same rows.
+        // Where the full parser and the direct reader both take a packet, they take the same
+        // rows. (Each accepts a little the other does not: the direct reader control
+        // characters and any 8-bit bytes, QXmlStreamReader odd attribute names; that is no
+        // fault of either.)
+        if (form == TRecordFileForm::Xml && a.Ok) {
             QBuffer buffer;
             buffer.setData(bytes);
             buffer.open(QIODevice::ReadOnly);
             TRecordTable qt;
-            const bool qtOk = ReadXmlPacketWithQt(buffer, qt, nullptr);
-            if (qtOk)
-                check(a.Ok && rowsOf(qt) == a.Rows);
+            if (ReadXmlPacketWithQt(buffer, qt, nullptr))
+                check(rowsOf(qt) == a.Rows);
         }
         if (!a.Ok || whole.RecordCount() == 0)
             continue;

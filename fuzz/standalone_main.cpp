@@ -28,6 +28,8 @@ int main(int argc, char **argv)
     }
     QRandomGenerator rng(20261209);
     const TFuzzDictionary dictionary = fuzzDictionary();
+    // Each input is written here before it runs, so one that crashes is left behind.
+    const QString last = qEnvironmentVariable("LUMETRA_FUZZ_LAST");
     auto pick = [&rng](const QList<QByteArray> &list) {
         return list.at(int(rng.bounded(quint32(list.size()))));
     };
@@ -53,6 +55,11 @@ int main(int argc, char **argv)
                 for (int k = int(rng.bounded(1, 80)); k > 0; --k)
                     input += char(rng.bounded(256));
             }
+        }
+        if (!last.isEmpty()) {
+            QFile f(last);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(input);
         }
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(input.constData()),
                                std::size_t(input.size()));
