@@ -167,8 +167,9 @@ void TfrmMain::CreateComponents()
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
     // timerInterval ticks through its long-interval driver, made with the record table.
 
-    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1", "SaveDialog2", "CComm1"})
+    for (const char *name : {"frxReport1", "frxDBDataset1", "CComm1"})
         nonVisual(this, name);
+    CreateFileDialogs();
 
     CreateBridge();
     connect(btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);

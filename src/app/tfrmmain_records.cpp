@@ -142,8 +142,6 @@ void TfrmMain::btnRecordNewClick()
     ClearChart();
 }
 
-void TfrmMain::btnRecordOpenClick() {}
-void TfrmMain::btnRecordSaveClick() {}
 void TfrmMain::btnRecordPrintClick() {}
 void TfrmMain::btnRecordFlyClick() {}
 void TfrmMain::btnGridZoomoutClick() {}
