@@ -1,6 +1,8 @@
 #pragma once
 
-// Record rows as a long recording makes them, for the benchmarks that need a full table.
+// Rows as a recording at one row a second makes them, for the benchmarks of the table and its
+// files: a new aTime text on every row, a wandering capacitance reading. Header only; needs
+// the records library.
 
 #include "trecording.h"
 #include "trecordtable.h"

@@ -1,5 +1,6 @@
 // Any byte stream, cut into blocks anywhere, through the receive path: the decoder must neither
 // crash nor read out of bounds, and its buffer must stay bounded.
+#include "fuzzdictionary.h"
 #include "tframedecoder.h"
 
 #include <cstddef>
@@ -44,4 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Payloads handed over directly, not only as the extractor would.
     decoder.DecodeFrame(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
     return 0;
+}
+
+TFuzzDictionary fuzzDictionary()
+{
+    // The worked frame, and the extractor's markers: CR LF and the header bytes.
+    return {{QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A")},
+            {QByteArray::fromHex("0D0A"), QByteArray::fromHex("000D")}};
 }

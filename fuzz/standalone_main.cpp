@@ -1,6 +1,8 @@
 // Runs a fuzz target without libFuzzer: on the files given (a folder stands for the files in it,
-// as a corpus does), or on random inputs (some built around real frames), so the suite
-// exercises the target on every build.
+// as a corpus does), or on random inputs built around the target's own seeds and markers, so
+// the suite exercises the target on every build.
+#include "fuzzdictionary.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -44,33 +46,43 @@ int main(int argc, char **argv)
         return 0;
     }
     QRandomGenerator rng(20261209);
-    const QByteArray frame = QByteArray::fromHex("000D40580002 04D2 5100 01000C 0300 0D0A");
-    for (int round = 0; round < 20000; ++round) {
+    const TFuzzDictionary dictionary = fuzzDictionary();
+    // Each input is written here before it runs, so one that crashes is left behind.
+    const QString last = qEnvironmentVariable("LUMETRA_FUZZ_LAST");
+    auto pick = [&rng](const QList<QByteArray> &list) {
+        return list.at(int(rng.bounded(quint32(list.size()))));
+    };
+    for (int round = 0; round < dictionary.Rounds; ++round) {
         QByteArray input;
         const int pieces = int(rng.bounded(1, 40));
         for (int p = 0; p < pieces; ++p) {
             switch (rng.bounded(4)) {
-            case 0: { // a frame with some bytes flipped
-                QByteArray f = frame;
+            case 0: { // a seed with some bytes flipped
+                QByteArray f = pick(dictionary.Seeds);
                 for (int k = int(rng.bounded(4)); k > 0; --k)
                     f[int(rng.bounded(f.size()))] = char(rng.bounded(256));
                 input += f;
                 break;
             }
             case 1:
-                input += frame;
+                input += pick(dictionary.Seeds);
                 break;
-            case 2: // CR LF and header bytes, the extractor's markers
-                input += QByteArray::fromHex(rng.bounded(2) ? "0D0A" : "000D");
+            case 2:
+                input += pick(dictionary.Markers);
                 break;
             default:
                 for (int k = int(rng.bounded(1, 80)); k > 0; --k)
                     input += char(rng.bounded(256));
             }
         }
+        if (!last.isEmpty()) {
+            QFile f(last);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(input);
+        }
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(input.constData()),
                                std::size_t(input.size()));
     }
-    std::puts("20000 random inputs passed");
+    std::printf("%d random inputs passed\n", dictionary.Rounds);
     return 0;
 }

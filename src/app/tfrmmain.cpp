@@ -168,8 +168,9 @@ void TfrmMain::CreateComponents()
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
     // timerInterval ticks through its long-interval driver, made with the record table.
 
-    for (const char *name : {"frxReport1", "frxDBDataset1", "OpenDialog1", "SaveDialog2"})
+    for (const char *name : {"frxReport1", "frxDBDataset1"})
         nonVisual(this, name);
+    CreateFileDialogs();
 
     CreateBridge();
     CreateSerialPort();

@@ -4,6 +4,7 @@
 #include "tmeterhooks.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 
@@ -152,6 +153,14 @@ private:
     QString TimeSep_;
     qsizetype GridRow_ = -1;
     bool GridFollowPending_ = false;
+
+    // --- record files (tfrmmain_files.cpp) ---
+    void CreateFileDialogs();
+    QStringList GridTitles() const; // the text form's header: the grid's titles in order
+    void RunFileJob(class TRecordFileJob &job, const QString &fileName, bool saving);
+    class TFileDialog *SaveDialog2 = nullptr;
+    class TFileDialog *OpenDialog1 = nullptr;
+    bool FileJobRunning_ = false;
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();

@@ -148,8 +148,6 @@ void TfrmMain::btnRecordNewClick()
     ClearChart();
 }
 
-void TfrmMain::btnRecordOpenClick() {}
-void TfrmMain::btnRecordSaveClick() {}
 void TfrmMain::btnRecordPrintClick()
 {
     // No data is taken from the meter while the preview is open, so the silence watchdog

@@ -1,5 +1,7 @@
 #include "trecordtable.h"
 
+#include <charconv>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -17,6 +19,49 @@ constexpr std::uint32_t MaxPoolId = (1u << (32 - TailBits)) - 2; // all ones is 
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+bool isContinuation(std::uint8_t b, std::uint8_t low = 0x80, std::uint8_t high = 0xBF)
+{
+    return b >= low && b <= high;
+}
+
+// Bytes of the well-formed UTF-8 sequence that starts text, or 0 when none starts there.
+int utf8SequenceLength(const std::uint8_t *s, qsizetype n)
+{
+    const std::uint8_t b = s[0];
+    if (b < 0x80)
+        return 1;
+    int length = 0;
+    std::uint8_t low = 0x80, high = 0xBF; // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0)
+            low = 0xA0; // no overlong forms
+        else if (b == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F; // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (n < length || !isContinuation(s[1], low, high))
+        return 0;
+    for (int i = 2; i < length; ++i)
+        if (!isContinuation(s[i]))
+            return 0;
+    return length;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 } // namespace
@@ -65,6 +110,11 @@ bool TRecordField::SetValue(const QVariant &value) const
     return IsValid() && Table_->setCell(Index_, value);
 }
 
+bool TRecordField::SetAsBytes(QByteArrayView bytes) const
+{
+    return IsValid() && Table_->setCellBytes(Index_, bytes);
+}
+
 bool TRecordField::Clear() const
 {
     return IsValid() && Table_->setCell(Index_, QVariant());
@@ -88,17 +138,51 @@ int TRecordTable::FieldIndex(QStringView name)
 QByteArray TRecordTable::StoredText(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
-    // Characters are counted by their lead bytes; the cut falls before the 21st one.
-    int characters = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if ((std::uint8_t(bytes[i]) & 0xC0) == 0x80)
-            continue;
-        if (++characters > TextWidth) {
-            bytes.truncate(i);
-            break;
-        }
-    }
+    bytes.truncate(StoredLength(bytes));
     return bytes;
+}
+
+qsizetype TRecordTable::StoredLength(QByteArrayView bytes)
+{
+    const auto *s = reinterpret_cast<const std::uint8_t *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype at = 0;
+    for (int characters = 0; characters < TextWidth && at < n; ++characters)
+        at += std::max(1, utf8SequenceLength(s + at, n - at));
+    return at;
+}
+
+std::optional<std::int64_t> TRecordTable::ParseWholeNumber(QByteArrayView text)
+{
+    const char *begin = text.data();
+    const char *end = begin + text.size();
+    while (begin < end && isBlank(*begin))
+        ++begin;
+    while (end > begin && isBlank(end[-1]))
+        --end;
+    bool negative = false;
+    if (begin < end && (*begin == '+' || *begin == '-'))
+        negative = *begin++ == '-';
+    if (begin == end || !isDigit(*begin))
+        return std::nullopt;
+    // The digits alone, so the most negative number is read as the negation of one too many.
+    std::uint64_t n = 0;
+    const auto [stop, error] = std::from_chars(begin, end, n);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    constexpr auto top = std::uint64_t(std::numeric_limits<std::int64_t>::max());
+    if (n > top + (negative ? 1 : 0))
+        return std::nullopt;
+    return negative ? std::int64_t(0 - n) : std::int64_t(n);
+}
+
+std::optional<std::int32_t> TRecordTable::ParseNumber(QByteArrayView text)
+{
+    const std::optional<std::int64_t> n = ParseWholeNumber(text);
+    if (!n || *n < std::numeric_limits<std::int32_t>::min()
+        || *n > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return std::int32_t(*n);
 }
 
 TRecordTable::TRecordTable(QObject *parent)
@@ -163,6 +247,29 @@ QByteArray TRecordTable::BytesAt(qsizetype row, int field) const
     return decode(b.Codes[field - 1][r]);
 }
 
+int TRecordTable::CopyBytesAt(qsizetype row, int field, char *buffer) const
+{
+    if (IsNullAt(row, field))
+        return -1;
+    const Block &b = *Blocks_[std::size_t(row / BlockRows)];
+    const qsizetype r = row % BlockRows;
+    if (field == aNO)
+        return int(std::to_chars(buffer, buffer + MaxFieldBytes, b.Numbers[r]).ptr - buffer);
+    const std::uint32_t code = b.Codes[field - 1][r];
+    const QByteArrayView prefix = Pool_.At(code >> TailBits);
+    // Only the table's own texts are pooled, and those are cut to MaxFieldBytes.
+    int n = int(prefix.size());
+    std::memcpy(buffer, prefix.data(), std::size_t(n));
+    const std::uint32_t tail = code & NoTail;
+    if (tail < 100) {
+        buffer[n++] = char('0' + tail / 10);
+        buffer[n++] = char('0' + tail % 10);
+    } else if (tail < 110) {
+        buffer[n++] = char('0' + tail - 100);
+    }
+    return n;
+}
+
 QString TRecordTable::TextAt(qsizetype row, int field) const
 {
     return QString::fromUtf8(BytesAt(row, field));
@@ -200,20 +307,19 @@ bool TRecordTable::setCell(int field, const QVariant &value)
         return false;
     Cell &c = Pending_[std::size_t(field)];
     if (!value.isValid() || value.isNull()) {
-        c = Cell();
+        c.Null = true;
         return true;
     }
-    if (field != aNO) {
-        c.Text = StoredText(value.toString());
-        c.Null = false;
-        return true;
+    const int type = value.typeId();
+    if (type == QMetaType::QByteArray) {
+        const QByteArray bytes = value.toByteArray();
+        return setCellBytes(field, bytes);
     }
+    if (field != aNO || type == QMetaType::QString)
+        return setCellBytes(field, value.toString().toUtf8());
     bool ok = false;
     qlonglong n = 0;
-    const int type = value.typeId();
-    if (type == QMetaType::QString || type == QMetaType::QByteArray) {
-        n = value.toString().trimmed().toLongLong(&ok);
-    } else if (type == QMetaType::Double || type == QMetaType::Float) {
+    if (type == QMetaType::Double || type == QMetaType::Float) {
         const double d = value.toDouble();
         ok = d == double(qlonglong(d));
         n = qlonglong(d);
@@ -228,15 +334,59 @@ bool TRecordTable::setCell(int field, const QVariant &value)
     return true;
 }
 
+bool TRecordTable::setCellBytes(int field, QByteArrayView bytes)
+{
+    if (!Appending_ || field < 0 || field >= FieldCount)
+        return false;
+    Cell &c = Pending_[std::size_t(field)];
+    if (field == aNO) {
+        const std::optional<std::int32_t> n = ParseNumber(bytes);
+        if (!n)
+            return false;
+        c.Number = *n;
+    } else {
+        // Copied into the cell's own buffer, which is kept from row to row: appending a million
+        // rows from a file allocates nothing per field.
+        const qsizetype n = StoredLength(bytes);
+        c.Text.resize(n);
+        if (n)
+            std::memcpy(c.Text.data(), bytes.data(), std::size_t(n));
+    }
+    c.Null = false;
+    return true;
+}
+
 void TRecordTable::Append()
 {
-    Pending_.fill(Cell());
+    for (Cell &c : Pending_)
+        c.Null = true;
     Appending_ = true;
 }
 
 void TRecordTable::Cancel()
 {
     Appending_ = false;
+}
+
+bool TRecordTable::full() const
+{
+    return Count_ >= std::numeric_limits<int>::max(); // the grid counts rows in an int
+}
+
+TRecordTable::Block &TRecordTable::nextRow(qsizetype &r)
+{
+    const qsizetype row = Count_;
+    if (std::size_t(row / BlockRows) == Blocks_.size())
+        Blocks_.push_back(std::make_unique<Block>());
+    r = row % BlockRows;
+    return *Blocks_.back();
+}
+
+void TRecordTable::setNumber(Block &b, qsizetype r, bool null, std::int32_t number)
+{
+    b.Numbers[r] = null ? 0 : number;
+    const auto bit = std::uint8_t(1u << (r % 8));
+    b.NumberNull[r / 8] = null ? (b.NumberNull[r / 8] | bit) : (b.NumberNull[r / 8] & ~bit);
 }
 
 bool TRecordTable::Post()
@@ -250,29 +400,69 @@ bool TRecordTable::Post()
         if (!c.Null && codes[std::size_t(f - 1)] == NullCode)
             return false; // the pool is full: the row stays pending rather than lose a text
     }
-    if (Count_ >= std::numeric_limits<int>::max())
-        return false; // the grid counts rows in an int
-    const qsizetype row = Count_;
-    if (std::size_t(row / BlockRows) == Blocks_.size())
-        Blocks_.push_back(std::make_unique<Block>());
-    Block &b = *Blocks_.back();
-    const qsizetype r = row % BlockRows;
+    if (full())
+        return false;
+    const qsizetype first = Count_;
+    qsizetype r = 0;
+    Block &b = nextRow(r);
     const Cell &no = Pending_[aNO];
-    b.Numbers[r] = no.Null ? 0 : no.Number;
-    const auto bit = std::uint8_t(1u << (r % 8));
-    b.NumberNull[r / 8] = no.Null ? (b.NumberNull[r / 8] | bit) : (b.NumberNull[r / 8] & ~bit);
+    setNumber(b, r, no.Null, no.Number);
     for (int f = 1; f < FieldCount; ++f)
         b.Codes[f - 1][r] = codes[std::size_t(f - 1)];
     ++Count_;
     Appending_ = false;
-    Cursor_ = row;
+    reportAppended(first);
+    return true;
+}
+
+qsizetype TRecordTable::AppendRows(const TRecordTable &source)
+{
+    const qsizetype first = Count_;
+    const qsizetype rows = source.Count_; // fixed before the loop, so a table can append itself
+    const bool samePool = &source == this;
+    // Source text ids translated into this pool's ids, each the first time it is met: a file's
+    // rows repeat few distinct texts, so this costs one lookup per distinct text, not per cell.
+    constexpr std::uint32_t Unmapped = NullCode;
+    std::vector<std::uint32_t> ids(samePool ? 0 : source.Pool_.Count(), Unmapped);
+    for (qsizetype row = 0; row < rows && !full(); ++row) {
+        const Block &from = *source.Blocks_[std::size_t(row / BlockRows)];
+        const qsizetype s = row % BlockRows;
+        std::array<std::uint32_t, FieldCount - 1> codes;
+        bool fits = true;
+        for (int f = 1; f < FieldCount && fits; ++f) {
+            std::uint32_t code = from.Codes[f - 1][s];
+            if (code != NullCode && !samePool) {
+                std::uint32_t &id = ids[code >> TailBits];
+                if (id == Unmapped)
+                    id = Pool_.Intern(source.Pool_.At(code >> TailBits));
+                fits = id <= MaxPoolId;
+                code = id << TailBits | (code & NoTail);
+            }
+            codes[std::size_t(f - 1)] = code;
+        }
+        if (!fits)
+            break;
+        qsizetype r = 0;
+        Block &b = nextRow(r);
+        setNumber(b, r, from.NumberNull[s / 8] & (1u << (s % 8)), from.Numbers[s]);
+        for (int f = 1; f < FieldCount; ++f)
+            b.Codes[f - 1][r] = codes[std::size_t(f - 1)];
+        ++Count_;
+    }
+    if (Count_ > first)
+        reportAppended(first);
+    return Count_ - first;
+}
+
+void TRecordTable::reportAppended(qsizetype first)
+{
+    Cursor_ = Count_ - 1;
     Eof_ = false;
     if (!Disabled_) {
         Reported_ = Count_;
-        emit RowsAppended(row, row);
-        emit CurrentRowChanged(row);
+        emit RowsAppended(first, Count_ - 1);
+        emit CurrentRowChanged(Cursor_);
     }
-    return true;
 }
 
 void TRecordTable::First()

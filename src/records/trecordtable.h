@@ -3,6 +3,7 @@
 #include "ttextpool.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QStringView>
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TRecordTable;
@@ -34,6 +36,9 @@ public:
     // (a text that is no 32-bit integer for aNO); the field is then left as it was.
     bool SetAsString(const QString &text) const;
     bool SetValue(const QVariant &value) const; // a null variant clears the field
+    // The text's bytes as they stand, whatever code page they are in (aNO reads them as a
+    // whole number); a file's bytes are stored and written back unchanged.
+    bool SetAsBytes(QByteArrayView bytes) const;
     bool Clear() const;
 
 private:
@@ -52,6 +57,8 @@ public:
     enum Field : int { aNO, aTime, aMMode, aMValue, aMUnit, aSMode, aSValue, aSUnit, aFreq };
     static constexpr int FieldCount = 9;
     static constexpr int TextWidth = 20;
+    // The most bytes a field's value can hold: 20 characters of four bytes each.
+    static constexpr int MaxFieldBytes = 4 * TextWidth;
 
     static QString FieldName(int field);
     // Names are matched without regard to case; -1 when there is no such field.
@@ -60,6 +67,13 @@ public:
     // The first 20 characters of the text in the table's 8-bit form; a multi-byte character
     // is kept whole or not at all.
     static QByteArray StoredText(const QString &text);
+    // How many leading bytes of a text the table keeps: 20 characters, where a valid UTF-8
+    // sequence is one character and any other byte (text in another code page) is one.
+    static qsizetype StoredLength(QByteArrayView bytes);
+    // A whole number in decimal, with an optional sign and blanks around it.
+    static std::optional<std::int64_t> ParseWholeNumber(QByteArrayView text);
+    // A whole number that fits aNO.
+    static std::optional<std::int32_t> ParseNumber(QByteArrayView text);
 
     explicit TRecordTable(QObject *parent = nullptr);
     ~TRecordTable() override;
@@ -72,6 +86,9 @@ public:
     QString TextAt(qsizetype row, int field) const; // "" for null
     QVariant ValueAt(qsizetype row, int field) const;
     QByteArray BytesAt(qsizetype row, int field) const;
+    // The field's bytes copied into buffer (MaxFieldBytes long at least), without allocating:
+    // their count, or -1 for a null field. aNO is copied as decimal text.
+    int CopyBytesAt(qsizetype row, int field, char *buffer) const;
 
     // Appending: Append opens an all-null row after the last; fields are set through Fields()
     // or FieldByName(); Post adds it and makes it the current row, Cancel drops it.
@@ -90,6 +107,11 @@ public:
     bool Eof() const { return Eof_; }
     qsizetype RecNo() const { return Cursor_; } // 0-based; -1 on an empty table
     bool MoveTo(qsizetype row);
+
+    // Appends every posted row of source after the last row, as if each had been appended and
+    // posted, but reported to the grid as one block. Returns the rows appended, fewer only when
+    // the table is full. A row being appended here stays pending.
+    qsizetype AppendRows(const TRecordTable &source);
 
     // Removes every row; the fields stay.
     void Empty();
@@ -127,6 +149,11 @@ private:
     bool currentIsNull(int field) const;
     QVariant currentValue(int field) const;
     bool setCell(int field, const QVariant &value);
+    bool setCellBytes(int field, QByteArrayView bytes);
+    bool full() const;
+    Block &nextRow(qsizetype &r);
+    static void setNumber(Block &b, qsizetype r, bool null, std::int32_t number);
+    void reportAppended(qsizetype first);
     std::uint32_t encode(const QByteArray &text);
     QByteArray decode(std::uint32_t code) const;
     void reportCursor();

@@ -1,12 +1,21 @@
 #include "ttextpool.h"
 
-#include <QHashFunctions>
-
 namespace {
 
+// FNV-1a with a final mix, so the low bits that pick a slot depend on every byte. The pool's
+// texts are short (20 characters at most); qHash's vector hash costs far more than it saves on
+// such texts, and on some machines many times more.
 std::size_t hashOf(QByteArrayView text)
 {
-    return qHash(text, std::size_t(0x9E3779B97F4A7C15ull));
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (const char c : text) {
+        h ^= std::uint8_t(c);
+        h *= 0x100000001B3ull;
+    }
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return std::size_t(h);
 }
 
 } // namespace

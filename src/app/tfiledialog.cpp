@@ -1,0 +1,87 @@
+#include "tfiledialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+// The extension of a single "*.ext" pattern, else none.
+QString patternExtension(const QString &nameFilter)
+{
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.([^*?;. ()]+)\\)$"));
+    const QRegularExpressionMatch m = single.match(nameFilter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+} // namespace
+
+TFileDialog::TFileDialog(TKind kind, const QString &name, QObject *owner)
+    : QObject(owner)
+    , Kind_(kind)
+{
+    setObjectName(name);
+}
+
+QStringList TFileDialog::NameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns =
+            parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+        const QString &description = parts[i];
+        // A description that already shows its patterns is taken as it is.
+        if (description.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')')))
+            filters << description;
+        else
+            filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+bool TFileDialog::Execute(QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setSizeGripEnabled(true);
+    if (Kind_ == TKind::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    }
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = NameFilters(Filter);
+    dialog.setNameFilters(filters);
+    if (FilterIndex >= 1 && FilterIndex <= filters.size())
+        dialog.selectNameFilter(filters[FilterIndex - 1]);
+    if (!DefaultExt.isEmpty()) {
+        // As the system's own dialog does: a name typed without an extension gets the one of
+        // the files the user is looking at.
+        const auto suffixFor = [this](const QString &nameFilter) {
+            const QString extension = patternExtension(nameFilter);
+            return extension.isEmpty() ? DefaultExt : extension;
+        };
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixFor](const QString &nameFilter) {
+                             dialog.setDefaultSuffix(suffixFor(nameFilter));
+                         });
+    }
+    if (!FileName.isEmpty()) {
+        const QFileInfo last(FileName);
+        dialog.setDirectory(last.absolutePath());
+        dialog.selectFile(last.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty())
+        return false;
+    FileName = chosen.first();
+    const int selected = int(filters.indexOf(dialog.selectedNameFilter()));
+    if (selected >= 0)
+        FilterIndex = selected + 1;
+    return true;
+}

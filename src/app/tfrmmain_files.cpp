@@ -1,0 +1,100 @@
+// The main window's record files: the Save and Open buttons of the record tool bar.
+#include "tfrmmain.h"
+
+#include "newmessagedlg.h"
+#include "tfiledialog.h"
+#include "trecordfilejob.h"
+#include "trecordmodel.h"
+#include "trecordtable.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QTableView>
+#include <QTimer>
+
+void TfrmMain::CreateFileDialogs()
+{
+    SaveDialog2 = new TFileDialog(TFileDialog::TKind::Save, QStringLiteral("SaveDialog2"), this);
+    SaveDialog2->Filter = QStringLiteral("Excel File(*.xls)|*.xls|XML File(*.xml)|*.xml|"
+                                         "Txt File(*.txt)|*.txt");
+    SaveDialog2->DefaultExt = QStringLiteral("xls");
+    OpenDialog1 = new TFileDialog(TFileDialog::TKind::Open, QStringLiteral("OpenDialog1"), this);
+    OpenDialog1->Filter = QStringLiteral("Excel data files (*.xls)|*.xls|XML data files (*.xml)|"
+                                         "*.xml|notepad data files (*.txt)|*.txt");
+}
+
+QStringList TfrmMain::GridTitles() const
+{
+    const QHeaderView *header = DBGrid1->horizontalHeader();
+    QStringList titles;
+    for (int visual = 0; visual < header->count(); ++visual)
+        titles << Data1->headerData(header->logicalIndex(visual), Qt::Horizontal).toString();
+    return titles;
+}
+
+void TfrmMain::btnRecordSaveClick()
+{
+    if (FileJobRunning_ || !SaveDialog2->Execute(this))
+        return;
+    TRecordSaveJob job(*cds1, SaveDialog2->FileName, GridTitles());
+    RunFileJob(job, QFileInfo(job.Target().FileName).fileName(), true);
+    if (!job.IsFinished() || job.Outcome().Cancelled)
+        return;
+    const TSaveOutcome &outcome = job.Outcome();
+    // A failed XML save shows the error itself, as an error.
+    const bool error = !outcome.Ok && outcome.Target.Form == TRecordFileForm::Xml;
+    NewMessageDlg(outcome.Message, error ? mtError : mtInformation, MsgDlgButtons({mbOK}), 0);
+}
+
+void TfrmMain::btnRecordOpenClick()
+{
+    if (FileJobRunning_ || !OpenDialog1->Execute(this))
+        return;
+    TRecordOpenJob job(*cds1, OpenDialog1->FileName, false);
+    RunFileJob(job, QFileInfo(OpenDialog1->FileName).fileName(), false);
+    if (job.IsFinished() && !job.Outcome().Ok && !job.Outcome().Cancelled)
+        QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                              QString::fromLatin1(OpenFailedMessage));
+}
+
+void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool saving)
+{
+    // The job runs beside this loop, so the window goes on painting and taking the meter's
+    // data; a save or open that takes longer than half a second shows its progress, which
+    // also keeps the window's controls from starting a second one.
+    FileJobRunning_ = true;
+    QProgressDialog progress(this);
+    progress.setObjectName(QStringLiteral("FileProgress"));
+    progress.setWindowTitle(saving ? QStringLiteral("Save") : QStringLiteral("Open"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(500);
+    progress.setRange(0, 1000);
+    const QLocale locale;
+    const auto update = [&] {
+        const qint64 total = job.Total();
+        const QString rows = locale.toString(job.Rows());
+        progress.setLabelText(saving
+                                  ? QStringLiteral("Saving %1 of %2 rows to %3")
+                                        .arg(rows, locale.toString(total), fileName)
+                                  : QStringLiteral("Opening %1: %2 rows read").arg(fileName, rows));
+        progress.setValue(total > 0 ? int(job.Done() * 1000 / total) : 0);
+    };
+    QTimer poll;
+    poll.setInterval(100);
+    connect(&poll, &QTimer::timeout, &progress, update);
+    connect(&progress, &QProgressDialog::canceled, &job, &TRecordFileJob::Cancel);
+    QEventLoop loop;
+    connect(&job, &TRecordFileJob::Finished, &loop, &QEventLoop::quit);
+    job.Start();
+    update();
+    poll.start();
+    if (!job.IsFinished())
+        loop.exec();
+    FileJobRunning_ = false;
+}

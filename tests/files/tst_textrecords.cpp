@@ -1,0 +1,230 @@
+// The tab-separated text form: the bytes a save writes, written out here by hand, and what an
+// open makes of every kind of line, fed whole and in pieces of every small size.
+#include "../support/recordrows.h"
+
+#include "trecordfiles.h"
+#include "trecordtable.h"
+#include "ttextrecords.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+template<std::size_t N> QByteArray bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1); // zero bytes included
+}
+
+const QByteArray Header = "NO\tTime\tMMode\tMValue\tMUnit\tSMode\tSValue\tSUnit\tFreq\r\n";
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+struct Read
+{
+    bool ok = false;
+    RecordRows rows;
+    QString error;
+};
+
+// Reads bytes into a fresh table, feeding them in pieces of the given size (0: whole).
+Read readText(const QByteArray &bytes, int piece)
+{
+    TRecordTable table;
+    TTextRecordReader reader(table);
+    const qsizetype step = piece > 0 ? piece : std::max<qsizetype>(bytes.size(), 1);
+    for (qsizetype at = 0; at < bytes.size(); at += step)
+        if (!reader.Feed(QByteArrayView(bytes).sliced(at, std::min(step, bytes.size() - at))))
+            break;
+    Read r;
+    r.ok = reader.Finish();
+    r.error = reader.Error();
+    r.rows = rowsOf(table);
+    if (reader.RowsAppended() != table.RecordCount())
+        r.error += QStringLiteral(" <row count differs>");
+    return r;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(RecordRows)
+
+class TestTextRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void header()
+    {
+        QCOMPARE(TextHeaderLine(TextFileTitles()), Header);
+        QCOMPARE(TextHeaderLine({QStringLiteral("One")}), QByteArray("One\r\n"));
+        QCOMPARE(TextHeaderLine({QStringLiteral("Grad \u00B0"), QStringLiteral("")}),
+                 QByteArray("Grad \xC2\xB0\t\r\n"));
+    }
+
+    // The file a save writes, byte for byte, for tables built to show each rule.
+    void savedBytes_data()
+    {
+        QTest::addColumn<RecordRows>("rows");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty table: the header alone") << RecordRows{} << Header;
+        QTest::newRow("one recorded row")
+            << RecordRows{recordRow(
+                   "1", {"2026-12-08 09:05:07", "Cp", "123.4", "nF", "D", "0.012", "", "1KHz"})}
+            << Header + "1\t2026-12-08 09:05:07\tCp\t123.4\tnF\tD\t0.012\t\t1KHz\r\n";
+        QTest::newRow("two rows, negative number")
+            << RecordRows{recordRow("-7", {"a"}), recordRow("2147483647", {"b"})}
+            << Header + "-7\ta\t\t\t\t\t\t\t\r\n2147483647\tb\t\t\t\t\t\t\t\r\n";
+        QTest::newRow("null number and null texts")
+            << RecordRows{recordRow(Null, {Null, "x"})} << Header + "\t\tx\t\t\t\t\t\t\r\n";
+        QTest::newRow("codes 0 to 32 trimmed at both ends, not inside")
+            << RecordRows{recordRow("3", {" \x01 x  y \x1F", "\t\tz\r\n", "\x80\xFF", "\xA0q\xA0",
+                                          "a\tb", "  ", "\x21", "!\x7F"})}
+            << Header + "3\tx  y\tz\t\x80\xFF\t\xA0q\xA0\ta\tb\t\t!\t!\x7F\r\n";
+    }
+    void savedBytes()
+    {
+        QFETCH(RecordRows, rows);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        TRecordTable table;
+        appendRows(table, rows);
+        const QString path = dir.filePath(QStringLiteral("rec.txt"));
+        const TSaveOutcome outcome = DBToFiles(table, path);
+        QVERIFY2(outcome.Ok, qPrintable(outcome.Error));
+        QCOMPARE(fileBytes(path), bytes);
+        QCOMPARE(outcome.Rows, qsizetype(rows.size()));
+    }
+
+    void splitText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("separator");
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::newRow("empty text: one empty piece")
+            << QByteArray("") << QByteArray("\t") << QByteArrayList{""};
+        QTest::newRow("no separator")
+            << QByteArray("abc") << QByteArray("\t") << QByteArrayList{"abc"};
+        QTest::newRow("one separator")
+            << QByteArray("a\tb") << QByteArray("\t") << QByteArrayList{"a", "b"};
+        QTest::newRow("separator alone")
+            << QByteArray("\t") << QByteArray("\t") << QByteArrayList{"", ""};
+        QTest::newRow("trailing separators")
+            << QByteArray("a\t\t") << QByteArray("\t") << QByteArrayList{"a", "", ""};
+        QTest::newRow("longer separator")
+            << QByteArray("xabyab") << QByteArray("ab") << QByteArrayList{"x", "y", ""};
+        QTest::newRow("overlapping separator")
+            << QByteArray("aaa") << QByteArray("aa") << QByteArrayList{"", "a"};
+        QTest::newRow("empty separator")
+            << QByteArray("a\tb") << QByteArray() << QByteArrayList{"a\tb"};
+    }
+    void splitText()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, separator);
+        QFETCH(QByteArrayList, pieces);
+        std::vector<QByteArrayView> list{QByteArrayView("stale")};
+        SplitText(text, separator, list);
+        QByteArrayList got;
+        for (QByteArrayView v : list)
+            got << v.toByteArray();
+        QCOMPARE(got, pieces);
+    }
+
+    // Every way a line can end or fail, and the rows an open keeps. error: a word the reason
+    // holds, empty when the reading succeeds.
+    void reading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<RecordRows>("rows");
+        QTest::addColumn<QString>("error");
+        const QByteArray h = "any header\tat all\r\n";
+        const RecordRows one{recordRow("1", {"a"})};
+        const RecordRows two{recordRow("1", {"a"}), recordRow("2", {"b"})};
+        QTest::newRow("header alone") << Header << RecordRows{} << "";
+        QTest::newRow("header without a line break") << QByteArray("NO") << RecordRows{} << "";
+        QTest::newRow("empty line as header") << QByteArray("\r\n1\ta") << one << "";
+        QTest::newRow("CR LF") << h + "1\ta\r\n2\tb\r\n" << two << "";
+        QTest::newRow("lone CR") << h + "1\ta\r2\tb\r" << two << "";
+        QTest::newRow("lone LF") << h + "1\ta\n2\tb\n" << two << "";
+        QTest::newRow("mixed breaks") << QByteArray("h\n1\ta\r\n2\tb\r") << two << "";
+        QTest::newRow("last line without a break") << h + "1\ta\r\n2\tb" << two << "";
+        QTest::newRow("LF CR is two breaks: an empty line") << h + "1\ta\n\r2\tb\r\n"
+                                                            << one << "line 3";
+        QTest::newRow("LF LF is two breaks") << h + "1\ta\n\n2\tb" << one << "line 3";
+        QTest::newRow("CR CR is two breaks") << h + "1\ta\r\r2\tb" << one << "line 3";
+        QTest::newRow("empty line inside") << h + "1\ta\r\n\r\n2\tb\r\n" << one << "line 3";
+        QTest::newRow("empty line at the end") << h + "1\ta\r\n\r\n" << one << "line 3";
+        QTest::newRow("zero byte ends the text") << h + bytes("1\ta\r\n\0002\tb\r\n") << one << "";
+        QTest::newRow("zero byte inside a line")
+            << h + bytes("1\ta\r\n2\tb\000c\r\n3\tc") << two << "";
+        QTest::newRow("zero byte after a CR") << h + bytes("1\ta\r\0002\tb") << one << "";
+        QTest::newRow("empty file") << QByteArray() << RecordRows{} << "no line";
+        QTest::newRow("zero byte first") << bytes("\000NO\r\n1\ta") << RecordRows{} << "no line";
+        QTest::newRow("fewer pieces leave nulls")
+            << h + "5\r\n6\tx\ty\r\n"
+            << RecordRows{recordRow("5", {}), recordRow("6", {"x", "y"})} << "";
+        QTest::newRow("nine pieces, a trailing TAB gives an empty last one")
+            << h + "7\t1\t2\t3\t4\t5\t6\t7\t\r\n"
+            << RecordRows{recordRow("7", {"1", "2", "3", "4", "5", "6", "7", ""})} << "";
+        QTest::newRow("ten pieces") << h + "1\ta\r\n8\t1\t2\t3\t4\t5\t6\t7\t8\t9\r\n"
+                                    << one << "line 3 has 10 fields";
+        QTest::newRow("first piece not a number") << h + "1\ta\r\nx\tb\r\n"
+                                                  << one << "not a whole number";
+        QTest::newRow("first piece empty") << h + "1\ta\r\n\tb\r\n" << one << "not a whole number";
+        QTest::newRow("first piece too large") << h + "2147483648\tb\r\n"
+                                               << RecordRows{} << "line 2";
+        QTest::newRow("numbers with sign and blanks")
+            << h + "-12\ta\r\n +3 \tb\r\n"
+            << RecordRows{recordRow("-12", {"a"}), recordRow("3", {"b"})} << "";
+        QTest::newRow("repeated numbers are kept")
+            << h + "1\ta\r\n1\ta\r\n"
+            << RecordRows{recordRow("1", {"a"}), recordRow("1", {"a"})} << "";
+        QTest::newRow("values are not trimmed on reading, but cut at 20 characters")
+            << h + "1\t  x  \t123456789012345678901234\r\n"
+            << RecordRows{recordRow("1", {"  x  ", "12345678901234567890"})} << "";
+        QTest::newRow("bytes of another code page pass through")
+            << h
+                   + "1\tr\xE9sistance\t\xB5"
+                     "F\r\n"
+            << RecordRows{recordRow("1", {"r\xE9sistance", "\xB5"
+                                                           "F"})}
+            << "";
+        QTest::newRow("the header line is never read, however long")
+            << QByteArray("a\tb\tc\td\te\tf\tg\th\ti\tj\tk\r\n1\ta") << one << "";
+    }
+    void reading()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(RecordRows, rows);
+        QFETCH(QString, error);
+        for (int piece : {0, 1, 2, 3, 5, 7, 64}) {
+            const Read r = readText(bytes, piece);
+            const QByteArray where = "pieces of " + QByteArray::number(piece);
+            QVERIFY2(r.ok == error.isEmpty(), where + ": " + r.error.toUtf8());
+            QVERIFY2(r.error.contains(error), where + ": " + r.error.toUtf8());
+            QVERIFY2(r.rows == rows, where);
+        }
+    }
+
+    // Feeding after the reading stopped changes nothing, and Finish may be called twice.
+    void stoppedReaderTakesNoMore()
+    {
+        TRecordTable table;
+        TTextRecordReader reader(table);
+        QVERIFY(!reader.Feed(QByteArray("h\r\nx\r\n")));
+        QVERIFY(!reader.Feed(QByteArray("1\ta\r\n")));
+        QVERIFY(!reader.Finish());
+        QVERIFY(!reader.Finish());
+        QCOMPARE(table.RecordCount(), qsizetype(0));
+        QVERIFY(!table.IsAppending()); // the failed line's row is dropped
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextRecords)
+#include "tst_textrecords.moc"
