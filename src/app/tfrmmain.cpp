@@ -4,6 +4,7 @@
 #include "tccomm.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
+#include "trecordingstep.h"
 #include "ttoolbar.h"
 
 #include <QChartView>

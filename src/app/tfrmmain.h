@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -132,8 +133,6 @@ private:
     void CreateRecordTable();
     bool RecordEveryFrame() const override;
     void RecordReading(TMeterState &s) override;
-    void TruncateCpReading();
-    void AddRecord();
     static bool edtRecIntervalKeyPress(QChar Key);
     void cbRepeatClick();
     void cbIntervalClick();
@@ -150,7 +149,7 @@ private:
     class TRecordModel *Data1 = nullptr;             // binds cds1 to DBGrid1
     class TLongTimer *timerIntervalChain_ = nullptr; // serves intervals past a QTimer's int
     QLineEdit *lcdMDisp_ = nullptr;
-    QString TimeSep_;
+    std::unique_ptr<class TRecordingStep> RecordingStep_; // shared with the headless recorder
     qsizetype GridRow_ = -1;
     bool GridFollowPending_ = false;
 

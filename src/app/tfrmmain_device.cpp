@@ -8,6 +8,7 @@
 #include "tlcdpanel.h"
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -16,8 +17,7 @@
 
 namespace {
 
-const QString NoDevice =
-    QStringLiteral("No device found.  Please ensure that you have proper USB connection.");
+const QString NoDevice = TCP2110::NoDeviceText();
 const QString CableLost =
     QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
 
@@ -26,10 +26,18 @@ void notice(const QString &text)
     NewMessageDlg(text, mtInformation, MsgDlgButtons({mbOK}), 0);
 }
 
+// The bridge component's own errors come as the system's plain message box.
+void systemErrorBox(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    box.exec();
+}
+
 } // namespace
 
 void TfrmMain::CreateBridge()
 {
+    TCP2110::SetSystemNotice(&systemErrorBox);
     CP21101 = new TCP2110(this, Options_.Simulate ? TCP2110::SimulatedLibraryFile()
                                                   : TCP2110::DefaultLibraryFile());
     connect(CP21101, &TCP2110::OnRemoval, this, &TfrmMain::CP21101Removal);
