@@ -96,6 +96,7 @@ bool ParseCaptureLine(QByteArrayView line, TCaptureBlock &block, QString *why)
 
 bool TCaptureWriter::Open(const QString &fileName)
 {
+    File_.close();
     File_.setFileName(fileName);
     if (!File_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         Error_ = File_.errorString();
@@ -125,6 +126,7 @@ bool TCaptureWriter::Write(const std::uint8_t *data, qsizetype len)
 
 bool TCaptureReader::Open(const QString &fileName)
 {
+    File_.close();
     File_.setFileName(fileName);
     Line_ = 0;
     LastMs_ = 0;

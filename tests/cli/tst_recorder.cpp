@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <csignal>
@@ -96,7 +97,7 @@ QList<QStringList> windowRows(const QList<TCaptureBlock> &blocks, bool repeat)
 
 // A capture of frames with the given main values, one frame a block, 100 ms apart; a
 // parallel capacitance at 120 Hz when cpLow is set.
-QByteArray captureOf(const QList<int> &values, bool cpLow = false)
+QByteArray captureOf(const QList<int> &values, bool cpLow = false, qint64 spacingMs = 100)
 {
     QByteArray text = "# made by the test\n";
     qint64 ms = 0;
@@ -110,7 +111,7 @@ QByteArray captureOf(const QList<int> &values, bool cpLow = false)
         const QByteArray frame = EncodeFrame(f);
         text += CaptureLine(ms, reinterpret_cast<const std::uint8_t *>(frame.constData()),
                             frame.size());
-        ms += 100;
+        ms += spacingMs;
     }
     return text;
 }
@@ -141,6 +142,7 @@ private slots:
     void failures_data();
     void failures();
     void openedFilesReport();
+    void windowCapturesAndReplays();
     void captureLines_data();
     void captureLines();
 
@@ -361,6 +363,39 @@ void TestRecorder::openedFilesReport()
     for (const QString &word : {"NO.", "1/1", "123.5", "1KHz"})
         QVERIFY2(text.contains(word), qPrintable(text));
     QVERIFY(r.out.isEmpty()); // opened rows are not readings
+}
+
+void TestRecorder::windowCapturesAndReplays()
+{
+    // A replay in the window goes down the simulated bridge's line in place of its meter,
+    // from Connection on; what the window records then is what the recorder records.
+    const QList<int> values{1234, 1240, 1250, 1250, 1260};
+    QVERIFY(writeFile(path("c.txt"), captureOf(values, false, 300)));
+    TStartOptions options;
+    options.Simulate = true; // as the command line gives it with --replay
+    options.Replay = path("c.txt");
+    options.Capture = path("again.txt");
+    QList<QStringList> shown;
+    {
+        TfrmMain w(options);
+        w.show();
+        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
+        auto *table = w.findChild<TRecordTable *>("cds1");
+        QTRY_COMPARE_WITH_TIMEOUT(table->RecordCount(), values.size(), 30000);
+        QTest::qWait(500); // the simulated meter sends nothing of its own
+        QCOMPARE(table->RecordCount(), values.size());
+        shown = rowsOf(*table);
+        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
+    }
+    const Run r =
+        runRecorder({"--replay", "c.txt", "--fast", "--output", "x.txt", "--quiet"}, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(shown, fileRows(path("x.txt")));
+    // The window's own capture of what it received replays to the same rows.
+    const Run again = runRecorder(
+        {"--replay", "again.txt", "--fast", "--output", "y.txt", "--quiet"}, dir_->path());
+    QVERIFY2(again.status == 0, again.err.constData());
+    QCOMPARE(fileRows(path("y.txt")), shown);
 }
 
 void TestRecorder::captureLines_data()
