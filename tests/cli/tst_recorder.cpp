@@ -2,6 +2,7 @@
 // in a temporary folder, compared where it matters with what the window records.
 #include "../support/frames.h"
 #include "../support/pdftools.h"
+#include "../support/pty.h"
 #include "../support/windowfeed.h"
 #include "tcapturefile.h"
 #include "tframeencoder.h"
@@ -143,6 +144,7 @@ private slots:
     void failures();
     void openedFilesReport();
     void windowCapturesAndReplays();
+    void serialPort();
     void captureLines_data();
     void captureLines();
 
@@ -396,6 +398,30 @@ void TestRecorder::windowCapturesAndReplays()
         {"--replay", "again.txt", "--fast", "--output", "y.txt", "--quiet"}, dir_->path());
     QVERIFY2(again.status == 0, again.err.constData());
     QCOMPARE(fileRows(path("y.txt")), shown);
+}
+
+void TestRecorder::serialPort()
+{
+    TPty line;
+    QVERIFY(line.IsOpen());
+    QProcess p;
+    p.setWorkingDirectory(dir_->path());
+    p.start(recorder(), {"--serial", line.Name, "--baud", "9600", "--frames", "3", "--output",
+                         "x.txt", "--quiet"});
+    QVERIFY(p.waitForStarted());
+    // The port drops what waited before it opened, so the meter keeps sending until done.
+    QElapsedTimer clock;
+    clock.start();
+    while (p.state() != QProcess::NotRunning && clock.elapsed() < 30000) {
+        line.Write(WorkedFrame);
+        p.waitForFinished(200);
+    }
+    QCOMPARE(p.state(), QProcess::NotRunning);
+    QCOMPARE(p.exitCode(), 0);
+    const QList<QStringList> rows = fileRows(path("x.txt"));
+    QCOMPARE(rows.size(), 3);
+    for (const QStringList &row : rows)
+        QCOMPARE(row.mid(1), (QStringList{"Cs", "123.4", "nF", "D", "0.012", "", "1KHz"}));
 }
 
 void TestRecorder::captureLines_data()
