@@ -93,7 +93,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
     const QStringList arguments = argumentList(argc, argv);
-    const TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
+    TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
+    if (line.Action == TRecorderCommandLine::ShowHelp) {
+        const QCoreApplication plain(argc, argv); // names the program in the help text
+        line = ParseRecorderCommandLine(arguments);
+    }
     if (line.Action != TRecorderCommandLine::Run) {
         const bool failed = line.Action == TRecorderCommandLine::Fail;
         std::fputs(line.Message.toLocal8Bit().constData(), failed ? stderr : stdout);

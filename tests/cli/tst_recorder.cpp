@@ -140,6 +140,8 @@ private slots:
     void intervalRecordsOncePerTick();
     void terminatedRunLeavesACompleteFile_data();
     void terminatedRunLeavesACompleteFile();
+    void helpAndVersion_data();
+    void helpAndVersion();
     void failures_data();
     void failures();
     void openedFilesReport();
@@ -297,6 +299,34 @@ void TestRecorder::terminatedRunLeavesACompleteFile()
     // Every reading printed is in the file, and nothing else.
     QCOMPARE(rows.size(), out.count('\n'));
     QVERIFY(rows.size() >= 3);
+}
+
+void TestRecorder::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("answer"); // on stdout
+    QTest::newRow("help") << "--help"
+                          << "Usage: %0 [options]"; // %0: the program as started
+    QTest::newRow("version") << "--version"
+                             << "lumetra-record 1.01\n";
+}
+
+void TestRecorder::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, answer);
+    // A terminal without a display is where the recorder runs.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(recorder(), {option});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QVERIFY2(out.startsWith(answer.replace("%0", recorder())), qPrintable(out));
 }
 
 void TestRecorder::failures_data()
