@@ -23,6 +23,18 @@ struct TOptions
                        "came, 1 when none did.")
             .arg(CheckTimeoutMs / 1000)};
 
+    QCommandLineOption capture{
+        QStringLiteral("capture"),
+        QStringLiteral("Write every block received from the meter to FILE as it arrived."),
+        QStringLiteral("FILE")};
+    QCommandLineOption replay{
+        QStringLiteral("replay"),
+        QStringLiteral("Play a capture instead of a meter, through the simulated bridge: "
+                       "it starts at Connection."),
+        QStringLiteral("FILE")};
+    QCommandLineOption fast{QStringLiteral("fast"),
+                            QStringLiteral("With --replay: as fast as the line takes it.")};
+
     explicit TOptions(QCommandLineParser &parser)
         : help(parser.addHelpOption())
         , version(parser.addVersionOption())
@@ -30,7 +42,7 @@ struct TOptions
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
                            "display, plots and records its readings."));
-        parser.addOptions({simulate, check});
+        parser.addOptions({simulate, check, capture, replay, fast});
     }
 };
 
@@ -59,6 +71,9 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
         line.Action = TCommandLine::Fail;
         line.Message = QStringLiteral("Unexpected argument '%1'.")
                            .arg(parser.positionalArguments().constFirst());
+    } else if (parser.isSet(options.fast) && !parser.isSet(options.replay)) {
+        line.Action = TCommandLine::Fail;
+        line.Message = QStringLiteral("--fast belongs to --replay.");
     }
     if (line.Action == TCommandLine::Fail) {
         const QString program = arguments.isEmpty() ? QStringLiteral("lumetra")
@@ -66,7 +81,11 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
         line.Message += QStringLiteral("\nTry '%1 --help' for the options.\n").arg(program);
     }
 
-    line.Window.Simulate = parser.isSet(options.simulate);
+    line.Window.Replay = parser.value(options.replay);
+    // A replay plays through the simulated bridge.
+    line.Window.Simulate = parser.isSet(options.simulate) || !line.Window.Replay.isEmpty();
+    line.Window.Capture = parser.value(options.capture);
+    line.Window.Fast = parser.isSet(options.fast);
     line.Check = parser.isSet(options.check);
     return line;
 }

@@ -1,9 +1,11 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
+#include "tcapturefile.h"
 #include "tccomm.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
+#include "trecordingstep.h"
 #include "ttoolbar.h"
 
 #include <QChartView>
@@ -321,6 +323,7 @@ void TfrmMain::FormCreate()
     CreateRecordTable();
     pnlLcd->FillUnitLabels();
     Decoder_.SetDecimalSep(ReadDecimalSep());
+    StartCapture();
 }
 
 bool TfrmMain::FormCloseQuery()
@@ -352,6 +355,8 @@ void TfrmMain::CP21101ReceiveData(const std::uint8_t *Data, int Len)
     // Every block proves the link alive: the silence watchdog starts its full period anew.
     timerDisconectedUSB->stop();
     timerDisconectedUSB->start();
+    if (Capture_)
+        Capture_->Write(Data, Len);
     Decoder_.AppendReceived(Data, Len);
     if (!timerInterval->isActive())
         Decoder_.ExtractFrame();
@@ -360,6 +365,8 @@ void TfrmMain::CP21101ReceiveData(const std::uint8_t *Data, int Len)
 void TfrmMain::CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen)
 {
     pnlLcd->ToggleActivity();
+    if (Capture_)
+        Capture_->Write(Buffer, BufferLen);
     Decoder_.AppendReceived(Buffer, BufferLen);
     Decoder_.ExtractFrame();
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -27,6 +28,9 @@ class QChartView;
 struct TStartOptions
 {
     bool Simulate = false;
+    QString Capture;   // every received block goes to this file, as it arrived
+    QString Replay;    // a capture the simulated bridge plays in place of its meter
+    bool Fast = false; // the replay as fast as the line takes it
 };
 
 // The main window: owns every component for the life of the program and wires them together.
@@ -117,6 +121,13 @@ private:
 
     // --- connection control (tfrmmain_device.cpp) ---
     void CreateBridge();
+    // --capture and --replay: the raw stream to a file, and a file in place of the meter.
+    void StartCapture();
+    void StartReplay();
+    void ReplayBlock(const std::uint8_t *Data, std::uint32_t Len);
+    std::unique_ptr<class TCaptureWriter> Capture_;
+    class TCaptureReplay *Replay_ = nullptr;
+    void *ReplayFeed_ = nullptr; // HidUartSim_FeedBytes of the loaded simulated bridge
     void CreateSerialPort();
     void RefreshDeviceChoice();
     void CloseBridge();
@@ -132,8 +143,6 @@ private:
     void CreateRecordTable();
     bool RecordEveryFrame() const override;
     void RecordReading(TMeterState &s) override;
-    void TruncateCpReading();
-    void AddRecord();
     static bool edtRecIntervalKeyPress(QChar Key);
     void cbRepeatClick();
     void cbIntervalClick();
@@ -150,7 +159,7 @@ private:
     class TRecordModel *Data1 = nullptr;             // binds cds1 to DBGrid1
     class TLongTimer *timerIntervalChain_ = nullptr; // serves intervals past a QTimer's int
     QLineEdit *lcdMDisp_ = nullptr;
-    QString TimeSep_;
+    std::unique_ptr<class TRecordingStep> RecordingStep_; // shared with the headless recorder
     qsizetype GridRow_ = -1;
     bool GridFollowPending_ = false;
 

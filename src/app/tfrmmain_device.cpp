@@ -1,13 +1,17 @@
 // The main window's connection control: device choice, the Connect button and the watchdog.
 #include "tfrmmain.h"
 
+#include "hiduartsim_api.h"
 #include "newmessagedlg.h"
+#include "tcapturefile.h"
 #include "tccomm.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
 #include "tlcdpanel.h"
 
 #include <QComboBox>
+#include <QLibrary>
+#include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -16,8 +20,7 @@
 
 namespace {
 
-const QString NoDevice =
-    QStringLiteral("No device found.  Please ensure that you have proper USB connection.");
+const QString NoDevice = TCP2110::NoDeviceText();
 const QString CableLost =
     QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
 
@@ -26,10 +29,18 @@ void notice(const QString &text)
     NewMessageDlg(text, mtInformation, MsgDlgButtons({mbOK}), 0);
 }
 
+// The bridge component's own errors come as the system's plain message box.
+void systemErrorBox(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    box.exec();
+}
+
 } // namespace
 
 void TfrmMain::CreateBridge()
 {
+    TCP2110::SetSystemNotice(&systemErrorBox);
     CP21101 = new TCP2110(this, Options_.Simulate ? TCP2110::SimulatedLibraryFile()
                                                   : TCP2110::DefaultLibraryFile());
     connect(CP21101, &TCP2110::OnRemoval, this, &TfrmMain::CP21101Removal);
@@ -41,6 +52,58 @@ void TfrmMain::CreateBridge()
             });
     connect(CP21101, &TCP2110::OnDeviceChange, this, &TfrmMain::CP21101DeviceChange);
     connect(CP21101, &TCP2110::OnError, this, &TfrmMain::CP21101Error);
+    if (!Options_.Replay.isEmpty())
+        StartReplay();
+}
+
+void TfrmMain::StartCapture()
+{
+    if (Options_.Capture.isEmpty())
+        return;
+    Capture_ = std::make_unique<TCaptureWriter>();
+    if (!Capture_->Open(Options_.Capture)) {
+        const QString why = Options_.Capture + QStringLiteral(": ") + Capture_->Error();
+        Capture_.reset();
+        std::fprintf(stderr, "lumetra: %s\n", why.toLocal8Bit().constData());
+        notice(why);
+    }
+}
+
+void TfrmMain::StartReplay()
+{
+    // The capture goes down the simulated bridge's line in place of its meter, so the window
+    // takes it through its whole receive path: the bridge, the reader, the hand-off.
+    QLibrary simulated(CP21101->LibraryPath());
+    const auto silent = reinterpret_cast<HidUartSim_SetMeterSilent_t>(
+        simulated.resolve("HidUartSim_SetMeterSilent"));
+    ReplayFeed_ = reinterpret_cast<void *>(simulated.resolve("HidUartSim_FeedBytes"));
+    Replay_ = new TCaptureReplay(Options_.Fast, this);
+    QString why;
+    if (!silent || !ReplayFeed_)
+        why = QStringLiteral("The bridge library cannot replay a capture.");
+    else if (!Replay_->Open(Options_.Replay))
+        why = Options_.Replay + QStringLiteral(": ") + Replay_->Error();
+    if (!why.isEmpty()) {
+        delete Replay_;
+        Replay_ = nullptr;
+        std::fprintf(stderr, "lumetra: %s\n", why.toLocal8Bit().constData());
+        notice(why);
+        return;
+    }
+    silent(HIDUARTSIM_DEFAULT_SERIAL, 1);
+    connect(Replay_, &TCaptureReplay::OnReceiveData, this, &TfrmMain::ReplayBlock);
+    connect(Replay_, &TCaptureReplay::Finished, this, [this] {
+        if (!Replay_->Error().isEmpty())
+            std::fprintf(stderr, "lumetra: %s: %s\n", Options_.Replay.toLocal8Bit().constData(),
+                         Replay_->Error().toLocal8Bit().constData());
+    });
+}
+
+void TfrmMain::ReplayBlock(const std::uint8_t *Data, std::uint32_t Len)
+{
+    if (CP21101->Connected())
+        reinterpret_cast<HidUartSim_FeedBytes_t>(ReplayFeed_)(
+            CP21101->DeviceName.toLocal8Bit().constData(), Data, Len);
 }
 
 void TfrmMain::CreateSerialPort()
@@ -99,6 +162,9 @@ void TfrmMain::CP21101Connect(QObject *)
     btnConnect->setText(QStringLiteral("Disconnection"));
     pnlLcd->ShowUsbMark(true);
     timerDisconectedUSB->start();
+    // Each connection plays the capture from its start, as a meter would start sending.
+    if (Replay_ && Replay_->Open(Options_.Replay))
+        Replay_->Start();
 }
 
 void TfrmMain::CP21101Disconnect(QObject *)
@@ -107,6 +173,8 @@ void TfrmMain::CP21101Disconnect(QObject *)
     btnConnect->setText(QStringLiteral("Connection"));
     pnlLcd->ShowUsbMark(false);
     timerDisconectedUSB->stop();
+    if (Replay_)
+        Replay_->Stop();
 }
 
 void TfrmMain::CP21101Removal(QObject *)

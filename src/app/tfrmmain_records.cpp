@@ -7,6 +7,7 @@
 #include "tlcdpanel.h"
 #include "tlongtimer.h"
 #include "trecording.h"
+#include "trecordingstep.h"
 #include "trecordmodel.h"
 #include "trecordreport.h"
 #include "trecordtable.h"
@@ -44,7 +45,8 @@ void TfrmMain::CreateRecordTable()
     connect(cds1, &TRecordTable::CurrentRowChanged, this, &TfrmMain::FollowCurrentRow);
 
     lcdMDisp_ = pnlLcd->findChild<QLineEdit *>(QStringLiteral("lcdMDisp"));
-    TimeSep_ = SystemTimeSeparator();
+    RecordingStep_ = std::make_unique<TRecordingStep>(*cds1);
+    RecordingStep_->SetRepeat(cbRepeat->isChecked());
     TKeyFilter::install(edtRecInterval, &TfrmMain::edtRecIntervalKeyPress);
     timerIntervalChain_ = new TLongTimer(timerInterval);
     connect(timerIntervalChain_, &TLongTimer::timeout, this, &TfrmMain::timerIntervalTimer);
@@ -76,31 +78,17 @@ void TfrmMain::FollowCurrentRow(qsizetype row)
 
 bool TfrmMain::RecordEveryFrame() const
 {
-    return cbRepeat->isChecked();
+    return RecordingStep_->Repeat();
 }
 
-void TfrmMain::RecordReading(TMeterState &)
+void TfrmMain::RecordReading(TMeterState &s)
 {
-    TruncateCpReading();
-    AddRecord();
-}
-
-void TfrmMain::TruncateCpReading()
-{
-    TMeterState &s = Decoder_.State();
-    const std::optional<QString> whole =
-        CpIntegerText(s, lcdMDisp_ ? lcdMDisp_->text() : s.MainText, Decoder_.DecimalSep());
-    if (!whole)
-        return;
-    if (lcdMDisp_)
-        lcdMDisp_->setText(*whole);
-    s.MainText = *whole;
-    s.LastRecordedText = *whole;
-}
-
-void TfrmMain::AddRecord()
-{
-    AppendRecord(*cds1, Decoder_.State(), QDateTime::currentDateTime(), TimeSep_);
+    // The step reads and rewrites what the main display shows: the Cp rule's whole number is
+    // shown as it is recorded.
+    const QString shown = lcdMDisp_ ? lcdMDisp_->text() : s.MainText;
+    const QString after = RecordingStep_->Record(s, shown, Decoder_.DecimalSep());
+    if (lcdMDisp_ && after != shown)
+        lcdMDisp_->setText(after);
 }
 
 bool TfrmMain::edtRecIntervalKeyPress(QChar Key)
@@ -110,6 +98,7 @@ bool TfrmMain::edtRecIntervalKeyPress(QChar Key)
 
 void TfrmMain::cbRepeatClick()
 {
+    RecordingStep_->SetRepeat(cbRepeat->isChecked());
     // "Sampling Interval" records one frame per tick, which needs every frame recorded.
     if (!cbRepeat->isChecked() && cbInterval->isChecked())
         cbInterval->setChecked(false);

@@ -4,10 +4,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QMetaEnum>
 #include <QSocketNotifier>
 
+#include <cstdio>
 #include <stdexcept>
 #include <system_error>
 
@@ -24,11 +24,17 @@ std::uint32_t stopBitsCode(TCP2110::TStopBits bits)
     return bits == TCP2110::_1 ? HID_UART_SHORT_STOP_BIT : HID_UART_LONG_STOP_BIT;
 }
 
-// Errors the user must see although no window asked: the system's plain message box.
+void printSystemError(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+std::atomic<TCP2110::TSystemNotice> systemNotice{&printSystemError};
+
 void systemError(const QString &text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
-    box.exec();
+    systemNotice.load()(text);
 }
 
 QString namePart(const QString &line)
@@ -52,6 +58,11 @@ bool isBlankName(const QString &name)
 }
 
 } // namespace
+
+void TCP2110::SetSystemNotice(TSystemNotice notice)
+{
+    systemNotice.store(notice ? notice : &printSystemError);
+}
 
 std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
 {

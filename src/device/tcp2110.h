@@ -89,6 +89,18 @@ public:
     static QString DeviceNode(const QString &path);
     // What the user is told when the bridge's node may not be opened, and how to allow it.
     static QString AccessDeniedText(const QString &node);
+    // What the user is told when no bridge can be opened or one went away.
+    static QString NoDeviceText()
+    {
+        return QStringLiteral("No device found.  Please ensure that you have proper USB "
+                              "connection.");
+    }
+
+    // How an error the user must see although nothing asked for it ("DLL File is not
+    // Exists!") reaches the user: the window shows the system's message box, a program
+    // without windows prints it. Until one is set, the text goes to the error output.
+    using TSystemNotice = void (*)(const QString &text);
+    static void SetSystemNotice(TSystemNotice notice);
 
 signals:
     void OnRemoval(QObject *Sender);

@@ -86,6 +86,14 @@ void TestStartup::commandLine_data()
                                  << false
                                  << QStringList{"Unexpected argument 'records.xml'.",
                                                 "Try 'lumetra --help'"};
+    // A replay plays through the simulated bridge, so it needs no --simulate of its own.
+    QTest::newRow("replay") << QStringList{"--replay", "c.txt", "--fast"} << L::Run << true
+                            << false << QStringList{};
+    QTest::newRow("capture") << QStringList{"--capture", "c.txt"} << L::Run << false << false
+                             << QStringList{};
+    QTest::newRow("fast without replay")
+        << QStringList{"--simulate", "--fast"} << L::Fail << true << false
+        << QStringList{"--fast belongs to --replay.", "Try 'lumetra --help'"};
 }
 
 void TestStartup::commandLine()

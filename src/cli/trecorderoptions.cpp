@@ -1,0 +1,210 @@
+#include "trecorderoptions.h"
+
+#include "tccomm.h"
+#include "trecording.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMetaEnum>
+#include <cmath>
+
+namespace {
+
+// Every option of the recorder, in the order the help lists them.
+struct TOptions
+{
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Record from the built-in virtual meter.")};
+    QCommandLineOption device{QStringLiteral("device"),
+                              QStringLiteral("Record from the USB bridge with this serial text "
+                                             "(default: the first one present)."),
+                              QStringLiteral("SERIAL")};
+    QCommandLineOption serial{QStringLiteral("serial"),
+                              QStringLiteral("Record from a serial port, e.g. /dev/ttyUSB0."),
+                              QStringLiteral("PORT")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("Baud rate of --serial (default 9600)."),
+                            QStringLiteral("N")};
+    QCommandLineOption replay{QStringLiteral("replay"),
+                              QStringLiteral("Play a capture made with --capture instead of a "
+                                             "meter, at its own pace."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption fast{QStringLiteral("fast"),
+                            QStringLiteral("With --replay: as fast as it can be recorded.")};
+    QCommandLineOption onChange{QStringLiteral("on-change"),
+                                QStringLiteral("Record a reading only when it changes.")};
+    QCommandLineOption interval{
+        QStringLiteral("interval"),
+        QStringLiteral("Record the newest reading once every SECONDS (1 to 99999999)."),
+        QStringLiteral("SECONDS")};
+    QCommandLineOption frames{QStringLiteral("frames"),
+                              QStringLiteral("Stop after N recorded readings."),
+                              QStringLiteral("N")};
+    QCommandLineOption duration{QStringLiteral("duration"), QStringLiteral("Stop after S seconds."),
+                                QStringLiteral("S")};
+    QCommandLineOption output{
+        QStringLiteral("output"),
+        QStringLiteral("Write the records to FILE: .xml as the XML data packet (written at the "
+                       "end), .txt or .xls as tab-separated text (written as rows arrive)."),
+        QStringLiteral("FILE")};
+    QCommandLineOption open{QStringLiteral("open"),
+                            QStringLiteral("Append the records of a record file first (may be "
+                                           "given more than once; no source is needed then)."),
+                            QStringLiteral("FILE")};
+    QCommandLineOption report{QStringLiteral("report"),
+                              QStringLiteral("Write the record report as PDF at the end."),
+                              QStringLiteral("FILE.pdf")};
+    QCommandLineOption capture{QStringLiteral("capture"),
+                               QStringLiteral("Write every received block to FILE as it "
+                                              "arrived, for --replay."),
+                               QStringLiteral("FILE")};
+    QCommandLineOption quiet{QStringLiteral("quiet"),
+                             QStringLiteral("Print no line per recorded reading.")};
+
+    explicit TOptions(QCommandLineParser &parser)
+        : help(parser.addHelpOption())
+        , version(parser.addVersionOption())
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Records the readings of a Lumetra LCR meter without a window. "
+                           "Stops after --frames or --duration, at the end of a replay, or at "
+                           "Ctrl+C; the output file is complete in every case.\n"
+                           "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
+        parser.addOptions({simulate, device, serial, baud, replay, fast, onChange, interval, frames,
+                           duration, output, open, report, capture, quiet});
+    }
+};
+
+std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
+{
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok);
+    if (!ok || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+// The reason a set of options cannot run; empty when it can.
+QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOptions &r)
+{
+    int sources = 0;
+    for (const QCommandLineOption *s : {&o.simulate, &o.device, &o.serial, &o.replay})
+        sources += parser.isSet(*s) ? 1 : 0;
+    if (sources > 1)
+        return QStringLiteral("Give only one of --simulate, --device, --serial and --replay.");
+    if (parser.isSet(o.simulate))
+        r.Source = TRecorderOptions::Simulate;
+    if (parser.isSet(o.device)) {
+        r.Source = TRecorderOptions::Device;
+        r.DeviceSerial = parser.value(o.device);
+    }
+    if (parser.isSet(o.serial)) {
+        r.Source = TRecorderOptions::Serial;
+        r.SerialPort = parser.value(o.serial);
+    }
+    if (parser.isSet(o.replay)) {
+        r.Source = TRecorderOptions::Replay;
+        r.ReplayFile = parser.value(o.replay);
+    }
+    if (parser.isSet(o.baud)) {
+        if (r.Source != TRecorderOptions::Serial)
+            return QStringLiteral("--baud belongs to --serial.");
+        const auto baud = wholeNumber(parser.value(o.baud), 1, 256000);
+        const QMetaEnum rates = QMetaEnum::fromType<TCComm::TBaudrate>();
+        bool known = false;
+        for (int i = 0; baud && i < rates.keyCount(); ++i)
+            known =
+                known || TCComm::BaudRateValue(TCComm::TBaudrate(rates.value(i))) == quint32(*baud);
+        if (!known)
+            return QStringLiteral("Unknown baud rate '%1'.").arg(parser.value(o.baud));
+        r.Baud = quint32(*baud);
+    }
+    r.Fast = parser.isSet(o.fast);
+    if (r.Fast && r.Source != TRecorderOptions::Replay)
+        return QStringLiteral("--fast belongs to --replay.");
+    if (parser.isSet(o.onChange) && parser.isSet(o.interval))
+        return QStringLiteral("Give either --on-change or --interval.");
+    if (parser.isSet(o.onChange))
+        r.Mode = TRecorderOptions::OnChange;
+    if (parser.isSet(o.interval)) {
+        const auto seconds = RecordIntervalSeconds(parser.value(o.interval));
+        if (!seconds)
+            return QStringLiteral("--interval takes 1 to %1 seconds, not '%2'.")
+                .arg(MaxRecordIntervalSeconds)
+                .arg(parser.value(o.interval));
+        r.Mode = TRecorderOptions::Interval;
+        r.IntervalSeconds = *seconds;
+    }
+    if (parser.isSet(o.frames)) {
+        const auto n = wholeNumber(parser.value(o.frames), 1, std::numeric_limits<int>::max());
+        if (!n)
+            return QStringLiteral("--frames takes a whole number above 0, not '%1'.")
+                .arg(parser.value(o.frames));
+        r.Frames = *n;
+    }
+    if (parser.isSet(o.duration)) {
+        bool ok = false;
+        const double s = parser.value(o.duration).toDouble(&ok);
+        if (!ok || !std::isfinite(s) || s <= 0 || s > 2e9)
+            return QStringLiteral("--duration takes seconds above 0, not '%1'.")
+                .arg(parser.value(o.duration));
+        r.DurationMs = std::max<qint64>(1, qint64(std::llround(s * 1000)));
+    }
+    r.Output = parser.value(o.output);
+    r.Open = parser.values(o.open);
+    r.Report = parser.value(o.report);
+    r.Capture = parser.value(o.capture);
+    r.Quiet = parser.isSet(o.quiet);
+    for (const QCommandLineOption *named : {&o.output, &o.report, &o.capture})
+        if (parser.isSet(*named) && parser.value(*named).isEmpty())
+            return QStringLiteral("--%1 needs a file name.").arg(named->names().constFirst());
+    if (!r.Capture.isEmpty()
+        && (r.Source == TRecorderOptions::NoSource || r.Source == TRecorderOptions::Replay))
+        return QStringLiteral("--capture needs a meter: --simulate, --device or --serial.");
+    if (r.Source == TRecorderOptions::NoSource && r.Open.isEmpty())
+        return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
+                              "--serial or --replay) or --open.");
+    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet)
+        return QStringLiteral("--quiet without --output or --report would keep nothing.");
+    return {};
+}
+
+} // namespace
+
+TRecorderCommandLine ParseRecorderCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const TOptions options(parser);
+    TRecorderCommandLine line;
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(options.help)) {
+        line.Action = TRecorderCommandLine::ShowHelp;
+        line.Message = parser.helpText();
+        return line;
+    }
+    if (parser.isSet(options.version)) {
+        line.Action = TRecorderCommandLine::ShowVersion;
+        line.Message =
+            QStringLiteral("lumetra-record %1\n").arg(QCoreApplication::applicationVersion());
+        return line;
+    }
+    QString why;
+    if (!parsed)
+        why = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        why = QStringLiteral("Unexpected argument '%1'.")
+                  .arg(parser.positionalArguments().constFirst());
+    else
+        why = check(parser, options, line.Options);
+    if (!why.isEmpty()) {
+        const QString program = arguments.isEmpty() ? QStringLiteral("lumetra-record")
+                                                    : QFileInfo(arguments.first()).fileName();
+        line.Action = TRecorderCommandLine::Fail;
+        line.Message =
+            QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, why);
+    }
+    return line;
+}

@@ -1,0 +1,504 @@
+// lumetra-record as a user runs it: the built program in a process of its own, with its files
+// in a temporary folder, compared where it matters with what the window records.
+#include "../support/frames.h"
+#include "../support/pdftools.h"
+#include "../support/pty.h"
+#include "../support/windowfeed.h"
+#include "tcapturefile.h"
+#include "tframeencoder.h"
+#include "trecordfiles.h"
+#include "trecordtable.h"
+
+#include <QCheckBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out, err;
+};
+
+QString recorder()
+{
+    return QCoreApplication::applicationDirPath() + "/lumetra-record";
+}
+
+Run runRecorder(const QStringList &arguments, const QString &folder, int timeoutMs = 60000)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_STATE_HOME", folder);
+    p.setProcessEnvironment(env);
+    p.start(recorder(), arguments);
+    Run r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "timed out";
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The rows of a record file, aTime left out when withTime is false (it says when, not what).
+QList<QStringList> rowsOf(const TRecordTable &t, bool withTime = false)
+{
+    QList<QStringList> rows;
+    for (qsizetype r = 0; r < t.RecordCount(); ++r) {
+        QStringList row;
+        for (int f = 0; f < TRecordTable::FieldCount; ++f)
+            if (withTime || f != TRecordTable::aTime)
+                row << t.TextAt(r, f);
+        rows << row;
+    }
+    return rows;
+}
+
+QList<QStringList> fileRows(const QString &file, bool withTime = false)
+{
+    TRecordTable t;
+    const TOpenOutcome opened = AnyToCds(file, t, false);
+    if (!opened.Ok)
+        qWarning() << file << opened.Error;
+    return opened.Ok ? rowsOf(t, withTime) : QList<QStringList>{{"unreadable"}};
+}
+
+QList<TCaptureBlock> captureBlocks(const QString &file)
+{
+    TCaptureReader reader;
+    QList<TCaptureBlock> blocks;
+    if (!reader.Open(file))
+        return blocks;
+    TCaptureBlock b;
+    while (reader.Next(b))
+        blocks << b;
+    return blocks;
+}
+
+// The rows the window takes from the same blocks, "Repeat" as given.
+QList<QStringList> windowRows(const QList<TCaptureBlock> &blocks, bool repeat)
+{
+    TfrmMain w;
+    w.findChild<QCheckBox *>("cbRepeat")->setChecked(repeat);
+    for (const TCaptureBlock &b : blocks)
+        receive(w, b.Bytes);
+    return rowsOf(*w.findChild<TRecordTable *>("cds1"));
+}
+
+// A capture of frames with the given main values, one frame a block, 100 ms apart; a
+// parallel capacitance at 120 Hz when cpLow is set.
+QByteArray captureOf(const QList<int> &values, bool cpLow = false, qint64 spacingMs = 100)
+{
+    QByteArray text = "# made by the test\n";
+    qint64 ms = 0;
+    for (int v : values) {
+        TFrameFields f = workedFields();
+        f.MainValue = v;
+        if (cpLow) {
+            f.Parallel = true;
+            f.Frequency = 1;
+        }
+        const QByteArray frame = EncodeFrame(f);
+        text += CaptureLine(ms, reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                            frame.size());
+        ms += spacingMs;
+    }
+    return text;
+}
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void simulatedFramesMatchTheWindow_data();
+    void simulatedFramesMatchTheWindow();
+    void replayedCaptureGivesTheSameRows();
+    void recordingModes_data();
+    void recordingModes();
+    void intervalRecordsOncePerTick();
+    void terminatedRunLeavesACompleteFile_data();
+    void terminatedRunLeavesACompleteFile();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void failures_data();
+    void failures();
+    void openedFilesReport();
+    void windowCapturesAndReplays();
+    void serialPort();
+    void captureLines_data();
+    void captureLines();
+
+private:
+    QTemporaryDir state_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path(const QString &name) const { return dir_->filePath(name); }
+};
+
+void TestRecorder::initTestCase()
+{
+    QVERIFY(state_.isValid());
+    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+    QVERIFY2(QFileInfo::exists(recorder()), qPrintable(recorder()));
+}
+
+void TestRecorder::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestRecorder::simulatedFramesMatchTheWindow_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("text") << "x.txt";
+    QTest::newRow("xml") << "x.xml";
+}
+
+void TestRecorder::simulatedFramesMatchTheWindow()
+{
+    QFETCH(QString, output);
+    const Run r = runRecorder(
+        {"--simulate", "--frames", "10", "--output", output, "--capture", "c.txt"}, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QList<QStringList> rows = fileRows(path(output));
+    QCOMPARE(rows.size(), 10);
+    if (output.endsWith(".txt")) {
+        QFile f(path(output));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count("\r\n"), 11); // the header and ten rows
+    }
+    // One printed line per row, with the row's time and reading.
+    const QList<QByteArray> printed = r.out.trimmed().split('\n');
+    QCOMPARE(printed.size(), 10);
+    const QList<QStringList> timed = fileRows(path(output), true);
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY2(printed[i].startsWith(timed[i][1].toUtf8() + ' ' + timed[i][2].toUtf8() + ' '
+                                       + timed[i][3].toUtf8()),
+                 printed[i].constData());
+        QCOMPARE(timed[i][0], QString::number(i + 1));
+    }
+    // The window takes the very same rows from the blocks the recorder received.
+    const QList<TCaptureBlock> blocks = captureBlocks(path("c.txt"));
+    QVERIFY(!blocks.isEmpty());
+    QCOMPARE(windowRows(blocks, true), rows);
+}
+
+void TestRecorder::replayedCaptureGivesTheSameRows()
+{
+    const Run live = runRecorder(
+        {"--simulate", "--frames", "6", "--output", "live.xml", "--capture", "c.txt", "--quiet"},
+        dir_->path());
+    QVERIFY2(live.status == 0, live.err.constData());
+    for (const QStringList &pace : {QStringList{"--fast"}, QStringList{}}) {
+        QFile::remove(path("replayed.txt"));
+        const Run replayed = runRecorder(
+            QStringList{"--replay", "c.txt", "--output", "replayed.txt", "--quiet"} + pace,
+            dir_->path());
+        QVERIFY2(replayed.status == 0, replayed.err.constData());
+        QCOMPARE(fileRows(path("replayed.txt")), fileRows(path("live.xml")));
+    }
+}
+
+void TestRecorder::recordingModes_data()
+{
+    QTest::addColumn<QList<int>>("values");
+    QTest::addColumn<bool>("cpLow");
+    QTest::addColumn<QStringList>("mode");
+    QTest::addColumn<int>("rows");
+    // Repeat off: only a changed main reading text is recorded.
+    QTest::newRow("on change") << QList<int>{1234, 1234, 1235, 1235, 1234} << false
+                               << QStringList{"--on-change"} << 3;
+    QTest::newRow("every frame") << QList<int>{1234, 1234, 1235} << false << QStringList{} << 3;
+    // A low-frequency Cp is compared as the whole number it is recorded as: 123.4 and 123.5
+    // both record 123, and each differs from the recorded "123" again.
+    QTest::newRow("on change, Cp whole number")
+        << QList<int>{1234, 1235, 1235} << true << QStringList{"--on-change"} << 3;
+}
+
+void TestRecorder::recordingModes()
+{
+    QFETCH(QList<int>, values);
+    QFETCH(bool, cpLow);
+    QFETCH(QStringList, mode);
+    QFETCH(int, rows);
+    QVERIFY(writeFile(path("c.txt"), captureOf(values, cpLow)));
+    const Run r = runRecorder(
+        QStringList{"--replay", "c.txt", "--fast", "--output", "x.txt"} + mode, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QList<QStringList> got = fileRows(path("x.txt"));
+    QCOMPARE(got.size(), rows);
+    QCOMPARE(got, windowRows(captureBlocks(path("c.txt")), mode.isEmpty()));
+    if (cpLow)
+        QCOMPARE(got.first()[2], QStringLiteral("123"));
+}
+
+void TestRecorder::intervalRecordsOncePerTick()
+{
+    // Frames every 100 ms for 3.5 s, sampled once a second: about three rows, each the newest
+    // frame at its tick, a second apart.
+    QList<int> values;
+    for (int i = 0; i < 35; ++i)
+        values << 1000 + i;
+    QVERIFY(writeFile(path("c.txt"), captureOf(values)));
+    const Run r =
+        runRecorder({"--replay", "c.txt", "--interval", "1", "--output", "x.txt"}, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QList<QStringList> rows = fileRows(path("x.txt"));
+    QVERIFY2(rows.size() >= 2 && rows.size() <= 4, qPrintable(QString::number(rows.size())));
+    // Each tick takes the newest frame, so consecutive rows are about ten frames apart.
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        const double step = rows[i][2].toDouble() - rows[i - 1][2].toDouble();
+        QVERIFY2(step >= 0.5 && step <= 1.6, qPrintable(QString::number(step)));
+    }
+}
+
+void TestRecorder::terminatedRunLeavesACompleteFile_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("text") << "x.txt";
+    QTest::newRow("xml") << "x.xml";
+}
+
+void TestRecorder::terminatedRunLeavesACompleteFile()
+{
+    QFETCH(QString, output);
+    QProcess p;
+    p.setWorkingDirectory(dir_->path());
+    p.start(recorder(), {"--simulate", "--output", output});
+    QVERIFY(p.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).count('\n') >= 3, 30000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    out += p.readAllStandardOutput();
+    const QList<QStringList> rows = fileRows(path(output));
+    // Every reading printed is in the file, and nothing else.
+    QCOMPARE(rows.size(), out.count('\n'));
+    QVERIFY(rows.size() >= 3);
+}
+
+void TestRecorder::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("answer"); // on stdout
+    QTest::newRow("help") << "--help"
+                          << "Usage: %0 [options]"; // %0: the program as started
+    QTest::newRow("version") << "--version"
+                             << "lumetra-record 1.01\n";
+}
+
+void TestRecorder::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, answer);
+    // A terminal without a display is where the recorder runs.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(recorder(), {option});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QVERIFY2(out.startsWith(answer.replace("%0", recorder())), qPrintable(out));
+}
+
+void TestRecorder::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // on stderr
+    QTest::newRow("no source") << QStringList{"--output", "x.txt"} << 1 << "Nothing to record";
+    QTest::newRow("two sources") << QStringList{"--simulate", "--replay", "c.txt"} << 1
+                                 << "only one of";
+    QTest::newRow("unknown option") << QStringList{"--simulat"} << 1 << "Unknown option";
+    QTest::newRow("frames 0") << QStringList{"--simulate", "--frames", "0"} << 1
+                              << "--frames takes";
+    QTest::newRow("interval too long")
+        << QStringList{"--simulate", "--interval", "100000000"} << 1 << "--interval takes";
+    QTest::newRow("both modes") << QStringList{"--simulate", "--on-change", "--interval", "2"} << 1
+                                << "either --on-change or --interval";
+    QTest::newRow("fast without replay")
+        << QStringList{"--simulate", "--fast"} << 1 << "--fast belongs to --replay";
+    QTest::newRow("odd baud") << QStringList{"--serial", "/dev/null", "--baud", "9601"} << 1
+                              << "Unknown baud rate";
+    QTest::newRow("stray argument")
+        << QStringList{"--simulate", "x.txt"} << 1 << "Unexpected argument 'x.txt'";
+    QTest::newRow("no bridge") << QStringList{"--device", "NO-SUCH-BRIDGE"} << 2
+                               << "No device found.";
+    QTest::newRow("missing capture") << QStringList{"--replay", "none.txt"} << 2 << "none.txt";
+    QTest::newRow("bad capture") << QStringList{"--replay", "bad.txt", "--fast"} << 2
+                                 << "bad.txt: line 4:";
+    QTest::newRow("no terminal") << QStringList{"--serial", "plain.txt"} << 2
+                                 << "Failed to open plain.txt!";
+    QTest::newRow("unreadable open")
+        << QStringList{"--open", "bad.txt"} << 2 << "Failed to Load File!";
+    QTest::newRow("output folder missing")
+        << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2 << "no/such/x.txt";
+}
+
+void TestRecorder::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QVERIFY(writeFile(path("bad.txt"), captureOf({1234}) + "100 00 0D\n200 0G\n"));
+    QVERIFY(writeFile(path("plain.txt"), "just text"));
+    const Run r = runRecorder(arguments, dir_->path());
+    QCOMPARE(r.status, status);
+    QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
+}
+
+void TestRecorder::openedFilesReport()
+{
+    // Opened files are appended in order and numbered on; the report prints them.
+    QVERIFY(writeFile(path("c.txt"), captureOf({1234, 1235, 1236})));
+    QVERIFY(
+        runRecorder({"--replay", "c.txt", "--fast", "--output", "x.txt", "--quiet"}, dir_->path())
+            .status
+        == 0);
+    const Run r = runRecorder(
+        {"--open", "x.txt", "--open", "x.txt", "--output", "y.xml", "--report", "y.pdf"},
+        dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QList<QStringList> rows = fileRows(path("y.xml"));
+    QCOMPARE(rows.size(), 6);
+    QCOMPARE(rows[5][2], QStringLiteral("123.6"));
+    QCOMPARE(PdfTools::pageCount(path("y.pdf")), 1);
+    const QString text = PdfTools::pageText(path("y.pdf"), 1);
+    for (const QString &word : {"NO.", "1/1", "123.5", "1KHz"})
+        QVERIFY2(text.contains(word), qPrintable(text));
+    QVERIFY(r.out.isEmpty()); // opened rows are not readings
+}
+
+void TestRecorder::windowCapturesAndReplays()
+{
+    // A replay in the window goes down the simulated bridge's line in place of its meter,
+    // from Connection on; what the window records then is what the recorder records.
+    const QList<int> values{1234, 1240, 1250, 1250, 1260};
+    QVERIFY(writeFile(path("c.txt"), captureOf(values, false, 300)));
+    TStartOptions options;
+    options.Simulate = true; // as the command line gives it with --replay
+    options.Replay = path("c.txt");
+    options.Capture = path("again.txt");
+    QList<QStringList> shown;
+    {
+        TfrmMain w(options);
+        w.show();
+        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
+        auto *table = w.findChild<TRecordTable *>("cds1");
+        QTRY_COMPARE_WITH_TIMEOUT(table->RecordCount(), values.size(), 30000);
+        QTest::qWait(500); // the simulated meter sends nothing of its own
+        QCOMPARE(table->RecordCount(), values.size());
+        shown = rowsOf(*table);
+        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
+    }
+    const Run r =
+        runRecorder({"--replay", "c.txt", "--fast", "--output", "x.txt", "--quiet"}, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(shown, fileRows(path("x.txt")));
+    // The window's own capture of what it received replays to the same rows.
+    const Run again = runRecorder(
+        {"--replay", "again.txt", "--fast", "--output", "y.txt", "--quiet"}, dir_->path());
+    QVERIFY2(again.status == 0, again.err.constData());
+    QCOMPARE(fileRows(path("y.txt")), shown);
+}
+
+void TestRecorder::serialPort()
+{
+    TPty line;
+    QVERIFY(line.IsOpen());
+    QProcess p;
+    p.setWorkingDirectory(dir_->path());
+    p.start(recorder(), {"--serial", line.Name, "--baud", "9600", "--frames", "3", "--output",
+                         "x.txt", "--quiet"});
+    QVERIFY(p.waitForStarted());
+    // The port drops what waited before it opened, so the meter keeps sending until done.
+    QElapsedTimer clock;
+    clock.start();
+    while (p.state() != QProcess::NotRunning && clock.elapsed() < 30000) {
+        line.Write(WorkedFrame);
+        p.waitForFinished(200);
+    }
+    QCOMPARE(p.state(), QProcess::NotRunning);
+    QCOMPARE(p.exitCode(), 0);
+    const QList<QStringList> rows = fileRows(path("x.txt"));
+    QCOMPARE(rows.size(), 3);
+    for (const QStringList &row : rows)
+        QCOMPARE(row.mid(1), (QStringList{"Cs", "123.4", "nF", "D", "0.012", "", "1KHz"}));
+}
+
+void TestRecorder::captureLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("block") << QByteArray("512 00 0D 0a\n") << true << 512LL
+                           << QByteArray::fromHex("000D0A");
+    QTest::newRow("CR LF and tabs")
+        << QByteArray("7\t00\tff\r\n") << true << 7LL << QByteArray::fromHex("00FF");
+    QTest::newRow("comment") << QByteArray("# 12 00\n") << true << 0LL << QByteArray();
+    QTest::newRow("blank") << QByteArray("  \n") << true << 0LL << QByteArray();
+    QTest::newRow("no bytes") << QByteArray("5\n") << false << 0LL << QByteArray();
+    QTest::newRow("no time") << QByteArray("0D 00\n") << false << 0LL << QByteArray();
+    QTest::newRow("odd digit") << QByteArray("5 0D0\n") << false << 0LL << QByteArray();
+    QTest::newRow("not hex") << QByteArray("5 0G\n") << false << 0LL << QByteArray();
+    QTest::newRow("time too large")
+        << QByteArray("99999999999999999999 00\n") << false << 0LL << QByteArray();
+}
+
+void TestRecorder::captureLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, ok);
+    QFETCH(qint64, ms);
+    QFETCH(QByteArray, bytes);
+    TCaptureBlock b;
+    QString why;
+    QCOMPARE(ParseCaptureLine(line, b, &why), ok);
+    QCOMPARE(why.isEmpty(), ok);
+    if (ok) {
+        QCOMPARE(b.Ms, ms);
+        QCOMPARE(b.Bytes, bytes);
+        // What the writer makes reads back as the same block.
+        if (!bytes.isEmpty()) {
+            TCaptureBlock again;
+            QVERIFY(ParseCaptureLine(
+                CaptureLine(ms, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                            bytes.size()),
+                again, &why));
+            QCOMPARE(again.Bytes, bytes);
+            QCOMPARE(again.Ms, ms);
+        }
+    }
+}
+
+QTEST_MAIN(TestRecorder)
+#include "tst_recorder.moc"
