@@ -4,6 +4,7 @@
 #include "../support/modalhelper.h"
 #include "../support/recordrows.h"
 #include "../support/simbridge.h"
+#include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 
 #include "tcp2110.h"
@@ -23,9 +24,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace ModalHelper;
 
@@ -118,17 +116,6 @@ void closeMessagesWithin(int ms, bool &opened)
     timer->start();
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
-
 // Rows put straight into the window's table, as a long recording leaves it.
 void fillRows(TRecordTable &t, int rows)
 {
@@ -145,29 +132,6 @@ void fillRows(TRecordTable &t, int rows)
         t.Post();
     }
 }
-
-// Limits the size of files the process writes, as a full disk would.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &Old_);
-        Handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = Old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &Old_);
-        std::signal(SIGXFSZ, Handler_);
-    }
-
-private:
-    rlimit Old_{};
-    void (*Handler_)(int) = nullptr;
-};
 
 // Enough rows that saving them takes well over the half second before progress shows.
 constexpr int Many = 3'000'000;

@@ -1,6 +1,7 @@
 // Saves and opens that run beside the event loop: the same bytes and records as the direct
 // calls, a table that changes meanwhile, cancelling, and jobs dropped before their end.
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfilejob.h"
 #include "trecordfiles.h"
@@ -14,23 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
 
 // Rows as a recording makes them, every field filled, so both forms keep them whole.
 void fill(TRecordTable &table, int n, int first = 1)
