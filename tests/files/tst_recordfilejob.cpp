@@ -157,20 +157,6 @@ private slots:
         QTRY_COMPARE(entries(dir.path()), QStringList{QStringLiteral("rec.xls")});
     }
 
-    void saveFailureIsReported()
-    {
-        QTemporaryDir dir;
-        TRecordTable table;
-        fill(table, 10);
-        TRecordSaveJob job(table, dir.filePath(QStringLiteral("missing/rec.xml")));
-        job.Start();
-        QVERIFY(waitFor(job));
-        QVERIFY(!job.Outcome().Ok);
-        QVERIFY(!job.Outcome().Cancelled);
-        QVERIFY2(job.Outcome().Message.startsWith(QStringLiteral("Cannot create file")),
-                 qPrintable(job.Outcome().Message));
-    }
-
     // The file's records arrive after the rows present, in one block the grid is told of
     // once; rows recorded while it was read come before them.
     void openAppendsInOneBlock_data()
@@ -259,20 +245,6 @@ private slots:
         job.reset();
         QCoreApplication::processEvents();
         QCOMPARE(table.RecordCount(), qsizetype(2));
-    }
-
-    void openEmptiesFirstWhenAsked()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("rec.xml"));
-        TRecordTable table;
-        fill(table, 5);
-        QVERIFY(DBToFiles(table, path).Ok);
-        TRecordOpenJob job(table, path, true);
-        job.Start();
-        QCOMPARE(table.RecordCount(), qsizetype(0));
-        QVERIFY(waitFor(job));
-        QCOMPARE(table.RecordCount(), qsizetype(5));
     }
 };
 
