@@ -83,7 +83,11 @@ void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool sav
                                   ? QStringLiteral("Saving %1 of %2 rows to %3")
                                         .arg(rows, locale.toString(total), fileName)
                                   : QStringLiteral("Opening %1: %2 rows read").arg(fileName, rows));
-        progress.setValue(total > 0 ? int(job.Done() * 1000 / total) : 0);
+        // Only once shown: before, a value would let the dialog guess the job long and show
+        // at once; the first one starts its half-second wait.
+        if (progress.isVisible() || progress.value() < 0)
+            progress.setValue(progress.isVisible() && total > 0 ? int(job.Done() * 1000 / total)
+                                                                : 0);
     };
     QTimer poll;
     poll.setInterval(100);

@@ -3,7 +3,6 @@
 #include "trecordtable.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -13,6 +12,8 @@ constexpr qsizetype PieceBytes = 1 << 20;
 constexpr qsizetype QueueLimit = 16 * PieceBytes;
 // How long one slice of formatting may hold the caller's thread before it yields.
 constexpr qint64 SliceMs = 10;
+// How often the caller's thread looks at the job's thread.
+constexpr int PollMs = 10;
 
 } // namespace
 
@@ -21,9 +22,28 @@ constexpr qint64 SliceMs = 10;
 TRecordFileJob::TRecordFileJob(TRecordTable &table, QObject *parent)
     : QObject(parent)
     , Table_(&table)
-{}
+{
+    Poll_ = new QTimer(this);
+    Poll_->setInterval(PollMs);
+    connect(Poll_, &QTimer::timeout, this, [this] { poll(); });
+}
 
-TRecordFileJob::~TRecordFileJob() = default;
+TRecordFileJob::~TRecordFileJob()
+{
+    // Subclasses stop their threads first; this is the last guard.
+    if (Thread_.joinable())
+        Thread_.join();
+}
+
+void TRecordFileJob::startThread(std::function<void()> work)
+{
+    ThreadDone_.store(false);
+    Thread_ = std::thread([this, work = std::move(work)] {
+        work();
+        ThreadDone_.store(true, std::memory_order_release);
+    });
+    Poll_->start();
+}
 
 void TRecordFileJob::Cancel()
 {
@@ -32,17 +52,15 @@ void TRecordFileJob::Cancel()
 
 void TRecordFileJob::finish()
 {
+    Poll_->stop();
     Finished_ = true;
     emit Finished();
 }
 
 void TRecordFileJob::stopThread()
 {
-    if (!Thread_)
-        return;
-    Thread_->wait();
-    delete Thread_;
-    Thread_ = nullptr;
+    if (Thread_.joinable())
+        Thread_.join();
 }
 
 // --- TRecordSaveJob --------------------------------------------------------------------------
@@ -73,9 +91,7 @@ TRecordSaveJob::~TRecordSaveJob()
 void TRecordSaveJob::Start()
 {
     Writer_ = std::make_unique<TRecordFileWriter>(*Table_, Target_.Form, Titles_);
-    Thread_ = QThread::create([this] { writeAll(); });
-    connect(Thread_, &QThread::finished, this, &TRecordSaveJob::done);
-    Thread_->start();
+    startThread([this] { writeAll(); });
     produce();
 }
 
@@ -111,7 +127,7 @@ void TRecordSaveJob::produce()
             if (Stop_)
                 return;
             if (QueuedBytes_ >= QueueLimit) {
-                WaitingForRoom_ = true; // the writing thread calls resume() once it drained
+                WaitingForRoom_ = true; // poll() goes on once the queue has drained to half
                 return;
             }
         }
@@ -135,9 +151,20 @@ void TRecordSaveJob::produce()
     }
 }
 
-void TRecordSaveJob::resume()
+void TRecordSaveJob::poll()
 {
-    if (!Slice_->isActive())
+    if (ThreadDone()) {
+        done();
+        return;
+    }
+    bool room = false;
+    {
+        const std::lock_guard lock(Lock_);
+        room = WaitingForRoom_ && !Stop_ && QueuedBytes_ <= QueueLimit / 2;
+        if (room)
+            WaitingForRoom_ = false;
+    }
+    if (room && !Slice_->isActive())
         Slice_->start();
 }
 
@@ -168,10 +195,6 @@ void TRecordSaveJob::writeAll()
         const QByteArray piece = std::move(Pieces_.front());
         Pieces_.pop_front();
         QueuedBytes_ -= piece.size();
-        if (WaitingForRoom_ && QueuedBytes_ <= QueueLimit / 2) {
-            WaitingForRoom_ = false;
-            QMetaObject::invokeMethod(this, &TRecordSaveJob::resume, Qt::QueuedConnection);
-        }
         lock.unlock();
         const bool written = sink.Write(piece);
         lock.lock();
@@ -220,13 +243,13 @@ void TRecordOpenJob::Start()
     if (EmptyFirst_)
         Table_->Empty();
     Rows_ = std::make_unique<TRecordTable>();
-    Thread_ = QThread::create([this] { Outcome_ = ReadRecordFile(FileName_, *Rows_, &Progress_); });
-    connect(Thread_, &QThread::finished, this, &TRecordOpenJob::done);
-    Thread_->start();
+    startThread([this] { Outcome_ = ReadRecordFile(FileName_, *Rows_, &Progress_); });
 }
 
-void TRecordOpenJob::done()
+void TRecordOpenJob::poll()
 {
+    if (!ThreadDone())
+        return;
     stopThread();
     if (Table_)
         AppendOpenedRows(*Table_, *Rows_, Outcome_);

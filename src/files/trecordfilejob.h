@@ -5,11 +5,13 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
+#include <thread>
 
-class QThread;
 class QTimer;
 class TRecordTable;
 
@@ -40,13 +42,23 @@ signals:
 
 protected:
     explicit TRecordFileJob(TRecordTable &table, QObject *parent);
-    void finish();
+    // Runs work on the job's thread; once it has ended, poll() sees ThreadDone() and the
+    // thread is joined there. The caller's thread learns of the thread's progress only by
+    // polling, never by an event the thread posts.
+    void startThread(std::function<void()> work);
+    bool ThreadDone() const { return ThreadDone_.load(std::memory_order_acquire); }
     void stopThread();
+    virtual void poll() = 0;
+    void finish();
 
     QPointer<TRecordTable> Table_;
-    QThread *Thread_ = nullptr;
     TFileProgress Progress_;
     bool Finished_ = false;
+
+private:
+    std::thread Thread_;
+    std::atomic<bool> ThreadDone_{false};
+    QTimer *Poll_ = nullptr;
 };
 
 // Saves a table as DBToFiles does. The rows saved are those the table holds at Start; the
@@ -69,7 +81,7 @@ public:
 
 private:
     void produce();
-    void resume();
+    void poll() override;
     void writeAll(); // on the job's thread
     void tableEmptied();
     void done();
@@ -86,7 +98,7 @@ private:
     std::deque<QByteArray> Pieces_;
     qsizetype QueuedBytes_ = 0;
     bool Produced_ = false;       // the last piece is queued
-    bool WaitingForRoom_ = false; // production paused until the queue drains
+    bool WaitingForRoom_ = false; // production paused until the queue has drained to half
     bool Stop_ = false;           // cancel or failure: the thread stops writing
     QString Error_;
 };
@@ -108,7 +120,7 @@ public:
     qint64 Total() const override { return Progress_.Size.load(std::memory_order_relaxed); }
 
 private:
-    void done();
+    void poll() override;
 
     QString FileName_;
     bool EmptyFirst_;

@@ -1,6 +1,7 @@
 // Saves and opens that run beside the event loop: the same bytes and records as the direct
 // calls, a table that changes meanwhile, cancelling, and jobs dropped before their end.
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfilejob.h"
 #include "trecordfiles.h"
@@ -14,23 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
 
 // Rows as a recording makes them, every field filled, so both forms keep them whole.
 void fill(TRecordTable &table, int n, int first = 1)
@@ -173,20 +157,6 @@ private slots:
         QTRY_COMPARE(entries(dir.path()), QStringList{QStringLiteral("rec.xls")});
     }
 
-    void saveFailureIsReported()
-    {
-        QTemporaryDir dir;
-        TRecordTable table;
-        fill(table, 10);
-        TRecordSaveJob job(table, dir.filePath(QStringLiteral("missing/rec.xml")));
-        job.Start();
-        QVERIFY(waitFor(job));
-        QVERIFY(!job.Outcome().Ok);
-        QVERIFY(!job.Outcome().Cancelled);
-        QVERIFY2(job.Outcome().Message.startsWith(QStringLiteral("Cannot create file")),
-                 qPrintable(job.Outcome().Message));
-    }
-
     // The file's records arrive after the rows present, in one block the grid is told of
     // once; rows recorded while it was read come before them.
     void openAppendsInOneBlock_data()
@@ -275,20 +245,6 @@ private slots:
         job.reset();
         QCoreApplication::processEvents();
         QCOMPARE(table.RecordCount(), qsizetype(2));
-    }
-
-    void openEmptiesFirstWhenAsked()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("rec.xml"));
-        TRecordTable table;
-        fill(table, 5);
-        QVERIFY(DBToFiles(table, path).Ok);
-        TRecordOpenJob job(table, path, true);
-        job.Start();
-        QCOMPARE(table.RecordCount(), qsizetype(0));
-        QVERIFY(waitFor(job));
-        QCOMPARE(table.RecordCount(), qsizetype(5));
     }
 };
 

@@ -2,6 +2,7 @@
 // trips in both forms, bytes of other code pages kept, and saves that fail without harming the
 // file they were to replace.
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"
@@ -11,29 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
 
 RecordRows recorded(int count)
 {
@@ -45,29 +27,6 @@ RecordRows recorded(int count)
                            "1KHz"});
     return rows;
 }
-
-// Limits the size of files this process writes, as a full disk would; writes past it fail.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &Old_);
-        Handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = Old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &Old_);
-        std::signal(SIGXFSZ, Handler_);
-    }
-
-private:
-    rlimit Old_{};
-    void (*Handler_)(int) = nullptr;
-};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // well-formedness to an independent parser, and what an open makes of packets of every shape,
 // fed whole and trickled, checked against QXmlStreamReader where both must agree.
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"

@@ -18,11 +18,12 @@
 namespace ModalHelper {
 
 // Calls act once with the first visible modal widget that was not already the active modal
-// widget when armed, as soon as it is the active window (so its focus has settled as a user
-// would find it), or 500 ms after it appeared on a platform that never activates it. Gives up
-// after timeoutMs with a warning, so a missing dialog fails the test's own checks instead of
-// hanging it.
-inline void onNextModal(std::function<void(QWidget *)> act, int timeoutMs = 5000)
+// widget when armed and that wanted accepts, as soon as it is the active window (so its focus
+// has settled as a user would find it), or 500 ms after it appeared on a platform that never
+// activates it. Gives up after timeoutMs with a warning, so a missing dialog fails the test's
+// own checks instead of hanging it.
+inline void onNextModalWhere(std::function<bool(QWidget *)> wanted,
+                             std::function<void(QWidget *)> act, int timeoutMs = 5000)
 {
     auto *timer = new QTimer(qApp);
     auto clock = std::make_shared<QElapsedTimer>();
@@ -32,7 +33,7 @@ inline void onNextModal(std::function<void(QWidget *)> act, int timeoutMs = 5000
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal != before && modal->isVisible()) {
+        if (modal && modal != before && modal->isVisible() && wanted(modal)) {
             if (!seen->isValid())
                 seen->start();
             if (!modal->isActiveWindow() && seen->elapsed() < 500)
@@ -47,6 +48,11 @@ inline void onNextModal(std::function<void(QWidget *)> act, int timeoutMs = 5000
         }
     });
     timer->start();
+}
+
+inline void onNextModal(std::function<void(QWidget *)> act, int timeoutMs = 5000)
+{
+    onNextModalWhere([](QWidget *) { return true; }, std::move(act), timeoutMs);
 }
 
 // The control a key press would reach: the dialog's focused child, else the dialog.
