@@ -4,6 +4,8 @@
 #include "tlinkcheck.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 #include <optional>
@@ -52,6 +54,8 @@ int main(int argc, char *argv[])
     }
     TfrmMain frmMain(line.Window);
     frmMain.show();
+    if (line.Connect && !line.Check)
+        QTimer::singleShot(0, frmMain.btnConnect, &QToolButton::click);
     if (check) {
         check->Start(frmMain);
         // A verdict reached before the event loop runs (a notice while starting) ends it here.

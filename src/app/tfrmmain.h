@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -27,6 +29,9 @@ class QChartView;
 struct TStartOptions
 {
     bool Simulate = false;
+    // Mirror the record table in a journal on disk and offer, at start, the records of a
+    // session that did not end normally.
+    bool Journal = true;
 };
 
 // The main window: owns every component for the life of the program and wires them together.
@@ -161,6 +166,15 @@ private:
     class TFileDialog *SaveDialog2 = nullptr;
     class TFileDialog *OpenDialog1 = nullptr;
     bool FileJobRunning_ = false;
+
+    // --- recording journal (tfrmmain_journal.cpp) ---
+    void CreateJournal();
+    void OfferJournalRestore();
+    void JournalFailed(const QString &why);
+    void CloseJournal();
+    class TRecordJournal *Journal_ = nullptr;
+    std::vector<std::unique_ptr<class TAbandonedJournal>> AbandonedJournals_;
+    bool SessionEnding_ = false; // the desktop session ends: the journal is kept for restoring
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();

@@ -1,5 +1,6 @@
 // Saves and opens that run beside the event loop: the same bytes and records as the direct
 // calls, a table that changes meanwhile, cancelling, and jobs dropped before their end.
+#include "../support/filebytes.h"
 #include "../support/recordrows.h"
 
 #include "trecordfilejob.h"
@@ -14,18 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QStringList entries(const QString &dir)
 {

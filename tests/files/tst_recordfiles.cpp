@@ -1,6 +1,8 @@
 // Saving and opening as the program does it: the names a save writes under, the notices, round
 // trips in both forms, bytes of other code pages kept, and saves that fail without harming the
 // file they were to replace.
+#include "../support/filebytes.h"
+#include "../support/processlimits.h"
 #include "../support/recordrows.h"
 
 #include "trecordfiles.h"
@@ -18,18 +20,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -45,29 +35,6 @@ RecordRows recorded(int count)
                            "1KHz"});
     return rows;
 }
-
-// Limits the size of files this process writes, as a full disk would; writes past it fail.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &Old_);
-        Handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = Old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &Old_);
-        std::signal(SIGXFSZ, Handler_);
-    }
-
-private:
-    rlimit Old_{};
-    void (*Handler_)(int) = nullptr;
-};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // The tab-separated text form: the bytes a save writes, written out here by hand, and what an
 // open makes of every kind of line, fed whole and in pieces of every small size.
+#include "../support/filebytes.h"
 #include "../support/recordrows.h"
 
 #include "trecordfiles.h"
@@ -18,12 +19,6 @@ template<std::size_t N> QByteArray bytes(const char (&text)[N])
 }
 
 const QByteArray Header = "NO\tTime\tMMode\tMValue\tMUnit\tSMode\tSValue\tSUnit\tFreq\r\n";
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 struct Read
 {

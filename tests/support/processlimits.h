@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <csignal>
 #include <sys/resource.h>
 
 // CPU time the whole process has used so far, every thread counted.
@@ -48,4 +49,27 @@ public:
 private:
     rlimit Old_{};
     bool Active_ = false;
+};
+
+// Limits the size of files this process writes, as a full disk would; writes past it fail.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &Old_);
+        Handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = Old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &Old_);
+        std::signal(SIGXFSZ, Handler_);
+    }
+
+private:
+    rlimit Old_{};
+    void (*Handler_)(int) = nullptr;
 };
