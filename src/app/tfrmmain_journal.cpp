@@ -78,7 +78,7 @@ void TfrmMain::JournalFailed(const QString &why)
 {
     // Shown from the event loop, never from inside the frame handler that hit the failure.
     const QString notice =
-        QStringLiteral("The records can no longer be kept safe on disk while recording: %1. "
+        QStringLiteral("The records are no longer kept safe on disk: %1. "
                        "Recording goes on; save the records before quitting to keep them.")
             .arg(why);
     QTimer::singleShot(

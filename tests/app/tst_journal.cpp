@@ -294,8 +294,8 @@ void TestJournal::offJournal()
     QTRY_COMPARE(answerer.Texts.size(), 1);
     QTest::qWait(200);
     QCOMPARE(answerer.Texts.size(), 1);
-    QVERIFY2(answerer.Texts.first().startsWith(QStringLiteral(
-                 "The records can no longer be kept safe on disk while recording: ")),
+    QVERIFY2(answerer.Texts.first().startsWith(
+                 QStringLiteral("The records are no longer kept safe on disk: ")),
              qPrintable(answerer.Texts.first()));
     QVERIFY2(answerer.Texts.first().contains(fullDisk ? QStringLiteral("File too large")
                                                       : QStringLiteral("Cannot create folder")),
