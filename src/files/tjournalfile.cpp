@@ -120,11 +120,16 @@ bool TJournalFile::Append(QByteArrayView bytes)
         left -= qsizetype(n);
     }
     Size_ += bytes.size();
+    // Only the first append after a flush wakes the flushing thread; later ones find it
+    // counting down its period already, and cost no more than the flag.
+    bool wake = false;
     {
         const std::lock_guard lock(Lock_);
+        wake = !Dirty_;
         Dirty_ = true;
     }
-    Wake_.notify_one();
+    if (wake)
+        Wake_.notify_one();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -70,6 +71,7 @@ TRecordJournal::TRecordJournal(TRecordTable &table, QObject *parent)
 TRecordJournal::~TRecordJournal()
 {
     // Not closed: the file stays as it is, a journal that did not end normally.
+    Flush();
     File_.Close();
 }
 
@@ -104,9 +106,23 @@ bool TRecordJournal::Start(const QString &folder)
 
 void TRecordJournal::write(qsizetype end)
 {
-    if (!IsOn() || !Table_)
-        return;
+    if (!IsOn() || !Table_ || CatchUpPending_)
+        return; // the rest of a block goes first
     end = std::min(end, Table_->RecordCount());
+    if (end - Written_ > SliceRows) {
+        // A large block (an Open) is written a slice per pass of the event loop, so that the
+        // window does not stop for it; rows posted meanwhile follow it in order. Its rows are
+        // in the opened file anyway.
+        end = Written_ + SliceRows;
+        if (!CatchUpPending_) {
+            CatchUpPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                CatchUpPending_ = false;
+                if (Table_)
+                    write(Table_->RecordCount());
+            });
+        }
+    }
     Buffer_.resize(0);
     for (qsizetype row = Written_; row < end; ++row) {
         AppendTextRow(*Table_, row, Buffer_);
@@ -120,13 +136,25 @@ void TRecordJournal::write(qsizetype end)
     if (!Buffer_.isEmpty() && !File_.Append(Buffer_))
         return fail();
     Written_ = std::max(Written_, end);
-    if (Buffer_.capacity() > 4 * PieceBytes)
+    if (Buffer_.capacity() > 2 * PieceBytes)
         Buffer_ = QByteArray(); // a large Open's buffer is not kept for single rows
+}
+
+void TRecordJournal::Flush()
+{
+    CatchUpPending_ = false;
+    while (IsOn() && Table_ && Written_ < Table_->RecordCount()) {
+        const qsizetype before = Written_;
+        write(std::min(Table_->RecordCount(), Written_ + SliceRows));
+        if (Written_ == before)
+            break;
+    }
 }
 
 void TRecordJournal::emptied()
 {
     Written_ = 0;
+    CatchUpPending_ = false; // a block still being written went with the rows
     if (IsOn() && !File_.Restart(Header_))
         fail();
 }
@@ -146,6 +174,7 @@ void TRecordJournal::Close()
     if (Closed_)
         return;
     Closed_ = true;
+    Flush();
     if (Table_)
         disconnect(Table_, nullptr, this, nullptr);
     const QString name = File_.FileName();

@@ -44,8 +44,14 @@ public:
     const QString &Error() const { return Error_; }
     qsizetype RowsWritten() const { return Written_; }
     qint64 BytesWritten() const { return File_.Size(); }
-    // Flushes to the disk now.
-    bool Sync() { return File_.Sync(); }
+    // Writes the rest of a block that is being written a slice per pass, at once.
+    void Flush();
+    // Writes what is pending and flushes it to the disk now.
+    bool Sync()
+    {
+        Flush();
+        return File_.Sync();
+    }
 
 signals:
     // Raised once, on the thread the table lives on, when the journal goes off.
@@ -61,7 +67,10 @@ private:
     std::unique_ptr<QLockFile> Lock_;
     QByteArray Header_;
     QByteArray Buffer_;
+    // Rows of a block written in one pass: about 20 ms of formatting.
+    static constexpr qsizetype SliceRows = 50000;
     qsizetype Written_ = 0; // table rows the journal holds
+    bool CatchUpPending_ = false;
     QString Error_;
     bool Closed_ = false;
 };

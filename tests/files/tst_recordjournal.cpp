@@ -75,6 +75,7 @@ void TestRecordJournal::mirrorsTheTable_data()
     QTest::newRow("open between recordings") << QStringList{"r 2", "o 50", "r 1"} << 0;
     // More than one write piece of the journal's own.
     QTest::newRow("a large open") << QStringList{"o 30000", "r 1", "c", "o 3"} << 0;
+    QTest::newRow("an open too large for one pass") << QStringList{"r 1", "o 120000", "r 2"} << 0;
 }
 
 void TestRecordJournal::mirrorsTheTable()
@@ -103,6 +104,13 @@ void TestRecordJournal::mirrorsTheTable()
             appendRows(opened, recorded(next, n));
             next += n;
             table.AppendRows(opened);
+            if (n > 50000) {
+                // Written a slice per pass, so the window does not stop for it.
+                QVERIFY(journal.RowsWritten() < table.RecordCount());
+                // A row recorded meanwhile follows the block, in table order.
+                appendRows(table, recorded(next++, 1));
+                QTRY_COMPARE(journal.RowsWritten(), table.RecordCount());
+            }
         } else {
             table.Empty();
         }
