@@ -93,8 +93,9 @@ void BM_BytesPerRow(benchmark::State &state)
 }
 BENCHMARK(BM_BytesPerRow)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// A million opened rows appended to the table in one block, as Open appends them, with
-// range(0) the journal that writes them too; its bytes per row.
+// A million opened rows appended to the table in one block, as Open appends them, in one pass of
+// the event loop: with range(0) the journal writes the first slice of them in that pass too.
+// Its bytes per row once it holds them all.
 void BM_OpenBlock(benchmark::State &state)
 {
     constexpr qint64 rows = 1'000'000;
@@ -113,6 +114,8 @@ void BM_OpenBlock(benchmark::State &state)
         table->AppendRows(opened);
         state.PauseTiming();
         if (journal) {
+            // The timed pass wrote the first slice; the rest follow a slice per pass.
+            journal->Flush();
             state.counters["journal_B_per_row"] = double(journal->BytesWritten() - header) / rows;
             journal->Close();
         }
@@ -144,6 +147,9 @@ void BM_FramePath(benchmark::State &state)
     fillRecorded(*table, state.range(0));
     table->EnableControls();
     QCoreApplication::processEvents();
+    // The journal writes the rows of the setup a slice per pass; it is to be caught up.
+    if (auto *journal = w.findChild<TRecordJournal *>())
+        journal->Flush();
 
     std::vector<QByteArray> frames;
     for (int i = 0; i < 16; ++i) {
