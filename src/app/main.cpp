@@ -4,8 +4,6 @@
 #include "tlinkcheck.h"
 
 #include <QApplication>
-#include <QTimer>
-#include <QToolButton>
 
 #include <cstdio>
 #include <optional>
@@ -54,8 +52,6 @@ int main(int argc, char *argv[])
     }
     TfrmMain frmMain(line.Window);
     frmMain.show();
-    if (line.Connect && !line.Check)
-        QTimer::singleShot(0, frmMain.btnConnect, &QToolButton::click);
     if (check) {
         check->Start(frmMain);
         // A verdict reached before the event loop runs (a notice while starting) ends it here.

@@ -75,7 +75,7 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
 
     line.Window.Simulate = parser.isSet(options.simulate);
     line.Check = parser.isSet(options.check);
-    line.Connect = parser.isSet(options.connect);
+    line.Window.Connect = parser.isSet(options.connect) && !line.Check;
     // A check records one reading and quits: nothing worth keeping, and no question to answer.
     line.Window.Journal = !parser.isSet(options.noJournal) && !line.Check;
     return line;

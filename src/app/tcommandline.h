@@ -17,8 +17,6 @@ struct TCommandLine
     TStartOptions Window;
     // Press "Connection" at start, wait for the meter's first reading, say what it was and quit.
     bool Check = false;
-    // Press "Connection" once the window is up, without a click.
-    bool Connect = false;
 };
 
 // How long --check waits for the first reading; the meter sends two a second.

@@ -323,6 +323,7 @@ void TfrmMain::FormCreate()
     CreateJournal();
     pnlLcd->FillUnitLabels();
     Decoder_.SetDecimalSep(ReadDecimalSep());
+    QTimer::singleShot(0, this, &TfrmMain::StartUp);
 }
 
 bool TfrmMain::FormCloseQuery()

@@ -32,6 +32,8 @@ struct TStartOptions
     // Mirror the record table in a journal on disk and offer, at start, the records of a
     // session that did not end normally.
     bool Journal = true;
+    // Press "Connection" once the window is up (after the restore question), without a click.
+    bool Connect = false;
 };
 
 // The main window: owns every component for the life of the program and wires them together.
@@ -169,6 +171,7 @@ private:
 
     // --- recording journal (tfrmmain_journal.cpp) ---
     void CreateJournal();
+    void StartUp(); // the first pass of the event loop: restore question, then --connect
     void OfferJournalRestore();
     void JournalFailed(const QString &why);
     void CloseJournal();

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -41,12 +42,20 @@ void TfrmMain::CreateJournal()
     if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         connect(gui, &QGuiApplication::commitDataRequest, this,
                 [this](QSessionManager &) { SessionEnding_ = true; });
-    if (!AbandonedJournals_.empty())
-        QTimer::singleShot(0, this, &TfrmMain::OfferJournalRestore);
+}
+
+void TfrmMain::StartUp()
+{
+    OfferJournalRestore();
+    // Restored records come first, then what the meter sends.
+    if (Options_.Connect)
+        btnConnect->click();
 }
 
 void TfrmMain::OfferJournalRestore()
 {
+    if (AbandonedJournals_.empty())
+        return;
     auto journals = std::move(AbandonedJournals_);
     for (const auto &journal : journals) {
         const qsizetype rows = journal->Rows();

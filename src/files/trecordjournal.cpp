@@ -180,8 +180,12 @@ void TRecordJournal::Close()
     const QString name = File_.FileName();
     const bool opened = File_.IsOpen();
     File_.Close();
-    if (opened && Lock_)
+    // A session that ends without rows (or whose journal failed before its header) does not
+    // replace the last one that held records.
+    if (opened && Lock_ && Written_ > 0)
         replaceFile(name, ClosedFileName(QFileInfo(name).absolutePath()));
+    else if (opened && Lock_)
+        QFile::remove(name);
     Lock_.reset(); // unlocks
 }
 

@@ -36,7 +36,8 @@ public:
     // Creates this instance's journal in folder and writes the rows the table holds. False
     // (and the journal off, with Error) when it cannot.
     bool Start(const QString &folder = Folder());
-    // A normal end: everything flushed, then the journal replaces the last closed one.
+    // A normal end: everything flushed, then the journal replaces the last closed one, unless
+    // it holds no rows.
     void Close();
 
     bool IsOn() const { return File_.IsOpen() && !File_.Failed(); }

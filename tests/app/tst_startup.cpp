@@ -128,6 +128,8 @@ void TestStartup::startSwitches_data()
         << QStringList{"--connect", "--no-journal"} << false << true;
     // A check records one reading and quits: no journal, and no question that nobody answers.
     QTest::newRow("check") << QStringList{"--check"} << false << false;
+    QTest::newRow("check wins over connect")
+        << QStringList{"--check", "--connect"} << false << false;
 }
 
 void TestStartup::startSwitches()
@@ -138,7 +140,7 @@ void TestStartup::startSwitches()
     const TCommandLine line = ParseCommandLine(QStringList{"/usr/bin/lumetra"} + arguments);
     QCOMPARE(line.Action, TCommandLine::Run);
     QCOMPARE(line.Window.Journal, journal);
-    QCOMPARE(line.Connect, connect);
+    QCOMPARE(line.Window.Connect, connect);
 }
 
 void TestStartup::windowShowsTheInstalledIcon_data()

@@ -141,6 +141,17 @@ void TestRecordJournal::closedAndAbandoned()
         QVERIFY(!QFileInfo::exists(journal.FileName()));
         QCOMPARE(fileBytes(closed), savedText(table, dir.path()));
     }
+    // A session that closes without rows keeps the last one that had some.
+    {
+        TRecordTable table;
+        TRecordJournal journal(table);
+        QVERIFY(journal.Start(dir.path()));
+        appendRows(table, recorded(1, 2));
+        table.Empty();
+        journal.Close();
+        QVERIFY(!QFileInfo::exists(journal.FileName()));
+    }
+    QCOMPARE(fileBytes(closed).count("\r\n"), 7);
     QVERIFY(journals(dir.path()).isEmpty());
     QVERIFY(TAbandonedJournal::Find(dir.path()).empty());
 
