@@ -58,7 +58,6 @@ private slots:
     void repairsAbandoned();
     void fullDiskTurnsItOff_data();
     void fullDiskTurnsItOff();
-    void unwritableFolder();
     void flushesAtMostOncePerPeriod();
 };
 
@@ -284,25 +283,6 @@ void TestRecordJournal::fullDiskTurnsItOff()
     table.Empty();
     QCOMPARE(failed.count(), 1);
     QCOMPARE(fileBytes(name), bytes);
-}
-
-void TestRecordJournal::unwritableFolder()
-{
-    // A folder that cannot be made, even by root: its parent is a file.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = QDir(dir.path()).filePath(QStringLiteral("file"));
-    QVERIFY(writeFile(file, "x"));
-    TRecordTable table;
-    TRecordJournal journal(table);
-    QSignalSpy failed(&journal, &TRecordJournal::Failed);
-    QVERIFY(!journal.Start(file + QStringLiteral("/lumetra")));
-    QCOMPARE(failed.count(), 1);
-    QVERIFY(!journal.IsOn());
-    appendRows(table, recorded(1, 3));
-    QCOMPARE(table.RecordCount(), qsizetype(3));
-    QCOMPARE(failed.count(), 1);
-    journal.Close();
 }
 
 void TestRecordJournal::flushesAtMostOncePerPeriod()
