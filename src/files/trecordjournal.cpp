@@ -83,13 +83,20 @@ bool TRecordJournal::Start(const QString &folder)
         emit Failed(Error_);
         return false;
     }
-    const QString name = QDir(folder).filePath(
+    // The start time and the process make the name; a second journal of the same process in
+    // the same millisecond gets a number, so no journal is ever opened over another.
+    const QString base = QDir(folder).filePath(
         JournalPrefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"))
-        + QLatin1Char('-') + QString::number(QCoreApplication::applicationPid()) + JournalSuffix);
-    Lock_ = lockFor(name);
-    if (!Lock_->tryLock(0)) {
+        + QLatin1Char('-') + QString::number(QCoreApplication::applicationPid()));
+    QString name;
+    for (int n = 1; n <= 100 && !Lock_; ++n) {
+        name = base + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + JournalSuffix;
+        Lock_ = lockFor(name);
+        if (QFileInfo::exists(name) || !Lock_->tryLock(0))
+            Lock_.reset();
+    }
+    if (!Lock_) {
         Error_ = QStringLiteral("Cannot lock file \"%1\"").arg(QDir::toNativeSeparators(name));
-        Lock_.reset();
         emit Failed(Error_);
         return false;
     }

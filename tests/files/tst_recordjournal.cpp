@@ -54,6 +54,7 @@ private slots:
     void mirrorsTheTable_data();
     void mirrorsTheTable();
     void closedAndAbandoned();
+    void journalsStartedTogetherStaySeparate();
     void repairsAbandoned_data();
     void repairsAbandoned();
     void fullDiskTurnsItOff_data();
@@ -191,6 +192,23 @@ void TestRecordJournal::closedAndAbandoned()
         again[0]->Discard();
     }
     QCOMPARE(journals(dir.path()), QStringList{QFileInfo(running.FileName()).fileName()});
+}
+
+void TestRecordJournal::journalsStartedTogetherStaySeparate()
+{
+    // Started in the same millisecond by one process (names would match), each keeps its own.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (int i = 1; i <= 20; ++i) {
+        TRecordTable table;
+        TRecordJournal journal(table);
+        QVERIFY(journal.Start(dir.path()));
+        appendRows(table, recorded(i, 1));
+    }
+    const auto found = TAbandonedJournal::Find(dir.path());
+    QCOMPARE(found.size(), std::size_t(20));
+    for (const auto &journal : found)
+        QCOMPARE(journal->Rows(), qsizetype(1));
 }
 
 void TestRecordJournal::repairsAbandoned_data()
