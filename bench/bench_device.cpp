@@ -7,6 +7,7 @@
 #include "../tests/support/processlimits.h"
 #include "../tests/support/pty.h"
 #include "../tests/support/simbridge.h"
+#include "../tests/support/statehome.h"
 #include "tccomm.h"
 #include "tcp2110.h"
 #include "tframeencoder.h"
@@ -68,6 +69,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TimingApp app(argc, argv);
+    const TTemporaryStateHome state;
     SimBridge sim;
     sim.Reset();
     sim.SetMeterSilent(SimBridge::DefaultSerial, 1);

@@ -8,6 +8,7 @@
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "trecording.h"
+#include "trecordjournal.h"
 #include "trecordtable.h"
 
 #include <QApplication>
@@ -92,13 +93,53 @@ void BM_BytesPerRow(benchmark::State &state)
 }
 BENCHMARK(BM_BytesPerRow)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A million opened rows appended to the table in one block, as Open appends them, in one pass of
+// the event loop: with range(0) the journal writes the first slice of them in that pass too.
+// Its bytes per row once it holds them all.
+void BM_OpenBlock(benchmark::State &state)
+{
+    constexpr qint64 rows = 1'000'000;
+    TRecordTable opened;
+    fillRecorded(opened, rows);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto table = std::make_unique<TRecordTable>();
+        std::unique_ptr<TRecordJournal> journal;
+        if (state.range(0)) {
+            journal = std::make_unique<TRecordJournal>(*table);
+            journal->Start();
+        }
+        const qint64 header = journal ? journal->BytesWritten() : 0;
+        state.ResumeTiming();
+        table->AppendRows(opened);
+        state.PauseTiming();
+        if (journal) {
+            // The timed pass wrote the first slice; the rest follow a slice per pass.
+            journal->Flush();
+            state.counters["journal_B_per_row"] = double(journal->BytesWritten() - header) / rows;
+            journal->Close();
+        }
+        journal.reset();
+        table.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenBlock)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("journal")
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
 // One frame through the window as the bridge delivers it, "Repeat" on, so every frame is
 // decoded, shown, plotted and recorded; the table already holds range(0) rows. With
 // range(1) set, the events the frame posts (the grid's layout and painting, offscreen) are
-// processed too.
+// processed too; range(2) says whether the window keeps its journal (in a temporary folder).
 void BM_FramePath(benchmark::State &state)
 {
-    TfrmMain w;
+    TStartOptions options;
+    options.Journal = state.range(2) != 0;
+    TfrmMain w(options);
     w.show();
     QCoreApplication::processEvents();
     auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
@@ -106,6 +147,9 @@ void BM_FramePath(benchmark::State &state)
     fillRecorded(*table, state.range(0));
     table->EnableControls();
     QCoreApplication::processEvents();
+    // The journal writes the rows of the setup a slice per pass; it is to be caught up.
+    if (auto *journal = w.findChild<TRecordJournal *>())
+        journal->Flush();
 
     std::vector<QByteArray> frames;
     for (int i = 0; i < 16; ++i) {
@@ -129,8 +173,8 @@ void BM_FramePath(benchmark::State &state)
     w.hide();
 }
 BENCHMARK(BM_FramePath)
-    ->ArgsProduct({{1000, 1'000'000}, {0, 1}})
-    ->ArgNames({"rows", "events"})
+    ->ArgsProduct({{1000, 1'000'000}, {0, 1}, {0, 1}})
+    ->ArgNames({"rows", "events", "journal"})
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -2,6 +2,8 @@
 
 // The main() of the benchmarks that need a QApplication.
 
+#include "../tests/support/statehome.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -15,6 +17,7 @@ inline int runGuiBenchmarks(int argc, char **argv, bool rejectUnknownArguments =
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const TTemporaryStateHome state;
     benchmark::Initialize(&argc, argv);
     if (rejectUnknownArguments && benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -22,6 +22,13 @@ struct TOptions
                        "meter's first reading, print it and quit. Exit status 0 when a reading "
                        "came, 1 when none did.")
             .arg(CheckTimeoutMs / 1000)};
+    QCommandLineOption connect{
+        QStringLiteral("connect"),
+        QStringLiteral("Press Connection at start, as a click would, and record.")};
+    QCommandLineOption noJournal{
+        QStringLiteral("no-journal"),
+        QStringLiteral("Keep no journal of the records on disk: a crash loses what was not "
+                       "saved.")};
 
     QCommandLineOption capture{
         QStringLiteral("capture"),
@@ -42,7 +49,7 @@ struct TOptions
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
                            "display, plots and records its readings."));
-        parser.addOptions({simulate, check, capture, replay, fast});
+        parser.addOptions({simulate, check, connect, noJournal, capture, replay, fast});
     }
 };
 
@@ -87,6 +94,9 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
     line.Window.Capture = parser.value(options.capture);
     line.Window.Fast = parser.isSet(options.fast);
     line.Check = parser.isSet(options.check);
+    line.Window.Connect = parser.isSet(options.connect) && !line.Check;
+    // A check records one reading and quits: nothing worth keeping, and no question to answer.
+    line.Window.Journal = !parser.isSet(options.noJournal) && !line.Check;
     return line;
 }
 

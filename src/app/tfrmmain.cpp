@@ -6,6 +6,7 @@
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "trecordingstep.h"
+#include "trecordjournal.h"
 #include "ttoolbar.h"
 
 #include <QChartView>
@@ -321,9 +322,11 @@ void TfrmMain::FormCreate()
     CreateChartControl();
     setWindowTitle(QString::asprintf("%s v%s", "Lumetra", "1.01"));
     CreateRecordTable();
+    CreateJournal();
     pnlLcd->FillUnitLabels();
     Decoder_.SetDecimalSep(ReadDecimalSep());
     StartCapture();
+    QTimer::singleShot(0, this, &TfrmMain::StartUp);
 }
 
 bool TfrmMain::FormCloseQuery()
@@ -335,14 +338,19 @@ bool TfrmMain::FormCloseQuery()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (FormCloseQuery())
+    if (FormCloseQuery()) {
+        CloseJournal();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 
 void TfrmMain::FormDestroy()
 {
+    // A window that goes without a session's end (the program quits, a test or --check ends)
+    // ends normally too; only a process that dies leaves its journal to be restored.
+    if (!SessionEnding_)
+        CloseJournal();
     CloseBridge();
     CComm1->Close();
 }

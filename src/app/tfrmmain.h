@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -31,6 +32,11 @@ struct TStartOptions
     QString Capture;   // every received block goes to this file, as it arrived
     QString Replay;    // a capture the simulated bridge plays in place of its meter
     bool Fast = false; // the replay as fast as the line takes it
+    // Mirror the record table in a journal on disk and offer, at start, the records of a
+    // session that did not end normally.
+    bool Journal = true;
+    // Press "Connection" once the window is up (after the restore question), without a click.
+    bool Connect = false;
 };
 
 // The main window: owns every component for the life of the program and wires them together.
@@ -170,6 +176,16 @@ private:
     class TFileDialog *SaveDialog2 = nullptr;
     class TFileDialog *OpenDialog1 = nullptr;
     bool FileJobRunning_ = false;
+
+    // --- recording journal (tfrmmain_journal.cpp) ---
+    void CreateJournal();
+    void StartUp(); // the first pass of the event loop: restore question, then --connect
+    void OfferJournalRestore();
+    void JournalFailed(const QString &why);
+    void CloseJournal();
+    class TRecordJournal *Journal_ = nullptr;
+    std::vector<std::unique_ptr<class TAbandonedJournal>> AbandonedJournals_;
+    bool SessionEnding_ = false; // the desktop session ends: the journal is kept for restoring
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();

@@ -259,7 +259,7 @@ int TRecordTable::CopyBytesAt(qsizetype row, int field, char *buffer) const
     const QByteArrayView prefix = Pool_.At(code >> TailBits);
     // Only the table's own texts are pooled, and those are cut to MaxFieldBytes.
     int n = int(prefix.size());
-    if (n > 0) // an empty text may have no storage at all
+    if (n > 0) // an empty text's view may have no data at all, which memcpy must not get
         std::memcpy(buffer, prefix.data(), std::size_t(n));
     const std::uint32_t tail = code & NoTail;
     if (tail < 100) {

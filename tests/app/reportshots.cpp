@@ -2,6 +2,7 @@
 // meter, with recorded rows; Print opens the preview, which is photographed as the screen shows
 // it, and the preview's PDF button writes the PDF whose first page docs/ shows.
 // Usage: reportshots OUTPUT_DIR [SECONDS_IN_PREVIEW [ROWS]]
+#include "../support/statehome.h"
 #include "tcp2110.h"
 #include "tfrmmain.h"
 #include "trecordtable.h"
@@ -18,11 +19,12 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const TTemporaryStateHome state;
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1;
     const int rows = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 60;
 
-    TfrmMain w(TStartOptions{true});
+    TfrmMain w(TStartOptions{.Simulate = true});
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;

@@ -2,6 +2,7 @@
 // tool bar, keys into the page size box and the picture it saves.
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
@@ -163,6 +164,7 @@ private slots:
     void saveFailureIsShown();
 
 private:
+    TTemporaryStateHome state_; // the windows keep their journals here
     TfrmMain *w = nullptr;
     QTemporaryDir dir;
 };

@@ -125,7 +125,7 @@ private slots:
 private:
     QTemporaryDir state_;
     SimBridge sim;
-    TStartOptions simulate{true};
+    TStartOptions simulate{.Simulate = true};
 };
 
 void TestConnection::initTestCase()

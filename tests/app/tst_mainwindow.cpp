@@ -1,5 +1,6 @@
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 using namespace ModalHelper;
@@ -45,6 +46,7 @@ private slots:
     void closeAnsweredYesCloses();
 
 private:
+    TTemporaryStateHome state_; // the windows keep their journals here
     TfrmMain *w = nullptr;
 };
 

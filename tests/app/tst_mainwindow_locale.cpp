@@ -1,5 +1,6 @@
 // Runs under a German locale (set by the test registration): readings carry a decimal comma.
 #include "../support/frames.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tfrmmain.h"
@@ -9,6 +10,9 @@
 class TestMainWindowLocale : public QObject
 {
     Q_OBJECT
+
+private:
+    TTemporaryStateHome state_;
 
 private slots:
     void decimalCommaFromTheLocale()

@@ -211,7 +211,7 @@ void TestRecordFileButtons::init()
 {
     QCOMPARE(Sim_.Reset(), HID_UART_SUCCESS);
     Dir_ = std::make_unique<QTemporaryDir>();
-    w = new TfrmMain(TStartOptions{true});
+    w = new TfrmMain(TStartOptions{.Simulate = true});
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     t = w->findChild<TRecordTable *>(QStringLiteral("cds1"));

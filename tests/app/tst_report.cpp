@@ -89,7 +89,7 @@ private slots:
 private:
     QTemporaryDir Home;
     SimBridge sim;
-    TStartOptions simulate{true};
+    TStartOptions simulate{.Simulate = true};
 };
 
 void TestReport::initTestCase()

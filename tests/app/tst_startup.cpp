@@ -29,6 +29,8 @@ private slots:
     void initTestCase();
     void commandLine_data();
     void commandLine();
+    void startSwitches_data();
+    void startSwitches();
     void windowShowsTheInstalledIcon_data();
     void windowShowsTheInstalledIcon();
     void linkCheck_data();
@@ -63,7 +65,8 @@ void TestStartup::commandLine_data()
         << QStringList{"--check", "--simulate"} << L::Run << true << true << QStringList{};
     QTest::newRow("help") << QStringList{"--help"} << L::ShowHelp << false << false
                           << QStringList{"Usage: %0 [options]", "--help",        "--version",
-                                         "--simulate",          "virtual meter", "--check"};
+                                         "--simulate",          "virtual meter", "--check",
+                                         "--connect",           "--no-journal"};
     QTest::newRow("-h") << QStringList{"-h"} << L::ShowHelp << false << false
                         << QStringList{"Usage: %0 [options]", "--simulate"};
     QTest::newRow("help-all") << QStringList{"--help-all"} << L::ShowHelpAll << false << false
@@ -82,6 +85,8 @@ void TestStartup::commandLine_data()
     QTest::newRow("value on a switch")
         << QStringList{"--simulate=yes"} << L::Fail << true << false
         << QStringList{"Unexpected value after '--simulate'.", "Try 'lumetra --help'"};
+    QTest::newRow("no journal") << QStringList{"--no-journal", "--simulate"} << L::Run << true
+                                << false << QStringList{};
     QTest::newRow("a file name") << QStringList{"--simulate", "records.xml"} << L::Fail << true
                                  << false
                                  << QStringList{"Unexpected argument 'records.xml'.",
@@ -117,6 +122,33 @@ void TestStartup::commandLine()
                  qPrintable(QStringLiteral("\"%1\" not in order in:\n%2").arg(part, line.Message)));
         from = at + part.size();
     }
+}
+
+void TestStartup::startSwitches_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("journal");
+    QTest::addColumn<bool>("connect");
+    QTest::newRow("nothing") << QStringList{} << true << false;
+    QTest::newRow("no journal") << QStringList{"--no-journal"} << false << false;
+    QTest::newRow("connect") << QStringList{"--connect", "--simulate"} << true << true;
+    QTest::newRow("connect, no journal")
+        << QStringList{"--connect", "--no-journal"} << false << true;
+    // A check records one reading and quits: no journal, and no question that nobody answers.
+    QTest::newRow("check") << QStringList{"--check"} << false << false;
+    QTest::newRow("check wins over connect")
+        << QStringList{"--check", "--connect"} << false << false;
+}
+
+void TestStartup::startSwitches()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, journal);
+    QFETCH(bool, connect);
+    const TCommandLine line = ParseCommandLine(QStringList{"/usr/bin/lumetra"} + arguments);
+    QCOMPARE(line.Action, TCommandLine::Run);
+    QCOMPARE(line.Window.Journal, journal);
+    QCOMPARE(line.Window.Connect, connect);
 }
 
 void TestStartup::windowShowsTheInstalledIcon_data()
@@ -179,7 +211,7 @@ void TestStartup::linkCheck()
     // As the program starts with --simulate --check.
     TLinkCheck check(timeoutMs);
     QSignalSpy done(&check, &TLinkCheck::Done);
-    TfrmMain w(TStartOptions{true});
+    TfrmMain w(TStartOptions{.Simulate = true});
     w.show();
     check.Start(w);
     QTRY_VERIFY_WITH_TIMEOUT(check.Finished(), timeoutMs + 5000);

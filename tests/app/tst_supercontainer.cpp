@@ -185,7 +185,7 @@ void TestSuperContainer::initTestCase()
 void TestSuperContainer::init()
 {
     QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
-    w = new TfrmMain(TStartOptions{true});
+    w = new TfrmMain(TStartOptions{.Simulate = true});
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
 }

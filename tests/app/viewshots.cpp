@@ -1,6 +1,7 @@
 // Shows an enlarged view of the real window, live against the simulated meter, and holds it
 // open so the screen can be photographed; then the main window as the view gave it back, as long
 // again. Usage: viewshots record|chart [SECONDS]
+#include "../support/statehome.h"
 #include "tfrmmain.h"
 
 #include <QApplication>
@@ -11,12 +12,13 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const TTemporaryStateHome state;
     // The enlarged view has no title of its own; the desktop shows the program's name there.
     QApplication::setApplicationName(QStringLiteral("Lumetra"));
     const QString view = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("record");
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10;
 
-    TfrmMain w(TStartOptions{true});
+    TfrmMain w(TStartOptions{.Simulate = true});
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;

@@ -392,7 +392,7 @@ void TestRecorder::openedFilesReport()
     QCOMPARE(rows[5][2], QStringLiteral("123.6"));
     QCOMPARE(PdfTools::pageCount(path("y.pdf")), 1);
     const QString text = PdfTools::pageText(path("y.pdf"), 1);
-    for (const QString &word : {"NO.", "1/1", "123.5", "1KHz"})
+    for (const char *word : {"NO.", "1/1", "123.5", "1KHz"})
         QVERIFY2(text.contains(word), qPrintable(text));
     QVERIFY(r.out.isEmpty()); // opened rows are not readings
 }

@@ -1,7 +1,7 @@
 // The tab-separated text form: the bytes a save writes, written out here by hand, and what an
 // open makes of every kind of line, fed whole and in pieces of every small size.
-#include "../support/recordrows.h"
 #include "../support/testfiles.h"
+#include "../support/recordrows.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"

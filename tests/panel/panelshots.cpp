@@ -1,6 +1,7 @@
 // Pictures of the panel for the documentation: the real main window receives real frames, and
 // the panel is grabbed as it would be on screen. Usage: panelshots OUTPUT_DIR
 #include "../support/frames.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
@@ -15,6 +16,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const TTemporaryStateHome state;
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
 
     TFrameFields ol = workedFields();

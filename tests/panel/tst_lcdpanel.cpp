@@ -1,6 +1,7 @@
 // The virtual LCD as a user sees it: real frames go into the main window's receive handler, and
 // the panel's elements are read back by their object names.
 #include "../support/frames.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframedecoder.h"
@@ -113,6 +114,7 @@ private slots:
     void paintedSegmentsTellTextsApart();
 
 private:
+    TTemporaryStateHome state_; // the windows keep their journals here
     QWidget *child(const QString &name) const;
     // Readings carry the system's decimal separator; the tables are written with ".".
     QString inLocale(const QString &text, const QWidget *element) const;
