@@ -19,7 +19,7 @@ namespace {
 enum class TContent { Literal, Date, Time, PageOfTotal, Field };
 
 // One text box as the layout stores it: whole millimetres, relative to its band.
-struct TBoxSpec
+struct TBoxLayout
 {
     const char *Name;
     int Left, Top, Width, Height;
@@ -41,14 +41,14 @@ constexpr int HeaderHeightMm = 6;
 constexpr int DataHeightMm = 6;
 constexpr int FooterHeightMm = 6;
 
-const TBoxSpec ReportTitle1[] = {
+const TBoxLayout ReportTitle1[] = {
     {"frphTitle", 79, 1, 42, 5, TContent::Literal, "Data", Qt::AlignHCenter | Qt::AlignTop, false,
      true},
     {"Memo11", 162, 12, 19, 5, TContent::Date, "", LeftTop, false},
     {"Memo10", 181, 12, 12, 5, TContent::Time, "", LeftTop, false},
 };
 
-const TBoxSpec PageHeader1[] = {
+const TBoxLayout PageHeader1[] = {
     {"frphNO", 1, 0, 14, 6, TContent::Literal, "NO.", Centred, true},
     {"frphTime", 15, 0, 35, 6, TContent::Literal, "Time", Centred, true},
     {"frphFunction", 50, 0, 22, 6, TContent::Literal, "MMode", Centred, true},
@@ -60,7 +60,7 @@ const TBoxSpec PageHeader1[] = {
     {"Memo6", 182, 0, 18, 6, TContent::Literal, "Freq", Centred, true},
 };
 
-const TBoxSpec MasterData1[] = {
+const TBoxLayout MasterData1[] = {
     {"frxDBDataset1ANo", 1, 0, 14, 6, TContent::Field, "ANo", RightBottom, true},
     {"frxDBDataset1ATime", 15, 0, 35, 6, TContent::Field, "aTime", CentreBottom, true},
     {"frxDBDataset1AFunction", 50, 0, 22, 6, TContent::Field, "aMMode", CentreBottom, true},
@@ -72,7 +72,7 @@ const TBoxSpec MasterData1[] = {
     {"Memo15", 182, 0, 18, 6, TContent::Field, "aFreq", Centred, true},
 };
 
-const TBoxSpec PageFooter1[] = {
+const TBoxLayout PageFooter1[] = {
     {"Memo12", 175, 1, 25, 5, TContent::PageOfTotal, "", LeftTop, false},
 };
 
@@ -115,11 +115,11 @@ struct TRecordReport::TLayout
         bool Large;
     };
 
-    static std::vector<TBox> band(const TBoxSpec *specs, std::size_t count)
+    static std::vector<TBox> band(const TBoxLayout *layouts, std::size_t count)
     {
         std::vector<TBox> boxes;
         for (std::size_t i = 0; i < count; ++i) {
-            const TBoxSpec &s = specs[i];
+            const TBoxLayout &s = layouts[i];
             const QString text = QString::fromLatin1(s.Text);
             const int field = s.Content == TContent::Field ? TRecordTable::FieldIndex(text) : -1;
             boxes.push_back({QRectF(units(s.Left), units(s.Top), units(s.Width), units(s.Height)),

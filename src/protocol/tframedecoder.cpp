@@ -1,6 +1,7 @@
 #include "tframedecoder.h"
 
 #include "formatreading.h"
+#include "hexdigit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,17 +12,6 @@ TMeterHooks &noHooks()
 {
     static TMeterHooks none;
     return none;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // A hex number of the given characters; a conversion that fails yields 0 as a whole.
