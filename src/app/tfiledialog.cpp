@@ -25,10 +25,10 @@ protected:
             const QFileInfo info(target);
             // A folder is entered by the dialog itself, never replaced.
             if (info.exists() && !info.isDir()
-                && QMessageBox::warning(this, windowTitle(),
-                                        tr("%1 already exists.\nDo you want to replace it?")
-                                            .arg(info.fileName()),
-                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                && QMessageBox::warning(
+                       this, windowTitle(),
+                       tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                        != QMessageBox::Yes)
                 return;
         }

@@ -53,7 +53,8 @@ void TfrmMain::btnRecordSaveClick()
         return;
     const TSaveOutcome &outcome = job.Outcome();
     // A failed XML save shows the error itself, as an error.
-    const bool error = !outcome.Ok && outcome.Target.Form == TRecordFileForm::Xml;
+    const bool error =
+        !outcome.Ok && !outcome.Cancelled && outcome.Target.Form == TRecordFileForm::Xml;
     NewMessageDlg(outcome.Message, error ? mtError : mtInformation, MsgDlgButtons({mbOK}), 0);
 }
 

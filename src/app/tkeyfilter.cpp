@@ -27,7 +27,8 @@ bool TKeyFilter::eventFilter(QObject *, QEvent *event)
         return false;
     // Tab, Return, Escape and the like carry a control character as their text; they move the
     // focus or answer a dialog, and are no character typed into the box.
-    if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+    if (std::any_of(text.begin(), text.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; }))
         return false;
     // Shortcuts (Ctrl+C, Ctrl+V, ...) are not typed characters.
     if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))

@@ -10,9 +10,9 @@ using namespace ModalHelper;
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -272,12 +272,12 @@ void TestMainWindow::keysLeaveTheFilteredBoxes_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("key");
     for (const char *box : {"edtRecInterval", "edtRange"})
-        for (const auto &[name, key] : std::initializer_list<std::pair<const char *, int>>{
-                 {"Tab", Qt::Key_Tab},
-                 {"Shift+Tab", Qt::Key_Backtab},
-                 {"Return", Qt::Key_Return},
-                 {"Enter", Qt::Key_Enter},
-                 {"Escape", Qt::Key_Escape}})
+        for (const auto &[name, key] :
+             std::initializer_list<std::pair<const char *, int>>{{"Tab", Qt::Key_Tab},
+                                                                 {"Shift+Tab", Qt::Key_Backtab},
+                                                                 {"Return", Qt::Key_Return},
+                                                                 {"Enter", Qt::Key_Enter},
+                                                                 {"Escape", Qt::Key_Escape}})
             QTest::addRow("%s, %s", box, name) << QString::fromLatin1(box) << key;
 }
 

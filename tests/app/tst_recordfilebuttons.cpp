@@ -322,13 +322,25 @@ void TestRecordFileButtons::existingFileIsReplacedOnlyOnYes_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written"); // the file the save writes
     QTest::addColumn<QString>("answer");  // to the question; empty: none may be asked
-    QTest::newRow("the typed name, Yes") << "rec.xml" << "rec.xml" << "rec.xml" << "Yes";
-    QTest::newRow("the typed name, No") << "rec.xml" << "rec.xml" << "rec.xml" << "No";
-    QTest::newRow("the name the save writes, Yes")
-        << "data.csv.xls" << "data.csv" << "data.csv.xls" << "Yes";
-    QTest::newRow("the name the save writes, No")
-        << "data.csv.xls" << "data.csv" << "data.csv.xls" << "No";
-    QTest::newRow("a file the save never touches") << "data.csv" << "data.csv" << "data.csv.xls"
+    QTest::newRow("the typed name, Yes") << "rec.xml"
+                                         << "rec.xml"
+                                         << "rec.xml"
+                                         << "Yes";
+    QTest::newRow("the typed name, No") << "rec.xml"
+                                        << "rec.xml"
+                                        << "rec.xml"
+                                        << "No";
+    QTest::newRow("the name the save writes, Yes") << "data.csv.xls"
+                                                   << "data.csv"
+                                                   << "data.csv.xls"
+                                                   << "Yes";
+    QTest::newRow("the name the save writes, No") << "data.csv.xls"
+                                                  << "data.csv"
+                                                  << "data.csv.xls"
+                                                  << "No";
+    QTest::newRow("a file the save never touches") << "data.csv"
+                                                   << "data.csv"
+                                                   << "data.csv.xls"
                                                    << "";
 }
 
@@ -344,22 +356,22 @@ void TestRecordFileButtons::existingFileIsReplacedOnlyOnYes()
     Notice notice;
     const bool asked = !answer.isEmpty();
     const bool replaced = answer != QLatin1String("No");
-    answerFileDialog(
-        path(typed), {},
-        asked ? std::function<void(QWidget *)>([&](QWidget *box) {
-            auto *mb = qobject_cast<QMessageBox *>(box);
-            question = mb ? mb->text() : QStringLiteral("not a message box");
-            if (mb)
-                QTest::mouseClick(mb->button(replaced ? QMessageBox::Yes : QMessageBox::No),
-                                  Qt::LeftButton);
-            else
-                box->close();
-        })
-              : std::function<void(QWidget *)>(),
-        [&] {
-            if (replaced)
-                onNextMessage(answerNotice(notice));
-        });
+    answerFileDialog(path(typed), {},
+                     asked ? std::function<void(QWidget *)>([&](QWidget *box) {
+                         auto *mb = qobject_cast<QMessageBox *>(box);
+                         question = mb ? mb->text() : QStringLiteral("not a message box");
+                         if (mb)
+                             QTest::mouseClick(
+                                 mb->button(replaced ? QMessageBox::Yes : QMessageBox::No),
+                                 Qt::LeftButton);
+                         else
+                             box->close();
+                     })
+                           : std::function<void(QWidget *)>(),
+                     [&] {
+                         if (replaced)
+                             onNextMessage(answerNotice(notice));
+                     });
     clickSave();
     if (asked)
         QVERIFY2(question.startsWith(written + QLatin1String(" already exists")),
@@ -579,8 +591,7 @@ void TestRecordFileButtons::quitDuringASaveWaitsForIt()
             progressUnderQuestion = progressShown();
             onNextMessage(answerNotice(notice));
             letGo.start();
-            QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("Yes")),
-                              Qt::LeftButton);
+            QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("Yes")), Qt::LeftButton);
         });
         QTimer::singleShot(0, w, [this] { w->close(); });
     });

@@ -548,8 +548,8 @@ void TestRecordReport::widerTextsStayInTheirBoxes_data()
         << -1 << QLocale::system().toString(day, QLocale::ShortFormat) << true;
     QTest::newRow("record number 1000000") << int(F::aNO) << "1000000" << true;
     QTest::newRow("the lowest record number") << int(F::aNO) << "-2147483648" << true;
-    QTest::newRow("words wider than their box") << int(F::aMMode) << "abcde fghij klmno pq"
-                                                << false;
+    QTest::newRow("words wider than their box")
+        << int(F::aMMode) << "abcde fghij klmno pq" << false;
     QTest::newRow("one long word") << int(F::aSValue) << "WWWWWWWWWWWWWWWWWWWW" << false;
 }
 
@@ -566,9 +566,9 @@ void TestRecordReport::widerTextsStayInTheirBoxes()
     TRecordReport report;
     report.Prepare(table, QDateTime(QDate(2026, 12, 19), QTime(9, 5)));
     // The box in millimetres from the printable area's corner.
-    const QRectF box = field < 0 ? QRectF(162, 12, 19, 5)
-                                 : QRectF(ColumnEdges[field], 24,
-                                          ColumnEdges[field + 1] - ColumnEdges[field], 6);
+    const QRectF box =
+        field < 0 ? QRectF(162, 12, 19, 5)
+                  : QRectF(ColumnEdges[field], 24, ColumnEdges[field + 1] - ColumnEdges[field], 6);
 
     const TPage p = drawnPage(report, 0);
     const QRect ink = inkIn(p, box.adjusted(0.4, 0.4, -0.4, -0.4));

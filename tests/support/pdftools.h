@@ -47,12 +47,12 @@ inline QString pageText(const QString &pdf, int page)
 inline QString areaText(const QString &pdf, int page, const QRectF &mm)
 {
     const auto points = [](double v) { return QString::number(qRound(v * 72 / 25.4)); };
-    return QString::fromUtf8(run(
-        QStringLiteral("pdftotext"),
-        {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page),
-         QStringLiteral("-x"), points(mm.x()), QStringLiteral("-y"), points(mm.y()),
-         QStringLiteral("-W"), points(mm.width()), QStringLiteral("-H"), points(mm.height()), pdf,
-         QStringLiteral("-")}));
+    return QString::fromUtf8(
+        run(QStringLiteral("pdftotext"),
+            {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+             QString::number(page), QStringLiteral("-x"), points(mm.x()), QStringLiteral("-y"),
+             points(mm.y()), QStringLiteral("-W"), points(mm.width()), QStringLiteral("-H"),
+             points(mm.height()), pdf, QStringLiteral("-")}));
 }
 
 inline int pageCount(const QString &pdf)
