@@ -8,7 +8,6 @@
 #include "trecordingstep.h"
 #include "trecordjournal.h"
 #include "ttoolbar.h"
-#include "ttoplevel.h"
 
 #include <QChartView>
 #include <QCheckBox>
@@ -108,7 +107,10 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     resize(ClientWidth, ClientHeight);
     CreateComponents();
     FormCreate();
-    PlaceOnScreen(this, TScreenArea::Available);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+    }
 }
 
 TfrmMain::~TfrmMain()
@@ -336,21 +338,11 @@ bool TfrmMain::FormCloseQuery()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (!QuitAsked_) {
-        if (!FormCloseQuery()) {
-            event->ignore();
-            return;
-        }
-        QuitAsked_ = true;
-    }
-    // A save or open that runs goes on to its end, its progress in view; its handler closes
-    // the window then. Dropping it here would lose the file the user is waiting for.
-    if (FileJobRunning_) {
+    if (FormCloseQuery()) {
+        CloseJournal();
+        event->accept();
+    } else
         event->ignore();
-        return;
-    }
-    CloseJournal();
-    event->accept();
 }
 
 void TfrmMain::FormDestroy()

@@ -1,7 +1,5 @@
 #include "tfrmsupercontainer.h"
 
-#include "ttoplevel.h"
-
 #include <QBoxLayout>
 #include <QFrame>
 #include <QKeyEvent>
@@ -88,13 +86,6 @@ void TfrmSuperContainer::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void TfrmSuperContainer::showEvent(QShowEvent *event)
-{
-    // The view has no title, on the screen neither.
-    ShowEmptyTitle(this);
-    QDialog::showEvent(event);
 }
 
 void ShowInSuperContainer(QWidget *Panel, QWidget *HomeParent)
