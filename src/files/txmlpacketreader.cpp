@@ -658,13 +658,27 @@ bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error)
     constexpr qsizetype PieceBytes = 1 << 20;
     QByteArray piece(PieceBytes, Qt::Uninitialized);
     bool readFailed = false;
+    bool atStart = true;
     const auto feed = [&] {
-        const qint64 n = device.read(piece.data(), piece.size());
+        qint64 n = device.read(piece.data(), piece.size());
+        // A byte-order mark stands for the encoding it marks, which the parser is not given:
+        // it is dropped, as the direct reader drops it.
+        static constexpr char Bom[] = "\xEF\xBB\xBF";
+        while (atStart && n > 0 && n < 3 && QByteArrayView(Bom).startsWith(piece.first(n))) {
+            const qint64 more = device.read(piece.data() + n, piece.size() - n);
+            if (more <= 0)
+                break;
+            n += more;
+        }
         if (n < 0)
             readFailed = true;
         if (n <= 0)
             return false;
-        xml.addData(bytesAsText(QByteArrayView(piece.constData(), n)));
+        QByteArrayView bytes(piece.constData(), n);
+        if (atStart && bytes.startsWith(Bom))
+            bytes = bytes.sliced(3);
+        atStart = false;
+        xml.addData(bytesAsText(bytes));
         return true;
     };
     feed();
