@@ -297,7 +297,7 @@ void TestCP2110::readPauseHoldsTheReader()
     QTRY_VERIFY(!log.blocks.isEmpty()); // the virtual meter talks
     c->SetReadPause(true);
     QVERIFY(c->ReadPause());
-    QTest::qWait(50);
+    QTest::qWait(100);
     const qsizetype held = log.blocks.size();
     QTest::qWait(200); // ten frames' time: nothing may arrive while held
     QCOMPARE(log.blocks.size(), held);
