@@ -6,6 +6,7 @@
 #include "simbackend.h"
 #include "virtualmeter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,22 @@ namespace {
 
 constexpr uint16_t BridgeVid = LUMETRA_BRIDGE_VID;
 constexpr uint16_t BridgePid = LUMETRA_BRIDGE_PID;
+
+// The meter's real pace unless LUMETRA_SIM_FRAME_MS asks for another: tests (and the programs
+// they start) run the same scene in a fraction of the time.
+std::chrono::milliseconds meterFramePeriod()
+{
+    const std::chrono::milliseconds real(1000 / VirtualMeter::FramesPerSecond);
+    const char *text = std::getenv("LUMETRA_SIM_FRAME_MS");
+    if (!text || !*text)
+        return real;
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long ms = std::strtoul(text, &end, 10);
+    if (errno != 0 || *end != '\0' || ms == 0 || ms > 60'000)
+        return real;
+    return std::chrono::milliseconds(ms);
+}
 
 // The serial text of the n-th simulated bridge (from 1): LMT-SIM-0001, LMT-SIM-0002 ...
 std::string simSerial(int n)
@@ -40,8 +57,7 @@ bool plugWithMeter(SimBackend &backend, const std::string &serial, uint16_t vid,
             const QByteArray frame = EncodeFrame(f);
             return Cp2110Emulator::Bytes(frame.begin(), frame.end());
         };
-    chip->setFrameSource(std::move(frames),
-                         std::chrono::milliseconds(1000 / VirtualMeter::FramesPerSecond));
+    chip->setFrameSource(std::move(frames), meterFramePeriod());
     return true;
 }
 
@@ -134,6 +150,16 @@ HID_UART_STATUS HidUartSim_SetMeterSilent(const char *serial, int32_t silent)
 {
     return withChip(serial, [silent](Cp2110Emulator &chip) {
         chip.setSourceSilent(silent != 0);
+        return HID_UART_SUCCESS;
+    });
+}
+
+HID_UART_STATUS HidUartSim_SetFramePeriod(const char *serial, uint32_t milliseconds)
+{
+    if (milliseconds == 0)
+        return HID_UART_INVALID_PARAMETER;
+    return withChip(serial, [milliseconds](Cp2110Emulator &chip) {
+        chip.setFramePeriod(std::chrono::milliseconds(milliseconds));
         return HID_UART_SUCCESS;
     });
 }
