@@ -29,7 +29,7 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
     // mega, and a guess at another spelling would put a part in the wrong group silently.
     struct Entry
     {
-        const char *Text;
+        QByteArrayView Text; // sized at compile time: no strlen per row
         TUnitKind Kind;
         int Exponent;
     };
@@ -44,7 +44,7 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
     };
     const QByteArrayView unit = unitText.trimmed();
     for (const Entry &e : table) {
-        if (unit == QByteArrayView(e.Text))
+        if (unit == e.Text)
             return TUnitScale{e.Kind, e.Exponent};
     }
     return std::nullopt;
