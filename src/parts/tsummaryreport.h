@@ -2,6 +2,7 @@
 
 #include "tpagedreport.h"
 #include "tpartsummary.h"
+#include "trecordreport.h"
 
 #include <QDateTime>
 
@@ -12,7 +13,7 @@ class TSummaryReport : public TPagedReport
 {
 public:
     explicit TSummaryReport(TPartSummary summary,
-                            const QDateTime &now = QDateTime::currentDateTime());
+                            const QDateTime &now = TRecordReport::Now());
 
     int PageCount(const QSizeF &printable) const override;
     void DrawPage(QPainter &painter, int page, const QSizeF &printable) const override;
