@@ -29,6 +29,8 @@ TLabClient::TLabClient(const TLabUrl &url, const QByteArray &clientId, bool clea
     , Url_(url)
 {
     initLibrary();
+    RetryTimer_.setSingleShot(true);
+    connect(&RetryTimer_, &QTimer::timeout, this, &TLabClient::connectNow);
     Mosq_ = mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), cleanSession, this);
     if (!Mosq_)
         return;
@@ -85,17 +87,29 @@ bool TLabClient::startClient(const QString &caFile, const TWill &will)
         Error_ = QStringLiteral("%1: %2").arg(Url_.Display(), libraryError(rc));
         return false;
     }
-    mosquitto_threaded_set(Mosq_, true);
-    // A broker that is not there yet is no error: the thread keeps trying, with its backoff.
-    const QByteArray host = Url_.Host.toUtf8();
-    mosquitto_connect_async(Mosq_, host.constData(), Url_.Port, KeepAliveSeconds);
     rc = mosquitto_loop_start(Mosq_);
     if (rc != MOSQ_ERR_SUCCESS) {
         Error_ = QStringLiteral("%1: %2").arg(Url_.Display(), libraryError(rc));
         return false;
     }
     Started_ = true;
+    connectNow();
     return true;
+}
+
+void TLabClient::connectNow()
+{
+    if (!Started_)
+        return;
+    // Once a first attempt is under way, libmosquitto's thread reconnects by itself; one that
+    // fails at once (the broker's port closed) it gives up, so those are retried from here,
+    // with the same backoff. A broker that is not there yet is no error.
+    const QByteArray host = Url_.Host.toUtf8();
+    if (mosquitto_connect_async(Mosq_, host.constData(), Url_.Port, KeepAliveSeconds)
+        == MOSQ_ERR_SUCCESS)
+        return;
+    RetryDelayMs_ = std::min(RetryDelayMs_ * 2, 30000);
+    RetryTimer_.start(RetryDelayMs_);
 }
 
 void TLabClient::stopClient()
@@ -103,6 +117,7 @@ void TLabClient::stopClient()
     if (!Started_)
         return;
     Started_ = false;
+    RetryTimer_.stop();
     mosquitto_disconnect(Mosq_);
     mosquitto_loop_stop(Mosq_, false);
     Connected_ = false;

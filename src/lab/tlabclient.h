@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 struct mosquitto;
 
@@ -53,6 +54,7 @@ protected:
     QString Error_;
 
 private:
+    void connectNow();
     static void connectCallback(mosquitto *, void *self, int rc);
     static void disconnectCallback(mosquitto *, void *self, int rc);
     static void publishCallback(mosquitto *, void *self, int mid);
@@ -63,4 +65,6 @@ private:
     bool Connected_ = false;
     bool Started_ = false;
     int LastRefusal_ = 0;
+    QTimer RetryTimer_;
+    int RetryDelayMs_ = 500;
 };

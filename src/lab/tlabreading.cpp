@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <cstdlib>
+
 namespace {
 
 // Powers of ten of the record table's unit texts.
@@ -104,10 +106,15 @@ QByteArray LabReadingJson(const TLabReading &r)
     QJsonObject o;
     o.insert(QLatin1String("serial"), r.Serial);
     o.insert(QLatin1String("record"), r.Number);
-    // With milliseconds and the zone offset spelt out (never "Z"), so a reader sees the
-    // recording PC's wall clock.
+    // With milliseconds and the zone offset spelt out (Qt writes "Z" for UTC), so a reader
+    // sees the recording PC's wall clock.
+    const int offset = r.Time.offsetFromUtc();
     o.insert(QLatin1String("time"),
-             r.Time.toOffsetFromUtc(r.Time.offsetFromUtc()).toString(Qt::ISODateWithMs));
+             r.Time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+                 + QStringLiteral("%1%2:%3")
+                       .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                       .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                       .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0')));
     o.insert(QLatin1String("main"), readingObject(r.MainMode, r.MainText, r.MainUnit));
     o.insert(QLatin1String("secondary"), readingObject(r.SubMode, r.SubText, r.SubUnit));
     const std::optional<int> hz = LabFrequencyHz(r.Frequency);
