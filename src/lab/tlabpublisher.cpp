@@ -1,6 +1,7 @@
 #include "tlabpublisher.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 namespace {
 
@@ -18,7 +19,10 @@ TLabPublisher::TLabPublisher(const TLabUrl &url, const QString &serial, QObject 
     : TLabClient(url, publisherClientId(serial), true, parent)
     , Serial_(serial)
     , ReadingTopic_(Topic("reading").toUtf8())
-{}
+{
+    const QString sep = QLocale::system().decimalPoint();
+    DecimalSep_ = sep.isEmpty() ? QStringLiteral(".") : sep;
+}
 
 TLabPublisher::~TLabPublisher() = default;
 
@@ -63,7 +67,7 @@ void TLabPublisher::Publish(const TLabReading &reading)
                             .arg(QueueLimit_));
         }
     }
-    Queue_.push_back(LabReadingJson(reading));
+    Queue_.push_back(LabReadingJson(reading, DecimalSep_));
     if (!IsConnected() && !QueuedNoticeGiven_) {
         QueuedNoticeGiven_ = true;
         emit Notice(QueuedText());

@@ -35,6 +35,8 @@ public:
     void Finish();
 
     void SetQueueLimit(qsizetype limit) { QueueLimit_ = limit; }
+    // The separator the reading texts are recorded with (the system's, by default).
+    void SetDecimalSep(const QString &sep) { DecimalSep_ = sep; }
     // Readings not yet acknowledged by the broker.
     qsizetype Pending() const { return qsizetype(Queue_.size() + Inflight_.size()); }
     qint64 Acknowledged() const { return Acknowledged_; }
@@ -59,6 +61,7 @@ private:
     void checkFinished();
 
     QString Serial_;
+    QString DecimalSep_;
     QByteArray ReadingTopic_;
     std::deque<QByteArray> Queue_;
     std::map<int, QByteArray> Inflight_; // by message id; ids grow, so in publishing order

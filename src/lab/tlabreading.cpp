@@ -1,5 +1,6 @@
 #include "tlabreading.h"
 
+#include "tbasevalue.h"
 #include "trecording.h"
 #include "trecordtable.h"
 #include "trecordtexts.h"
@@ -12,53 +13,20 @@
 
 namespace {
 
-// Powers of ten of the record table's unit texts.
-std::optional<int> unitExponent(const QString &unit)
-{
-    static const struct
-    {
-        const char *Text;
-        int Exponent;
-    } units[] = {{"", 0},    {"Ohm", 0},  {"KOhm", 3}, {"MOhm", 6}, {"uH", -6},
-                 {"mH", -3}, {"H", 0},    {"kH", 3},   {"pF", -12}, {"nF", -9},
-                 {"uF", -6}, {"mF", -3},  {"%", 0},    {"Deg", 0}};
-    for (const auto &u : units)
-        if (unit == QLatin1String(u.Text))
-            return u.Exponent;
-    return std::nullopt;
-}
-
-QJsonObject readingObject(const QString &mode, const QString &text, const QString &unit)
+QJsonObject readingObject(const QString &mode, const QString &text, const QString &unit,
+                          const QString &decimalSep)
 {
     QJsonObject o;
     o.insert(QLatin1String("mode"), mode);
     o.insert(QLatin1String("text"), text);
     o.insert(QLatin1String("unit"), unit);
-    const std::optional<double> value = LabBaseValue(text, unit);
-    o.insert(QLatin1String("value"), value ? QJsonValue(*value) : QJsonValue());
+    const std::optional<TBaseValue> value = BaseValue(text, unit, decimalSep);
+    o.insert(QLatin1String("value"), value ? QJsonValue(value->Value) : QJsonValue());
     o.insert(QLatin1String("status"), value ? QJsonValue() : QJsonValue(text));
     return o;
 }
 
 } // namespace
-
-std::optional<double> LabBaseValue(const QString &text, const QString &unit)
-{
-    const std::optional<int> exponent = unitExponent(unit);
-    if (!exponent || text.isEmpty())
-        return std::nullopt;
-    // The text carries the recording PC's decimal separator; a reading has no other mark.
-    QString number = text;
-    number.replace(QLatin1Char(','), QLatin1Char('.'));
-    for (const QChar c : number)
-        if (!c.isDigit() && c != QLatin1Char('.'))
-            return std::nullopt;
-    // Scaled in decimal, so 123.4 nF is the double nearest 1.234e-7, not 123.4 * 1e-9.
-    bool ok = false;
-    const double value =
-        QStringLiteral("%1e%2").arg(number).arg(*exponent).toDouble(&ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
 
 std::optional<int> LabFrequencyHz(const QString &text)
 {
@@ -101,7 +69,7 @@ void AppendLabReading(TRecordTable &table, const TLabReading &r, const QString &
     table.Post();
 }
 
-QByteArray LabReadingJson(const TLabReading &r)
+QByteArray LabReadingJson(const TLabReading &r, const QString &decimalSep)
 {
     QJsonObject o;
     o.insert(QLatin1String("serial"), r.Serial);
@@ -115,8 +83,8 @@ QByteArray LabReadingJson(const TLabReading &r)
                        .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                        .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
                        .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0')));
-    o.insert(QLatin1String("main"), readingObject(r.MainMode, r.MainText, r.MainUnit));
-    o.insert(QLatin1String("secondary"), readingObject(r.SubMode, r.SubText, r.SubUnit));
+    o.insert(QLatin1String("main"), readingObject(r.MainMode, r.MainText, r.MainUnit, decimalSep));
+    o.insert(QLatin1String("secondary"), readingObject(r.SubMode, r.SubText, r.SubUnit, decimalSep));
     const std::optional<int> hz = LabFrequencyHz(r.Frequency);
     o.insert(QLatin1String("frequency"), hz ? QJsonValue(*hz) : QJsonValue());
     return QJsonDocument(o).toJson(QJsonDocument::Compact);

@@ -27,13 +27,11 @@ TLabReading LabReadingFromRow(const TRecordTable &table, qsizetype row, const QS
 // Posts the reading as a row with its own number and time (in its own zone offset).
 void AppendLabReading(TRecordTable &table, const TLabReading &reading, const QString &timeSep);
 
-// The compact JSON object published for a reading (its schema is in this folder's README).
-QByteArray LabReadingJson(const TLabReading &reading);
+// The compact JSON object published for a reading (its schema is in this folder's README);
+// decimalSep: the separator its texts were recorded with.
+QByteArray LabReadingJson(const TLabReading &reading, const QString &decimalSep);
 // Nothing, with error set, when the bytes are no such object.
 std::optional<TLabReading> ParseLabReading(const QByteArray &json, QString *error = nullptr);
 
-// A reading text and its unit text in base units (ohm, henry, farad; D, Q, degrees and per
-// cent as they are); nothing when the text is a status word or blank.
-std::optional<double> LabBaseValue(const QString &text, const QString &unit);
 // "1KHz" -> 1000; nothing for an empty or unknown text.
 std::optional<int> LabFrequencyHz(const QString &text);

@@ -167,6 +167,7 @@ void TstLab::brokerUrl()
 
 void TstLab::readingJson_data()
 {
+    QTest::addColumn<QString>("sep");
     QTest::addColumn<QStringList>("texts"); // main mode, text, unit, sub mode, text, unit, freq
     QTest::addColumn<QString>("time");
     QTest::addColumn<QVariant>("mainValue");
@@ -177,31 +178,32 @@ void TstLab::readingJson_data()
 
     const QVariant null = QVariant::fromValue(nullptr);
     QTest::newRow("capacitor, D")
-        << QStringList{"Cs", "123.4", "nF", "D", "0.012", "", "1KHz"}
+        << "." << QStringList{"Cs", "123.4", "nF", "D", "0.012", "", "1KHz"}
         << "2026-12-09T21:30:05.250+01:00" << QVariant(1.234e-7) << null << QVariant(0.012)
         << QVariant(1000) << "2026-12-09 21:30:05";
     QTest::newRow("decimal comma, kilohm, theta")
-        << QStringList{"Rs", "4,700", "KOhm", QString(QChar(0x03B8)), "-0,5", "Deg", "100Hz"}
-        << "2026-12-09T08:00:00.000-05:00" << QVariant(4700.0) << null << null << QVariant(100)
+        << "," << QStringList{"Rs", "4,700", "KOhm", QString(QChar(0x03B8)), "-0,5", "Deg", "100Hz"}
+        << "2026-12-09T08:00:00.000-05:00" << QVariant(4700.0) << null << QVariant(-0.5) << QVariant(100)
         << "2026-12-09 08:00:00";
     QTest::newRow("overload, no secondary")
-        << QStringList{"Cp", "OL", "uF", "", "", "", "120Hz"} << "2026-01-31T23:59:59.999+00:00"
+        << "." << QStringList{"Cp", "OL", "uF", "", "", "", "120Hz"} << "2026-01-31T23:59:59.999+00:00"
         << null << QVariant("OL") << null << QVariant(120) << "2026-01-31 23:59:59";
     QTest::newRow("open probe, inductance")
-        << QStringList{"Ls", "OPEN", "mH", "Q", "OPEN", "", "10KHz"}
+        << "." << QStringList{"Ls", "OPEN", "mH", "Q", "OPEN", "", "10KHz"}
         << "2026-06-01T12:00:00.000+05:30" << null << QVariant("OPEN") << null << QVariant(10000)
         << "2026-06-01 12:00:00";
     QTest::newRow("Cp integer, megohm scale, 100 kHz")
-        << QStringList{"Cp", "12", "pF", "RP", "1.234", "MOhm", "100KHz"}
+        << "." << QStringList{"Cp", "12", "pF", "RP", "1.234", "MOhm", "100KHz"}
         << "2026-12-09T21:30:05.000+01:00" << QVariant(12e-12) << null << QVariant(1.234e6)
         << QVariant(100000) << "2026-12-09 21:30:05";
     QTest::newRow("blank display, no frequency")
-        << QStringList{"", "", "", "", "", "", ""} << "2026-12-09T21:30:05.000+01:00" << null
+        << "." << QStringList{"", "", "", "", "", "", ""} << "2026-12-09T21:30:05.000+01:00" << null
         << QVariant("") << null << null << "2026-12-09 21:30:05";
 }
 
 void TstLab::readingJson()
 {
+    QFETCH(QString, sep);
     QFETCH(QStringList, texts);
     QFETCH(QString, time);
     QFETCH(QVariant, mainValue);
@@ -220,7 +222,7 @@ void TstLab::readingJson()
     const QDateTime at = QDateTime::fromString(time, Qt::ISODateWithMs);
     const TLabReading r = LabReadingFromRow(recorded, 0, QStringLiteral("LMT-0042"), at);
 
-    const QByteArray json = LabReadingJson(r);
+    const QByteArray json = LabReadingJson(r, sep);
     const QJsonObject o = QJsonDocument::fromJson(json).object();
     QCOMPARE(o.value("serial").toString(), QStringLiteral("LMT-0042"));
     QCOMPARE(o.value("record").toInt(), 7);

@@ -30,6 +30,7 @@ public:
     TMosquittoBroker &operator=(const TMosquittoBroker &) = delete;
 
     quint16 Port() const { return Port_; }
+    qint64 Pid() const { return Process_.processId(); }
     QString Dir() const { return Dir_.path(); }
     QString Url(const QString &path, const QString &scheme = QStringLiteral("mqtt")) const
     {
