@@ -6,6 +6,7 @@
 // Prints: readings recorded by the publishers and delivered to the files, the delay from a
 // reading's time to its row in a file (median, 99th percentile), CPU per meter, the time of
 // one Publish call, and the broker's CPU.
+#include "../tests/support/labsample.h"
 #include "../tests/support/mosquittobroker.h"
 #include "../tests/support/processlimits.h"
 #include "tlabpublisher.h"
@@ -63,16 +64,8 @@ int publishers(const QString &url, int meters, int seconds)
         for (; sent < due; ++sent) {
             const QDateTime now = QDateTime::currentDateTime();
             for (int m = 0; m < meters; ++m) {
-                TLabReading r;
-                r.Serial = QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0'));
-                r.Number = qint32(sent + 1);
-                r.Time = now;
-                r.MainMode = QStringLiteral("Cs");
-                r.MainText = QString::number(1200 + sent % 100) + QStringLiteral(".4");
-                r.MainUnit = QStringLiteral("nF");
-                r.SubMode = QStringLiteral("D");
-                r.SubText = QStringLiteral("0.012");
-                r.Frequency = QStringLiteral("1KHz");
+                const TLabReading r = SampleLabReading(
+                    QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0')), qint32(sent + 1), now);
                 QElapsedTimer call;
                 call.start();
                 pubs[std::size_t(m)]->Publish(r);

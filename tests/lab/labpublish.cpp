@@ -1,6 +1,7 @@
 // A meter's publisher on its own, for the tests that kill it: publishes a reading every 50 ms
 // to the broker given, with its status "online", until it is killed.
 
+#include "../support/labsample.h"
 #include "tlabpublisher.h"
 #include "tlaburl.h"
 
@@ -29,14 +30,7 @@ int main(int argc, char *argv[])
     qint32 number = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        TLabReading r;
-        r.Serial = args[2];
-        r.Number = ++number;
-        r.Time = QDateTime::currentDateTime();
-        r.MainMode = QStringLiteral("Cs");
-        r.MainText = QStringLiteral("123.4");
-        r.MainUnit = QStringLiteral("nF");
-        publisher.Publish(r);
+        publisher.Publish(SampleLabReading(args[2], ++number));
     });
     timer.start(50);
     return app.exec();

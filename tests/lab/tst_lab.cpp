@@ -1,3 +1,4 @@
+#include "../support/labsample.h"
 #include "../support/mosquittobroker.h"
 #include "tlabpublisher.h"
 #include "tlabreading.h"
@@ -13,22 +14,6 @@
 #include <csignal>
 
 namespace {
-
-TLabReading reading(const QString &serial, qint32 number,
-                    const QDateTime &time = QDateTime::currentDateTime())
-{
-    TLabReading r;
-    r.Serial = serial;
-    r.Number = number;
-    r.Time = time;
-    r.MainMode = QStringLiteral("Cs");
-    r.MainText = QString::number(100 + number % 50) + QStringLiteral(".4");
-    r.MainUnit = QStringLiteral("nF");
-    r.SubMode = QStringLiteral("D");
-    r.SubText = QStringLiteral("0.012");
-    r.Frequency = QStringLiteral("1KHz");
-    return r;
-}
 
 // What a subscriber has handed on, collected.
 struct TCollected
@@ -265,7 +250,7 @@ void TstLab::roundTrip()
     QTRY_VERIFY(publisher.IsConnected());
     QList<TLabReading> sent;
     for (qint32 n = 1; n <= 300; ++n)
-        publisher.Publish(sent.emplace_back(reading("LMT-0042", n)));
+        publisher.Publish(sent.emplace_back(SampleLabReading("LMT-0042", n)));
     // A copy delivered again is dropped.
     publisher.Publish(sent[150]);
 
@@ -325,7 +310,7 @@ void TstLab::outage()
     qint32 recorded = 0;
     QTimer meter;
     connect(&meter, &QTimer::timeout, [&] {
-        publisher.Publish(reading("LMT-0042", ++recorded));
+        publisher.Publish(SampleLabReading("LMT-0042", ++recorded));
         if (recorded == Total)
             meter.stop();
     });
@@ -406,7 +391,7 @@ void TstLab::tls()
     TLabPublisher publisher(url(at + "lab", TLabUrlUse::Publish), "LMT-TLS");
     QSignalSpy refused(&publisher, &TLabClient::Refused);
     QVERIFY2(publisher.Start(ca), qPrintable(publisher.Error()));
-    publisher.Publish(reading("LMT-TLS", 1));
+    publisher.Publish(SampleLabReading("LMT-TLS", 1));
     if (accepted) {
         QTRY_COMPARE_WITH_TIMEOUT(got.Readings.size(), 1, 20000);
         QCOMPARE(got.Readings.first().Serial, QStringLiteral("LMT-TLS"));
