@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: ./test.sh [default|asan|tsan]. asan adds AddressSanitizer,
-# UndefinedBehaviorSanitizer and leak checks; tsan runs the threaded device tests.
+# UndefinedBehaviorSanitizer and leak checks; tsan runs every test whose code starts a thread.
 set -euo pipefail
 cd "$(dirname "$0")"
 preset="${1:-default}"

@@ -43,9 +43,14 @@ public:
     TRecordReport(const TRecordReport &) = delete;
     TRecordReport &operator=(const TRecordReport &) = delete;
 
+    // The date and time a report prepared now shows: the clock's, or, when SOURCE_DATE_EPOCH
+    // holds a count of seconds since 1970, that moment, so a report can be made again to the
+    // byte (the reproducible-builds convention).
+    static QDateTime Now();
+
     // The table must outlive the report; rows it gains later are not part of this report, and
     // rows it loses print as empty boxes.
-    void Prepare(const TRecordTable &table, const QDateTime &now = QDateTime::currentDateTime());
+    void Prepare(const TRecordTable &table, const QDateTime &now = Now());
     // Discards the prepared pages: the report then prints one page without rows.
     void Clear();
     qsizetype RowCount() const { return Rows_; }

@@ -2,6 +2,7 @@
 
 #include "trecordtable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -48,7 +49,8 @@ void AppendTextRow(const TRecordTable &table, qsizetype row, QByteArray &out)
     out.append("\r\n", 2);
 }
 
-void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list)
+void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list,
+               qsizetype maxPieces)
 {
     list.clear();
     if (separator.isEmpty()) {
@@ -56,7 +58,8 @@ void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteA
         return;
     }
     for (;;) {
-        const qsizetype at = text.indexOf(separator);
+        const qsizetype at =
+            qsizetype(list.size()) + 1 < maxPieces ? text.indexOf(separator) : qsizetype(-1);
         if (at < 0) {
             list.push_back(text);
             return;
@@ -86,37 +89,70 @@ bool TTextRecordReader::Feed(QByteArrayView bytes)
         while (stop < end && *stop != '\r' && *stop != '\n' && *stop != '\0')
             ++stop;
         if (stop == end) {
-            Partial_.append(p, end - p);
+            keepPartial(QByteArrayView(p, end - p));
             break;
         }
         QByteArrayView line(p, stop - p);
-        if (!Partial_.isEmpty()) {
-            Partial_.append(line);
+        if (PartialStarted_) {
+            keepPartial(line);
             line = Partial_;
         }
         p = stop + 1;
         if (*stop == '\0') {
             // The text ends here; what stood before the zero on its line is the last line.
             Stopped_ = true;
-            if (!line.isEmpty())
+            if (!line.isEmpty() || PartialStarted_)
                 takeLine(line);
         } else {
             AfterCr_ = *stop == '\r';
             takeLine(line);
         }
         Partial_.resize(0);
+        PartialStarted_ = false;
+        PartialPieces_ = 1;
+        PartialPieceBytes_ = 0;
     }
     return !Stopped_;
+}
+
+void TTextRecordReader::keepPartial(QByteArrayView bytes)
+{
+    PartialStarted_ = PartialStarted_ || !bytes.isEmpty();
+    if (Lines_ == 0)
+        return; // the header: never looked at, so never kept
+    constexpr qsizetype MaxPieces = TRecordTable::FieldCount + 1;
+    while (!bytes.isEmpty() && PartialPieces_ <= MaxPieces) {
+        const qsizetype tab = bytes.indexOf('\t');
+        const QByteArrayView text = tab < 0 ? bytes : bytes.first(tab);
+        if (PartialPieces_ < MaxPieces) {
+            // One byte past a record number's limit marks it too long.
+            const qsizetype room = (PartialPieces_ == 1 ? NumberBytes + 1
+                                                         : qsizetype(TRecordTable::MaxFieldBytes))
+                                   - PartialPieceBytes_;
+            const qsizetype kept = std::min(room, text.size());
+            Partial_.append(text.first(kept));
+            PartialPieceBytes_ += kept;
+        }
+        if (tab < 0)
+            break;
+        // The tenth piece shows the line has too many; what follows it does not matter.
+        if (PartialPieces_ < MaxPieces)
+            Partial_.append('\t');
+        ++PartialPieces_;
+        PartialPieceBytes_ = 0;
+        bytes = bytes.sliced(tab + 1);
+    }
 }
 
 bool TTextRecordReader::Finish()
 {
     if (!Finished_) {
         Finished_ = true;
-        if (!Stopped_ && !Partial_.isEmpty())
+        if (!Stopped_ && PartialStarted_)
             takeLine(Partial_);
         Stopped_ = true;
         Partial_ = QByteArray();
+        PartialStarted_ = false;
         if (!Failed() && Lines_ == 0)
             fail(QStringLiteral("the file holds no line, not even a header"));
     }
@@ -127,14 +163,15 @@ bool TTextRecordReader::takeLine(QByteArrayView line)
 {
     if (++Lines_ == 1)
         return true; // the header: its titles are not read
-    SplitText(line, "\t", Pieces_);
+    // Splitting stops at the tenth piece: that one alone tells the line has too many.
+    SplitText(line, "\t", Pieces_, TRecordTable::FieldCount + 1);
     if (Pieces_.size() > std::size_t(TRecordTable::FieldCount))
-        return fail(QStringLiteral("line %1 has %2 fields, more than the table's %3")
+        return fail(QStringLiteral("line %1 has more fields than the table's %2")
                         .arg(Lines_)
-                        .arg(Pieces_.size())
                         .arg(TRecordTable::FieldCount));
     Table_.Append();
-    if (!Table_.Fields(TRecordTable::aNO).SetAsBytes(Pieces_[0])) {
+    if (Pieces_[0].size() > NumberBytes
+        || !Table_.Fields(TRecordTable::aNO).SetAsBytes(Pieces_[0])) {
         Table_.Cancel();
         return fail(QStringLiteral("line %1: the first field is not a whole number").arg(Lines_));
     }

@@ -118,6 +118,7 @@ private:
 };
 
 // Reads a packet from a device with QXmlStreamReader, the full parser: for documents the
-// direct reader leaves to it. The document is taken as UTF-8. False with error set when the
+// direct reader leaves to it. Values keep their bytes as the direct reader keeps them, whatever
+// encoding the declaration names (or none). False with error set when the
 // packet is malformed or a row did not fit; builder errors are reported as by the direct reader.
 bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error);
