@@ -223,13 +223,23 @@ void TestKernelHid::splitFramesAsSimulated()
     startProgram(window, "lumetra", {"--check", "--no-journal"}, Work_.path());
     streamOnceConfigured(second, 2);
     const TProgramRun shown = finishProgram(window);
-    const TProgramRun simulatedShown =
-        runProgram("lumetra", {"--simulate", "--check", "--no-journal"}, Work_.path());
     QCOMPARE(shown.ExitCode, 0);
-    QCOMPARE(simulatedShown.ExitCode, 0);
-    QVERIFY2(shown.Out.startsWith((Serial + ": ").toUtf8()), shown.Out.constData());
-    QCOMPARE(shown.Out.mid(Serial.size()),
-             simulatedShown.Out.mid(simulatedShown.Out.indexOf(':')));
+    // The window's first reading as the simulated recording has it ("Cs 123.4 nF, D 0.012,
+    // 1KHz"): the first frame or, when the window took the link up later, the second.
+    QStringList readings;
+    for (const QByteArrayList &row : rows.mid(1, 2)) {
+        QStringList groups;
+        for (const auto &[first, last] : {std::pair{0, 2}, std::pair{3, 5}, std::pair{6, 6}}) {
+            QStringList words;
+            for (int f = first; f <= last && f < row.size(); ++f)
+                if (!row[f].isEmpty())
+                    words << QString::fromUtf8(row[f]);
+            if (!words.isEmpty())
+                groups << words.join(QLatin1Char(' '));
+        }
+        readings << Serial + QStringLiteral(": ") + groups.join(QStringLiteral(", "));
+    }
+    QVERIFY2(readings.contains(QString::fromUtf8(shown.Out).trimmed()), shown.Out.constData());
 }
 
 void TestKernelHid::unplugEndsTheRecorder()
