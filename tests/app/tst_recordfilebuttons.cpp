@@ -98,28 +98,6 @@ void onNextMessage(std::function<void(QWidget *)> act)
                      60000);
 }
 
-// Closes whatever message window opens within ms (a progress dialog aside) and remembers it,
-// so a test that expects none fails instead of hanging in it.
-void closeMessagesWithin(int ms, bool &opened)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, ms, &opened] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && !qobject_cast<QProgressDialog *>(modal) && modal->isVisible()) {
-            opened = true;
-            modal->close();
-        }
-        if (clock->elapsed() > ms) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-}
-
 // Rows put straight into the window's table, as a long recording leaves it.
 void fillRows(TRecordTable &t, int rows)
 {
