@@ -98,7 +98,8 @@ void ShowEmptyTitle(QWidget *window)
     if (!window->windowTitle().isEmpty() || !window->testAttribute(Qt::WA_WState_Created))
         return;
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    // The offscreen platform answers for X11 too, without a connection of its own.
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb") || !x11->connection())
         return;
     xcb_connection_t *connection = x11->connection();
     static const char name[] = "_NET_WM_NAME";
