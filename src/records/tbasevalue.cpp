@@ -29,11 +29,7 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
     // mega, and a guess at another spelling would put a part in the wrong group silently.
     struct Entry
     {
-<<<<<<< HEAD
         QByteArrayView Text; // sized at compile time: no strlen per row
-=======
-        const char *Text;
->>>>>>> i26
         TUnitKind Kind;
         int Exponent;
     };
@@ -48,11 +44,7 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
     };
     const QByteArrayView unit = unitText.trimmed();
     for (const Entry &e : table) {
-<<<<<<< HEAD
         if (unit == e.Text)
-=======
-        if (unit == QByteArrayView(e.Text))
->>>>>>> i26
             return TUnitScale{e.Kind, e.Exponent};
     }
     return std::nullopt;
