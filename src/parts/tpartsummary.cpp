@@ -108,12 +108,40 @@ QString ClassName(const TPartSummary &summary, int index)
     return QString::number(summary.Classes[std::size_t(index)]) + QStringLiteral(" %");
 }
 
-namespace {
-
-QString Percent(double v)
+QString PercentText(double v, int decimals)
 {
-    return QString::number(v, 'f', 3) + QStringLiteral(" %");
+    return QString::number(v, 'f', decimals) + QStringLiteral(" %");
 }
+
+QString RecordsText(const TMatchedSet &set)
+{
+    QStringList numbers;
+    for (const auto r : set.Records)
+        numbers << QString::number(r);
+    return numbers.join(QStringLiteral(", "));
+}
+
+QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QString &seriesNote)
+{
+    QList<QPair<QString, QString>> figures = {
+        {QStringLiteral("Count"), QString::number(g.Count)},
+        {QStringLiteral("Mean"), FormatSi(g.Mean, g.Kind, 6)},
+        {QStringLiteral("Std dev"), FormatSi(g.Sd, g.Kind, 4)},
+        {QStringLiteral("Min"), FormatSi(g.Min, g.Kind, 6)},
+        {QStringLiteral("Max"), FormatSi(g.Max, g.Kind, 6)},
+        {QStringLiteral("Median"), FormatSi(g.Median, g.Kind, 6)},
+        {QStringLiteral("Spread"), PercentText(g.SpreadPercent) + QStringLiteral(" of mean")},
+    };
+    if (g.Nominal > 0)
+        figures.append({QStringLiteral("Nominal"),
+                         FormatSi(g.Nominal, g.Kind, 4)
+                             + (g.NominalTyped
+                                    ? QString()
+                                    : QStringLiteral(" (E%1%2)").arg(g.Series).arg(seriesNote))});
+    return figures;
+}
+
+namespace {
 
 // Two columns, the labels padded to one width.
 QString Table(const QList<QPair<QString, QString>> &rows, int indent)
@@ -126,14 +154,6 @@ QString Table(const QList<QPair<QString, QString>> &rows, int indent)
         out += QString(indent, QLatin1Char(' ')) + r.first.leftJustified(width + 2) + r.second
                + QLatin1Char('\n');
     return out;
-}
-
-QString Records(const TMatchedSet &set)
-{
-    QStringList numbers;
-    for (const auto r : set.Records)
-        numbers << QString::number(r);
-    return numbers.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -150,21 +170,7 @@ QString SummaryText(const TPartSummary &summary)
         out += (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
                + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'))
                + QLatin1Char('\n');
-        QList<QPair<QString, QString>> figures = {
-            {QStringLiteral("Count"), QString::number(g.Count)},
-            {QStringLiteral("Mean"), FormatSi(g.Mean, g.Kind, 6)},
-            {QStringLiteral("Std dev"), FormatSi(g.Sd, g.Kind, 4)},
-            {QStringLiteral("Min"), FormatSi(g.Min, g.Kind, 6)},
-            {QStringLiteral("Max"), FormatSi(g.Max, g.Kind, 6)},
-            {QStringLiteral("Median"), FormatSi(g.Median, g.Kind, 6)},
-            {QStringLiteral("Spread"), Percent(g.SpreadPercent) + QStringLiteral(" of mean")},
-        };
-        if (g.Nominal > 0)
-            figures.append({QStringLiteral("Nominal"),
-                             FormatSi(g.Nominal, g.Kind, 4)
-                                 + (g.NominalTyped ? QString()
-                                                   : QStringLiteral(" (E%1, nearest the median)")
-                                                         .arg(g.Series))});
+        const auto figures = GroupFigures(g, QStringLiteral(", nearest the median"));
         out += Table(figures, 2);
         if (!g.ClassCounts.empty()) {
             out += QStringLiteral("  Class      Count  Share\n");
@@ -185,7 +191,7 @@ QString SummaryText(const TPartSummary &summary)
                    .arg(g.Sets.size());
         for (const TMatchedSet &set : g.Sets)
             out += QStringLiteral("    %1  (%2, mean %3)\n")
-                       .arg(Records(set), Percent(set.SpreadPercent), FormatSi(set.Mean, g.Kind, 5));
+                       .arg(RecordsText(set), PercentText(set.SpreadPercent), FormatSi(set.Mean, g.Kind, 5));
     }
     return out;
 }

@@ -66,5 +66,13 @@ QString SummaryText(const TPartSummary &summary);
 // The same figures as JSON, in base units, for scripts.
 QByteArray SummaryJson(const TPartSummary &summary);
 
+// A percentage as the summaries print it: "0.123 %".
+QString PercentText(double v, int decimals = 3);
+// The record numbers of a matched set: "3, 17".
+QString RecordsText(const TMatchedSet &set);
+// A group's figures as label and text, in the order every summary lists them; the nominal's
+// series is named after it, with `seriesNote` (", nearest the median" or nothing).
+QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QString &seriesNote);
+
 // The name of class i of a summary: "0.5 %", "below", "above".
 QString ClassName(const TPartSummary &summary, int index);

@@ -24,19 +24,6 @@ QFont pageFont(int pixels, bool bold = false)
     return font;
 }
 
-QString percentText(double v, int decimals = 3)
-{
-    return QString::number(v, 'f', decimals) + QStringLiteral(" %");
-}
-
-QString recordsText(const TMatchedSet &set)
-{
-    QStringList numbers;
-    for (const auto r : set.Records)
-        numbers << QString::number(r);
-    return numbers.join(QStringLiteral(", "));
-}
-
 // Draws rows of cells at the given column offsets; returns the y below the last row.
 double drawRows(QPainter &p, double x, double y, const QList<double> &columns,
                 const QList<QStringList> &rows, double lineHeight)
@@ -96,20 +83,9 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
 
     // Figures on the left, the class table on the right.
     p.setFont(pageFont(13));
-    QList<QStringList> figures = {
-        {QStringLiteral("Count"), QString::number(g.Count)},
-        {QStringLiteral("Mean"), FormatSi(g.Mean, g.Kind, 6)},
-        {QStringLiteral("Std dev"), FormatSi(g.Sd, g.Kind, 4)},
-        {QStringLiteral("Min"), FormatSi(g.Min, g.Kind, 6)},
-        {QStringLiteral("Max"), FormatSi(g.Max, g.Kind, 6)},
-        {QStringLiteral("Median"), FormatSi(g.Median, g.Kind, 6)},
-        {QStringLiteral("Spread"), percentText(g.SpreadPercent) + QStringLiteral(" of mean")},
-    };
-    if (g.Nominal > 0)
-        figures.append({QStringLiteral("Nominal"),
-                         FormatSi(g.Nominal, g.Kind, 4)
-                             + (g.NominalTyped ? QString()
-                                               : QStringLiteral(" (E%1)").arg(g.Series))});
+    QList<QStringList> figures;
+    for (const auto &[label, text] : GroupFigures(g, QString()))
+        figures.append({label, text});
     const double top = y;
     const double yFigures = drawRows(p, 0, y, {0, 90}, figures, line);
     double yClasses = top;
@@ -127,7 +103,7 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
                                      ? QStringLiteral("\u00B1") + ClassName(Summary_, i)
                                      : ClassName(Summary_, i);
             rows.append({name, QString::number(n),
-                         percentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
+                         PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
         }
         yClasses = drawRows(p, w / 2, yClasses, {0, 120, 190}, rows, line);
     }
@@ -203,8 +179,8 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
         }
         const TMatchedSet &set = g.Sets[i];
         drawRows(p, 0, y, {0, 40, 330, 450},
-                 {{QString::number(i + 1), QStringLiteral("records ") + recordsText(set),
-                   percentText(set.SpreadPercent),
+                 {{QString::number(i + 1), QStringLiteral("records ") + RecordsText(set),
+                   PercentText(set.SpreadPercent),
                    QStringLiteral("mean ") + FormatSi(set.Mean, g.Kind, 5)}},
                  line);
         y += line;
