@@ -9,6 +9,7 @@ cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen
 case "$preset" in
-    asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ;;
+    asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+              LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" ;;
 esac
 ctest --preset "$preset" -j "$(nproc)"

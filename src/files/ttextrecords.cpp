@@ -126,9 +126,9 @@ void TTextRecordReader::keepPartial(QByteArrayView bytes)
         const QByteArrayView text = tab < 0 ? bytes : bytes.first(tab);
         if (PartialPieces_ < MaxPieces) {
             // One byte past a record number's limit marks it too long.
-            const qsizetype room = (PartialPieces_ == 1 ? NumberBytes + 1
-                                                         : qsizetype(TRecordTable::MaxFieldBytes))
-                                   - PartialPieceBytes_;
+            const qsizetype room =
+                (PartialPieces_ == 1 ? NumberBytes + 1 : qsizetype(TRecordTable::MaxFieldBytes))
+                - PartialPieceBytes_;
             const qsizetype kept = std::min(room, text.size());
             Partial_.append(text.first(kept));
             PartialPieceBytes_ += kept;

@@ -730,9 +730,9 @@ bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error)
     }
     // Fed in pieces, the parser cannot tell the end of the input from a pause in it: a
     // document whose root element has closed is whole.
-    const bool whole = rootClosed && !readFailed
-                       && (!xml.hasError()
-                           || xml.error() == QXmlStreamReader::PrematureEndOfDocumentError);
+    const bool whole =
+        rootClosed && !readFailed
+        && (!xml.hasError() || xml.error() == QXmlStreamReader::PrematureEndOfDocumentError);
     if (readFailed)
         builder.Reject(QStringLiteral("the file cannot be read: ") + device.errorString());
     else if (xml.hasError() && !whole)

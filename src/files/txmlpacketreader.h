@@ -107,7 +107,7 @@ private:
     QByteArray Buffer_;
     qsizetype Pos_ = 0;
     qsizetype Wanted_ = 0; // an unfinished element is parsed again once the buffer is this long
-    qint64 Consumed_ = 0; // bytes dropped from the front of Buffer_, for error positions
+    qint64 Consumed_ = 0;  // bytes dropped from the front of Buffer_, for error positions
     std::vector<QByteArray> Open_;
     std::vector<TXmlAttribute> Attributes_;
     std::vector<QByteArray> Decoded_;

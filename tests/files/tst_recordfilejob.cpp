@@ -1,7 +1,7 @@
 // Saves and opens that run beside the event loop: the same bytes and records as the direct
 // calls, a table that changes meanwhile, cancelling, and jobs dropped before their end.
-#include "../support/testfiles.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfilejob.h"
 #include "trecordfiles.h"
@@ -11,9 +11,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QScopeGuard>
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 

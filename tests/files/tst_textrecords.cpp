@@ -1,7 +1,7 @@
 // The tab-separated text form: the bytes a save writes, written out here by hand, and what an
 // open makes of every kind of line, fed whole and in pieces of every small size.
-#include "../support/testfiles.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"
@@ -201,11 +201,14 @@ private slots:
             << h + "1\t" + QByteArray("\xCE\xB8").repeated(100) + "\r\n"
             << RecordRows{recordRow("1", {QByteArray("\xCE\xB8").repeated(20)})} << "";
         QTest::newRow("a line of a thousand TABs")
-            << h + "1\ta\r\n2" + QByteArray(1000, '\t') + "x\r\n" << one << "more fields";
+            << h + "1\ta\r\n2" + QByteArray(1000, '\t') + "x\r\n"
+            << one << "more fields";
         QTest::newRow("a record number padded past 64 characters")
-            << h + "1\ta\r\n" + QByteArray(64, '0') + "2\tb\r\n" << one << "not a whole number";
+            << h + "1\ta\r\n" + QByteArray(64, '0') + "2\tb\r\n"
+            << one << "not a whole number";
         QTest::newRow("a record number of 64 characters")
-            << h + QByteArray(63, ' ') + "2\tb\r\n" << RecordRows{recordRow("2", {"b"})} << "";
+            << h + QByteArray(63, ' ') + "2\tb\r\n"
+            << RecordRows{recordRow("2", {"b"})} << "";
     }
     void reading()
     {
