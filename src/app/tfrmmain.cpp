@@ -367,7 +367,7 @@ void TfrmMain::CP21101ReceiveData(const std::uint8_t *Data, int Len)
 
 void TfrmMain::CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen)
 {
-    Session_->Receive(Buffer, std::uint32_t(BufferLen));
+    Session_->Receive(Buffer, std::uint32_t(BufferLen), TBlockPath::Serial);
 }
 
 void TfrmMain::timerIntervalTimer()

@@ -61,7 +61,10 @@ void TMeterSession::SetSource(TMeterSource *source)
         return;
     if (!source->parent())
         source->setParent(this);
-    connect(source, &TMeterSource::BlockReceived, this, &TMeterSession::Receive);
+    connect(source, &TMeterSource::BlockReceived, this,
+            [this, source](const std::uint8_t *data, std::uint32_t len) {
+                Receive(data, len, source->Path());
+            });
     connect(source, &TMeterSource::Opened, this, [this] {
         Paused_ = false;
         if (WatchdogArmed_)
@@ -135,11 +138,12 @@ void TMeterSession::raise(const TNotice &notice)
     emit NoticeRaised(notice);
 }
 
-void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len)
+void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len, TBlockPath path)
 {
     emit DisplayChanged(TDisplayPart::Activity, Decoder_.State());
-    // Every block proves the link alive: the watchdog starts its full period anew.
-    if (Watchdog_->isActive())
+    const bool bridged = path == TBlockPath::Bridge;
+    // Every block proves the cable alive: the watchdog starts its full period anew.
+    if (bridged && WatchdogArmed_)
         Watchdog_->start();
     if (Capture_ && !Capture_->Write(data, len)) {
         const QString why = CaptureName_ + QStringLiteral(": ") + Capture_->Error();
@@ -147,7 +151,7 @@ void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len)
         raise({TNoticeKind::Information, why, true});
     }
     Decoder_.AppendReceived(data, len);
-    if (!Sampling_->IsActive())
+    if (!bridged || !Sampling_->IsActive())
         Decoder_.ExtractFrame();
 }
 

@@ -4,6 +4,7 @@
 #include "tframedecoder.h"
 #include "tmeterhooks.h"
 #include "tmeternotice.h"
+#include "tmetersource.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,6 @@ class QTimer;
 class TChartControl;
 class TChartEngine;
 class TLongTimer;
-class TMeterSource;
 class TRecordTable;
 class TRecordingStep;
 
@@ -61,7 +61,8 @@ public:
     // Holds reading (and the silence watchdog) while the front end cannot take data.
     void SetPaused(bool paused);
     // A block as the source delivered it; the sources call it, and so may tests and benchmarks.
-    void Receive(const std::uint8_t *data, std::uint32_t len);
+    void Receive(const std::uint8_t *data, std::uint32_t len,
+                 TBlockPath path = TBlockPath::Bridge);
 
     // --- what is done with the readings ---------------------------------------------------
     // "Repeat": every frame is recorded, else only one whose reading changed.

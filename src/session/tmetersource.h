@@ -6,6 +6,11 @@
 #include <QString>
 #include <cstdint>
 
+// How a block is taken in. A bridge's block proves the cable alive (it restarts the silence
+// watchdog) and waits for the sampling tick while one runs; a serial port's is decoded at once
+// and leaves the watchdog alone.
+enum class TBlockPath : std::uint8_t { Bridge, Serial };
+
 // Where a meter's bytes come from: a bridge, a serial port, a replayed capture, or a test.
 // Blocks arrive on the GUI thread, one BlockReceived per block as the source delivered it; the
 // data is valid only during the call.
@@ -23,6 +28,7 @@ public:
     virtual bool IsOpen() const = 0;
     // While paused nothing is read; the link itself stays open.
     virtual void SetPaused(bool) {}
+    virtual TBlockPath Path() const { return TBlockPath::Bridge; }
 
 signals:
     void BlockReceived(const std::uint8_t *data, std::uint32_t len);

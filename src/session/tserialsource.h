@@ -18,6 +18,7 @@ public:
     bool Open(TNotice &failure) override;
     void Close() override;
     bool IsOpen() const override { return Open_; }
+    TBlockPath Path() const override { return TBlockPath::Serial; }
 
 private:
     TCComm *Port_;
