@@ -149,21 +149,21 @@ bool TRecorder::Finish()
     // Stopped before the files are finished, so no block arrives half-way.
     Session_->SetSampling(false);
     Session_->Close();
-    bool ok = true;
+    // Only what fails here is told from here: a failure that stopped the run was told then.
+    QString failure;
     if (Text_.isOpen()) {
-        ok = Text_.flush();
+        if (!Text_.flush())
+            failure = QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString());
         Text_.close();
-        if (!ok && Error_.isEmpty())
-            Error_ = QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString());
     }
     if (XmlOutput_) {
         // Whole or not at all: a failed save leaves the file that was there.
         const TSaveOutcome saved = DBToFiles(Session_->Table(), OutputName_);
-        if (!saved.Ok) {
-            ok = false;
-            if (Error_.isEmpty())
-                Error_ = QStringLiteral("%1: %2").arg(OutputName_, saved.Error);
-        }
+        if (!saved.Ok && failure.isEmpty())
+            failure = QStringLiteral("%1: %2").arg(OutputName_, saved.Error);
     }
-    return ok && Error_.isEmpty();
+    if (failure.isEmpty())
+        return true;
+    Error_ = failure;
+    return false;
 }

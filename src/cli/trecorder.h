@@ -26,8 +26,8 @@ public:
     // Appends the --open files, opens the output and the capture, then the source. False, with
     // Error, when one of them fails.
     bool Start();
-    // Stops the source and writes what is written at the end (the XML packet). False on a
-    // failure.
+    // Stops the source and writes what is written at the end (the XML packet). False, with
+    // Error, when that fails; a failure that stopped the run earlier is not told again.
     bool Finish();
 
     const QString &Error() const { return Error_; }
