@@ -33,21 +33,12 @@ void TfrmMain::CreateFileDialogs()
                                          "*.xml|notepad data files (*.txt)|*.txt");
 }
 
-QStringList TfrmMain::GridTitles() const
-{
-    const QHeaderView *header = DBGrid1->horizontalHeader();
-    QStringList titles;
-    for (int visual = 0; visual < header->count(); ++visual)
-        titles << Data1->headerData(header->logicalIndex(visual), Qt::Horizontal).toString();
-    return titles;
-}
-
 void TfrmMain::btnRecordSaveClick()
 {
     if (FileJobRunning_ || !SaveDialog2->Execute(this))
         return;
     const auto quit = qScopeGuard([this] { CloseIfQuitAsked(); });
-    TRecordSaveJob job(*cds1, SaveDialog2->FileName, GridTitles());
+    TRecordSaveJob job(*cds1, SaveDialog2->FileName, Panel4->GridTitles());
     RunFileJob(job, QFileInfo(job.Target().FileName).fileName(), true);
     if (!job.IsFinished())
         return;

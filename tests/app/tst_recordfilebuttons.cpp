@@ -158,8 +158,8 @@ private slots:
 
 private:
     QString path(const QString &name) const { return Dir_->filePath(name); }
-    void clickSave() { QTest::mouseClick(w->btnRecordSave, Qt::LeftButton); }
-    void clickOpen() { QTest::mouseClick(w->btnRecordOpen, Qt::LeftButton); }
+    void clickSave() { QTest::mouseClick(w->Panel4->btnRecordSave, Qt::LeftButton); }
+    void clickOpen() { QTest::mouseClick(w->Panel4->btnRecordOpen, Qt::LeftButton); }
     // Saves through the dialog as the user types the name, and answers the notice.
     Notice saveAs(const QString &name)
     {
@@ -172,7 +172,7 @@ private:
     void clearTable()
     {
         pressOnNextModal(QStringLiteral("Yes"));
-        QTest::mouseClick(w->btnRecordNew, Qt::LeftButton);
+        QTest::mouseClick(w->Panel4->btnRecordNew, Qt::LeftButton);
         QCOMPARE(t->RecordCount(), qsizetype(0));
     }
 
@@ -272,10 +272,10 @@ void TestRecordFileButtons::recordingSavedClearedAndOpenedAgain()
 {
     QFETCH(QString, typed);
     QFETCH(QString, written);
-    QTest::mouseClick(w->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w->Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w->CP21101->Connected());
     QTRY_VERIFY_WITH_TIMEOUT(t->RecordCount() >= 4, 10000); // two frames a second
-    QTest::mouseClick(w->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w->Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(!w->CP21101->Connected());
     const RecordRows recorded = rowsOf(*t);
 
@@ -291,7 +291,7 @@ void TestRecordFileButtons::recordingSavedClearedAndOpenedAgain()
     answerFileDialog(path(written));
     clickOpen();
     QCOMPARE(rowsOf(*t), recorded);
-    QCOMPARE(w->DBGrid1->model()->rowCount(), int(recorded.size()));
+    QCOMPARE(w->Panel4->DBGrid1->model()->rowCount(), int(recorded.size()));
 }
 
 void TestRecordFileButtons::existingFileIsReplacedOnlyOnYes_data()
@@ -473,7 +473,7 @@ void TestRecordFileButtons::manyRowsShowProgressAndKeepTheWindowLive()
     QVERIFY2(longestWait < LongestWaitMs, qPrintable(QString::number(longestWait)));
 
     clearTable();
-    QSignalSpy inserted(w->DBGrid1->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy inserted(w->Panel4->DBGrid1->model(), &QAbstractItemModel::rowsInserted);
     progressSeen = false;
     sinceTick.invalidate();
     longestWait = 0;
@@ -493,7 +493,7 @@ void TestRecordFileButtons::manyRowsShowProgressAndKeepTheWindowLive()
     clickOpen();
     QCOMPARE(t->RecordCount(), qsizetype(Many));
     QCOMPARE(inserted.count(), 1);
-    QCOMPARE(w->DBGrid1->model()->rowCount(), Many);
+    QCOMPARE(w->Panel4->DBGrid1->model()->rowCount(), Many);
     QVERIFY(!secondDialog);
     QVERIFY2(longestWait < LongestWaitMs, qPrintable(QString::number(longestWait)));
 }

@@ -125,7 +125,7 @@ void TestX11Desktop::enlargedViewHasNoTitleOnScreen()
         viewName = netWmName(view);
         view->close();
     });
-    QTest::mouseClick(w.btnRecordFly, Qt::LeftButton);
+    QTest::mouseClick(w.Panel4->btnRecordFly, Qt::LeftButton);
     QCOMPARE(mainName, QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Lumetra v1.01\""));
     QCOMPARE(viewTitle, QString());
     // Set, and empty: xprop prints nothing after the "=" (trimmed here).
