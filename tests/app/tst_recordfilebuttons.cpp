@@ -1,6 +1,7 @@
 // The record tool bar's Save and Open buttons in the real window: the file dialogs as a user
 // answers them, the notices, a recording from the simulated meter saved, cleared and opened
 // again, and a table of millions of rows saved and opened while the window stays live.
+#include "../support/heldsave.h"
 #include "../support/modalhelper.h"
 #include "../support/recordrows.h"
 #include "../support/simbridge.h"
@@ -103,32 +104,6 @@ void onNextMessage(std::function<void(QWidget *)> act)
     onNextModalWhere([](QWidget *w) { return !qobject_cast<QProgressDialog *>(w); }, std::move(act),
                      60000);
 }
-
-// Holds the thread of every save started meanwhile at the moment every byte is in the
-// temporary file and the old file is still untouched, until the test lets it go.
-class HeldSave
-{
-public:
-    HeldSave()
-    {
-        SetSaveStageHook([this](TSaveStage stage) {
-            if (stage == TSaveStage::BeforeCommit) {
-                Reached_.release();
-                Release_.acquire();
-            }
-        });
-    }
-    ~HeldSave()
-    {
-        Release_.release(); // never leave a save's thread waiting
-        SetSaveStageHook({});
-    }
-    bool reached() { return Reached_.tryAcquire(); }
-    void letGo() { Release_.release(); }
-
-private:
-    QSemaphore Reached_, Release_;
-};
 
 bool progressShown(const QWidget *window)
 {
