@@ -26,12 +26,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
 
-    // Help and version need no window system: they answer in a terminal without a display too.
+    // Help, version and mistakes need no window system: they answer in a terminal without a
+    // display too.
     const TCommandLine early = ParseCommandLine(argumentList(argc, argv));
+    if (early.Action == TCommandLine::Fail)
+        return AnswerCommandLine(early);
     if (early.Action == TCommandLine::ShowHelp || early.Action == TCommandLine::ShowVersion) {
         const QCoreApplication plain(argc, argv); // names the program in the help text
         return AnswerCommandLine(ParseCommandLine(QCoreApplication::arguments()));
     }
+    // The toolkit's options are listed by its application object, which needs no screen to.
+    if (early.Action == TCommandLine::ShowHelpAll)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
     // The window system's own options (-platform, -style ...) are gone from the arguments now.

@@ -53,13 +53,57 @@ struct TOptions
     }
 };
 
+// The window system's own options, which the application object takes out of the line: with
+// a value after them, and without one.
+const QStringList ToolkitValueOptions = {
+    QStringLiteral("platform"), QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"), QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"),
+    QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"), QStringLiteral("display"),
+    QStringLiteral("geometry"), QStringLiteral("title"), QStringLiteral("icon"),
+    QStringLiteral("name"), QStringLiteral("session"), QStringLiteral("style"),
+    QStringLiteral("stylesheet")};
+const QStringList ToolkitSwitches = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                     QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                     QStringLiteral("sync"), QStringLiteral("qmljsdebugger")};
+
+// The line as the program's own parser sees it: before the application object exists (no
+// display is needed to tell a mistake), the toolkit's options are left out here instead.
+QStringList withoutToolkitOptions(const QStringList &arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (i > 0 && a == QLatin1String("--")) {
+            kept << arguments.mid(i);
+            break;
+        }
+        if (i == 0 || !a.startsWith(QLatin1Char('-'))) {
+            kept << a;
+            continue;
+        }
+        QString name = a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1);
+        const bool joined = name.contains(QLatin1Char('='));
+        name = name.section(QLatin1Char('='), 0, 0);
+        if (ToolkitSwitches.contains(name))
+            continue;
+        if (ToolkitValueOptions.contains(name)) {
+            if (!joined)
+                ++i; // its value
+            continue;
+        }
+        kept << a;
+    }
+    return kept;
+}
+
 } // namespace
 
-TCommandLine ParseCommandLine(const QStringList &arguments)
+TCommandLine ParseCommandLine(const QStringList &given)
 {
     QCommandLineParser parser;
     const TOptions options(parser);
     TCommandLine line;
+    const QStringList arguments = withoutToolkitOptions(given);
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(QStringLiteral("help-all"))) {
         line.Action = TCommandLine::ShowHelpAll;
@@ -85,7 +129,8 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
     if (line.Action == TCommandLine::Fail) {
         const QString program = arguments.isEmpty() ? QStringLiteral("lumetra")
                                                     : QFileInfo(arguments.first()).fileName();
-        line.Message += QStringLiteral("\nTry '%1 --help' for the options.\n").arg(program);
+        line.Message =
+            QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, line.Message);
     }
 
     line.Window.Replay = parser.value(options.replay);

@@ -34,6 +34,8 @@ void TfrmMain::CreateBridge()
     Session_->SetSource(source);
     // Only a cable can come loose; a capture that has played out is simply over.
     Session_->SetWatchdog(source == Bridge_);
+    // A capture played to its end leaves nothing connected: the button comes back up.
+    connect(Session_, &TMeterSession::SourceEnded, this, [this] { Session_->Close(); });
     connect(Session_, &TMeterSession::LinkOpened, this, [this] { CP21101Connect(CP21101); });
     connect(Session_, &TMeterSession::LinkClosed, this, [this] { CP21101Disconnect(nullptr); });
     connect(Session_, &TMeterSession::NoticeRaised, this, &TfrmMain::ShowNotice);

@@ -2,6 +2,7 @@
 #include "tbridgesource.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
+#include "tlongtimer.h"
 #include "treplaysource.h"
 #include "tserialsource.h"
 #include "trecorder.h"
@@ -89,6 +90,32 @@ bool wantsReport(const QStringList &arguments)
     return false;
 }
 
+// --list: one line a meter, fields split by tabs so scripts can cut them.
+int listDevices(bool simulated)
+{
+    TBridgeSource bridge(simulated ? TCP2110::SimulatedLibraryFile()
+                                   : TCP2110::DefaultLibraryFile());
+    if (bridge.HasLibrary()) {
+        for (const QString &line : bridge.Bridge()->DeviceList()) {
+            const qsizetype split = line.indexOf(QLatin1Char('='));
+            // The library's path is the node with the bridge's ids appended.
+            QString node = line.mid(split + 1);
+            if (const qsizetype ids = node.lastIndexOf(QLatin1Char('#')); ids >= 0)
+                node.truncate(ids);
+            std::printf("bridge\t%s\t%s\n", line.left(split).toLocal8Bit().constData(),
+                        node.toLocal8Bit().constData());
+        }
+    } else {
+        // Serial ports need no bridge library, so they are still listed.
+        printError(bridge.LibraryNotice().Text);
+    }
+    if (!simulated)
+        for (const QString &port : SerialPorts())
+            std::printf("serial\t%s\n", port.toLocal8Bit().constData());
+    std::fflush(stdout);
+    return bridge.HasLibrary() ? TRecorder::ExitDone : TRecorder::ExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -100,6 +127,10 @@ int main(int argc, char *argv[])
     if (line.Action == TRecorderCommandLine::ShowHelp) {
         const QCoreApplication plain(argc, argv); // names the program in the help text
         line = ParseRecorderCommandLine(arguments);
+    }
+    if (line.Action == TRecorderCommandLine::ListDevices) {
+        const QCoreApplication plain(argc, argv);
+        return listDevices(!line.Options.Meters.isEmpty());
     }
     if (line.Action != TRecorderCommandLine::Run) {
         const bool failed = line.Action == TRecorderCommandLine::Fail;
@@ -202,9 +233,13 @@ int main(int argc, char *argv[])
     }
 
     catchStopSignals([&] { finish(TRecorder::ExitDone); });
-    if (options.DurationMs > 0)
-        QTimer::singleShot(std::min<qint64>(options.DurationMs, std::numeric_limits<int>::max()),
-                           [&] { finish(TRecorder::ExitDone); });
+    if (options.DurationMs > 0) {
+        // Precise and of any length: a plain timer may end 5 % early and stops at 24.8 days.
+        auto *duration = new TLongTimer(new QTimer(app.get()));
+        duration->SetInterval(options.DurationMs);
+        QObject::connect(duration, &TLongTimer::timeout, [&] { finish(TRecorder::ExitDone); });
+        duration->SetEnabled(true);
+    }
     if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 

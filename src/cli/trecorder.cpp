@@ -48,6 +48,10 @@ bool TRecorder::Start()
             return false;
         }
     }
+    // With nothing to record, the opened rows are what there is to show.
+    if (!Session_->Source())
+        for (qsizetype row = 0; row < Session_->Table().RecordCount(); ++row)
+            printRow(row);
     if (!Options_.Output.isEmpty()) {
         const TSaveTarget target = SaveTargetOf(Options_.Output);
         OutputName_ = target.FileName;

@@ -22,7 +22,8 @@ struct TOptions
                                                "times, from n virtual meters.")};
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Record from the USB bridge with this serial text "
-                                             "(default: the first one present). Sources may be "
+                                             "(given alone: the first one present; --list shows "
+                                             "them). Sources may be "
                                              "given more than once and mixed: each meter is "
                                              "recorded on its own, into the files named with "
                                              "%s."),
@@ -69,6 +70,11 @@ struct TOptions
                                QStringLiteral("FILE")};
     QCommandLineOption quiet{QStringLiteral("quiet"),
                              QStringLiteral("Print no line per recorded reading.")};
+    QCommandLineOption list{
+        QStringLiteral("list"),
+        QStringLiteral("Print the meters that can be recorded, one a line, and quit: "
+                       "\"bridge<TAB>SERIAL<TAB>NODE\" for each USB bridge, \"serial<TAB>PORT\" "
+                       "for each serial port; with --simulate, the virtual bridges alone.")};
 
     explicit TOptions(QCommandLineParser &parser)
         : help(parser.addHelpOption())
@@ -80,7 +86,7 @@ struct TOptions
                            "Ctrl+C; the output file is complete in every case.\n"
                            "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
         parser.addOptions({simulate, device, serial, baud, replay, fast, onChange, interval, frames,
-                           duration, output, open, report, capture, quiet});
+                           duration, output, open, report, capture, quiet, list});
     }
 };
 
@@ -192,13 +198,24 @@ QString MeterFileName(const QString &pattern, const QString &meterName)
     return file.replace(QLatin1String("%s"), name);
 }
 
-TRecorderCommandLine ParseRecorderCommandLine(const QStringList &arguments)
+TRecorderCommandLine ParseRecorderCommandLine(const QStringList &given)
 {
+    // The parser knows no optional values: a bare --device is given the empty serial text,
+    // which names the first bridge, so the option after it keeps its meaning.
+    QStringList arguments = given;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--"))
+            break;
+        if (arguments.at(i) == QLatin1String("--device")
+            && (i + 1 == arguments.size() || arguments.at(i + 1).startsWith(QLatin1Char('-'))))
+            arguments[i] = QStringLiteral("--device=");
+    }
     QCommandLineParser parser;
     const TOptions options(parser);
     TRecorderCommandLine line;
     const bool parsed = parser.parse(arguments);
-    if (parser.isSet(options.help)) {
+    // The recorder has no window-system options, so all the help there is is ours.
+    if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
         line.Action = TRecorderCommandLine::ShowHelp;
         line.Message = parser.helpText();
         return line;
@@ -210,7 +227,19 @@ TRecorderCommandLine ParseRecorderCommandLine(const QStringList &arguments)
         return line;
     }
     QString why;
-    if (!parsed)
+    if (parsed && parser.isSet(options.list)) {
+        const QStringList names = parser.optionNames();
+        if (std::any_of(names.begin(), names.end(), [](const QString &name) {
+                return name != QLatin1String("list") && name != QLatin1String("simulate");
+            }))
+            why = QStringLiteral("--list takes no other option than --simulate.");
+        else {
+            line.Action = TRecorderCommandLine::ListDevices;
+            if (parser.isSet(options.simulate))
+                line.Options.Meters << TRecorderOptions::TMeter{TRecorderOptions::Simulate, {}};
+            return line;
+        }
+    } else if (!parsed)
         why = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
         why = QStringLiteral("Unexpected argument '%1'.")

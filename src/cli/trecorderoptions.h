@@ -39,11 +39,14 @@ QString MeterFileName(const QString &pattern, const QString &meterName);
 
 struct TRecorderCommandLine
 {
-    enum TAction { Run, ShowHelp, ShowVersion, Fail };
+    // ListDevices: print the bridges and serial ports present (with --simulate, the virtual
+    // bridges).
+    enum TAction { Run, ShowHelp, ShowVersion, ListDevices, Fail };
     TAction Action = Run;
     QString Message; // the help text, the version line or what was wrong
     TRecorderOptions Options;
 };
 
-// arguments[0] is the program.
+// arguments[0] is the program. "--device" without a value (at the end, or before another
+// option) names the first bridge present.
 TRecorderCommandLine ParseRecorderCommandLine(const QStringList &arguments);

@@ -84,6 +84,8 @@ public:
     bool Running() const { return Running_; }
     // Why the capture stopped before its end; empty after a complete replay.
     const QString &Error() const { return Reader_.Error(); }
+    // The captured time of the block being handed over, in ms from the capture's start.
+    qint64 BlockTime() const { return Pending_.Ms; }
 
 signals:
     void OnReceiveData(const std::uint8_t *Data, std::uint32_t Len);

@@ -9,6 +9,7 @@
 #include "trecordtable.h"
 
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -63,10 +64,14 @@ void TMeterSession::SetSource(TMeterSource *source)
         source->setParent(this);
     connect(source, &TMeterSource::BlockReceived, this,
             [this, source](const std::uint8_t *data, std::uint32_t len) {
+                followSourceClock();
                 Receive(data, len, source->Path());
             });
     connect(source, &TMeterSource::Opened, this, [this] {
         Paused_ = false;
+        // A replay starts its clock anew: the first tick is one interval into it.
+        if (SamplingOn_ && sourceClocked())
+            NextTick_ = Source_->Clock() + Sampling_->Interval();
         if (WatchdogArmed_)
             Watchdog_->start();
         emit LinkOpened();
@@ -81,6 +86,7 @@ void TMeterSession::SetSource(TMeterSource *source)
         raise({TNoticeKind::Information, reason});
     });
     connect(source, &TMeterSource::Ended, this, &TMeterSession::SourceEnded);
+    applySampling();
 }
 
 bool TMeterSession::Open()
@@ -151,7 +157,7 @@ void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len, TBlockP
         raise({TNoticeKind::Information, why, true});
     }
     Decoder_.AppendReceived(data, len);
-    if (!bridged || !Sampling_->IsActive())
+    if (!bridged || !Sampling())
         Decoder_.ExtractFrame();
 }
 
@@ -180,17 +186,46 @@ void TMeterSession::SetRepeat(bool repeat)
 
 bool TMeterSession::Sampling() const
 {
-    return Sampling_->IsActive();
+    return sourceClocked() ? SamplingOn_ : Sampling_->IsActive();
 }
 
 void TMeterSession::SetSampling(bool on)
 {
-    Sampling_->SetEnabled(on);
+    if (on == SamplingOn_ && on == Sampling())
+        return;
+    SamplingOn_ = on;
+    applySampling();
 }
 
 void TMeterSession::SetSamplingInterval(qint64 ms)
 {
     Sampling_->SetInterval(ms);
+    // As on the wall clock, a new interval counts from now.
+    if (sourceClocked())
+        NextTick_ = Source_->Clock() + Sampling_->Interval();
+}
+
+void TMeterSession::applySampling()
+{
+    // Exactly one clock drives the ticks: the wall timer, or the source's own.
+    const bool clocked = sourceClocked();
+    Sampling_->SetEnabled(SamplingOn_ && !clocked);
+    if (clocked)
+        NextTick_ = Source_->Clock() + Sampling_->Interval();
+}
+
+void TMeterSession::followSourceClock()
+{
+    if (!SamplingOn_ || !sourceClocked())
+        return;
+    // The tick falls before the block stamped at or after it, as it would on a paced replay.
+    // After a gap of many intervals one tick is enough: the ones between would find no frame.
+    const qint64 now = Source_->Clock();
+    if (now < NextTick_)
+        return;
+    const qint64 interval = std::max<qint64>(1, Sampling_->Interval());
+    NextTick_ += ((now - NextTick_) / interval + 1) * interval;
+    SamplingTick();
 }
 
 void TMeterSession::SamplingTick()

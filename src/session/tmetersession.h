@@ -68,7 +68,8 @@ public:
     // "Repeat": every frame is recorded, else only one whose reading changed.
     bool Repeat() const;
     void SetRepeat(bool repeat);
-    // "Sampling Interval": frames are taken once per interval, not as they arrive.
+    // "Sampling Interval": frames are taken once per interval, not as they arrive; on the
+    // wall clock, or on the source's own clock when it has one (a replayed capture).
     bool Sampling() const;
     void SetSampling(bool on);
     void SetSamplingInterval(qint64 ms);
@@ -111,6 +112,9 @@ signals:
 private:
     void raise(const TNotice &notice);
     void watchdogTimeout();
+    bool sourceClocked() const { return Source_ && Source_->Clock() >= 0; }
+    void applySampling();
+    void followSourceClock();
 
     void ShowHold(const TMeterState &s) override;
     void ShowRelative(const TMeterState &s) override;
@@ -141,6 +145,8 @@ private:
     QTimer *SamplingTimer_;
     TLongTimer *Sampling_;
     QTimer *Watchdog_;
+    bool SamplingOn_ = false;
+    qint64 NextTick_ = 0; // on the source's own clock, when it has one
     bool WatchdogArmed_ = false;
     bool Paused_ = false;
 };

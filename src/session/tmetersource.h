@@ -29,6 +29,10 @@ public:
     // While paused nothing is read; the link itself stays open.
     virtual void SetPaused(bool) {}
     virtual TBlockPath Path() const { return TBlockPath::Bridge; }
+    // A source that plays recorded time (a capture) keeps its own clock: the milliseconds of
+    // the block it delivers, from the start of what it plays. Sampling then follows that clock,
+    // so a replay played fast samples the rows a paced one does. -1: the wall clock rules.
+    virtual qint64 Clock() const { return -1; }
 
 signals:
     void BlockReceived(const std::uint8_t *data, std::uint32_t len);

@@ -18,10 +18,14 @@ public:
     void Close() override;
     bool IsOpen() const override { return Open_; }
     void SetPaused(bool paused) override;
+    qint64 Clock() const override { return Clock_; }
 
 private:
+    void lose(const QString &reason);
+
     QString FileName_;
     TCaptureReplay *Replay_;
     bool Open_ = false;
     bool Paused_ = false;
+    qint64 Clock_ = 0;
 };

@@ -81,7 +81,15 @@ void TestStartup::commandLine_data()
         << QStringList{"Lumetra 1.01\n"};
     QTest::newRow("unknown option")
         << QStringList{"--simulat"} << L::Fail << false << false
-        << QStringList{"Unknown option 'simulat'.", "Try 'lumetra --help' for the options."};
+        << QStringList{"lumetra: Unknown option 'simulat'.",
+                       "Try 'lumetra --help' for the options."};
+    // The toolkit's options are parsed by the application object, which may not exist yet.
+    QTest::newRow("unknown option beside toolkit options")
+        << QStringList{"-platform", "offscreen", "-style=fusion", "--bogus", "-reverse"}
+        << L::Fail << false << false << QStringList{"lumetra: Unknown option 'bogus'."};
+    QTest::newRow("toolkit options and ours")
+        << QStringList{"-style", "fusion", "--simulate", "-qwindowtitle", "x", "--check"}
+        << L::Run << true << true << QStringList{};
     QTest::newRow("value on a switch")
         << QStringList{"--simulate=yes"} << L::Fail << true << false
         << QStringList{"Unexpected value after '--simulate'.", "Try 'lumetra --help'"};

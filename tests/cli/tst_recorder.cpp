@@ -31,6 +31,11 @@ QString recorder()
     return QCoreApplication::applicationDirPath() + "/lumetra-record";
 }
 
+QString windowProgram()
+{
+    return QCoreApplication::applicationDirPath() + "/lumetra";
+}
+
 Run runRecorder(const QStringList &arguments, const QString &folder, int timeoutMs = 60000)
 {
     QProcess p;
@@ -162,6 +167,8 @@ private slots:
     void recordingModes_data();
     void recordingModes();
     void intervalRecordsOncePerTick();
+    void intervalFollowsTheCapturesClock_data();
+    void intervalFollowsTheCapturesClock();
     void terminatedRunLeavesACompleteFile_data();
     void terminatedRunLeavesACompleteFile();
     void helpAndVersion_data();
@@ -169,7 +176,11 @@ private slots:
     void failures_data();
     void failures();
     void openedFilesReport();
+    void openedFilesAlonePrintTheirRows();
+    void listsTheBridges();
     void windowCapturesAndReplays();
+    void windowEndsAReplay_data();
+    void windowEndsAReplay();
     void serialPort();
     void captureLines_data();
     void captureLines();
@@ -301,6 +312,40 @@ void TestRecorder::intervalRecordsOncePerTick()
     }
 }
 
+void TestRecorder::intervalFollowsTheCapturesClock_data()
+{
+    QTest::addColumn<bool>("fast");
+    QTest::newRow("paced") << false;
+    QTest::newRow("fast") << true;
+}
+
+void TestRecorder::intervalFollowsTheCapturesClock()
+{
+    // Frames 1000 ... 1019 every 100 ms from 50 ms on, with 2.5 s of silence after the tenth:
+    // ticks at 1 s (the newest is 1009), 2 s and 3 s (nothing new), 4 s (1014). A fast replay
+    // keeps the capture's time, so it records the same rows as a paced one.
+    QFETCH(bool, fast);
+    QByteArray text = "# made by the test\n";
+    for (int i = 0; i < 20; ++i) {
+        TFrameFields f = workedFields();
+        f.MainValue = 1000 + i;
+        const QByteArray frame = EncodeFrame(f);
+        const qint64 ms = 50 + 100 * i + (i >= 10 ? 2500 : 0);
+        text += CaptureLine(ms, reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                            frame.size());
+    }
+    QVERIFY(writeFile(path("c.txt"), text));
+    QStringList arguments{"--replay", "c.txt", "--interval", "1", "--output", "x.txt"};
+    if (fast)
+        arguments << "--fast";
+    const Run r = runRecorder(arguments, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QStringList values;
+    for (const QStringList &row : fileRows(path("x.txt")))
+        values << row[2];
+    QCOMPARE(values, (QStringList{"100.9", "101.4"}));
+}
+
 void TestRecorder::terminatedRunLeavesACompleteFile_data()
 {
     QTest::addColumn<QString>("output");
@@ -330,30 +375,54 @@ void TestRecorder::terminatedRunLeavesACompleteFile()
 
 void TestRecorder::helpAndVersion_data()
 {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("answer"); // on stdout
-    QTest::newRow("help") << "--help"
-                          << "Usage: %0 [options]"; // %0: the program as started
-    QTest::newRow("version") << "--version"
-                             << "lumetra-record 1.01\n";
+    QTest::addColumn<bool>("window"); // lumetra, else lumetra-record
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("answer"); // how stdout (status 0) or stderr begins
+    QTest::addColumn<QString>("holds");  // and something further in it
+    // %0: the program as started.
+    QTest::newRow("help") << false << QStringList{"--help"} << 0 << "Usage: %0 [options]"
+                          << "--list";
+    QTest::newRow("help-all") << false << QStringList{"--help-all"} << 0
+                              << "Usage: %0 [options]" << "--device";
+    QTest::newRow("version") << false << QStringList{"--version"} << 0
+                             << "lumetra-record 1.01\n" << "";
+    QTest::newRow("mistake") << false << QStringList{"--bogus"} << 1
+                             << "lumetra-record: Unknown option 'bogus'." << "--help";
+    QTest::newRow("window help-all") << true << QStringList{"--help-all"} << 0
+                                     << "Usage: %0 [options]" << "-platform";
+    QTest::newRow("window mistake") << true << QStringList{"--bogus"} << 1
+                                    << "lumetra: Unknown option 'bogus'." << "--help";
+    // The toolkit's options are no mistake, though nothing has taken them out yet.
+    QTest::newRow("window mistake after toolkit options")
+        << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << 1
+        << "lumetra: Unknown option 'simulat'." << "";
 }
 
 void TestRecorder::helpAndVersion()
 {
-    QFETCH(QString, option);
+    QFETCH(bool, window);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
     QFETCH(QString, answer);
-    // A terminal without a display is where the recorder runs.
+    QFETCH(QString, holds);
+    // A terminal without a display: where the recorder runs, and where a mistake typed for the
+    // window must still be told as one.
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
     p.setProcessEnvironment(env);
-    p.start(recorder(), {option});
+    const QString program = window ? windowProgram() : recorder();
+    p.start(program, arguments);
     QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    QVERIFY2(out.startsWith(answer.replace("%0", recorder())), qPrintable(out));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    const QString text = QString::fromLocal8Bit(status == 0 ? p.readAllStandardOutput()
+                                                            : p.readAllStandardError());
+    QVERIFY2(text.startsWith(answer.replace("%0", program)), qPrintable(text));
+    QVERIFY2(text.contains(holds), qPrintable(text));
 }
 
 void TestRecorder::failures_data()
@@ -386,6 +455,13 @@ void TestRecorder::failures_data()
                                  << "Failed to open plain.txt!";
     QTest::newRow("unreadable open")
         << QStringList{"--open", "bad.txt"} << 2 << "Failed to Load File!";
+    // Given alone, --device takes the first bridge, of which the test machine has none.
+    QTest::newRow("device alone before an option")
+        << QStringList{"--device", "--frames", "1"} << 2 << "No device found.";
+    QTest::newRow("device alone at the end")
+        << QStringList{"--frames", "1", "--device"} << 2 << "No device found.";
+    QTest::newRow("list with a source")
+        << QStringList{"--list", "--serial", "/dev/null"} << 1 << "--list takes no other";
     QTest::newRow("output folder missing")
         << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2 << "no/such/x.txt";
 }
@@ -421,7 +497,52 @@ void TestRecorder::openedFilesReport()
     const QString text = PdfTools::pageText(path("y.pdf"), 1);
     for (const char *word : {"NO.", "1/1", "123.5", "1KHz"})
         QVERIFY2(text.contains(word), qPrintable(text));
-    QVERIFY(r.out.isEmpty()); // opened rows are not readings
+    // With no source the opened rows are what the run shows.
+    QCOMPARE(r.out.count('\n'), 6);
+}
+
+void TestRecorder::openedFilesAlonePrintTheirRows()
+{
+    // Listed as they were printed when recorded, time included.
+    QVERIFY(writeFile(path("c.txt"), captureOf({1234, 1235, 1236}, true)));
+    const Run recorded =
+        runRecorder({"--replay", "c.txt", "--fast", "--output", "x.txt"}, dir_->path());
+    QVERIFY2(recorded.status == 0, recorded.err.constData());
+    QCOMPARE(recorded.out.count('\n'), 3);
+    const Run listed = runRecorder({"--open", "x.txt"}, dir_->path());
+    QVERIFY2(listed.status == 0, listed.err.constData());
+    QCOMPARE(listed.out, recorded.out);
+    QVERIFY(runRecorder({"--open", "x.txt", "--output", "y.txt", "--quiet"}, dir_->path())
+                .out.isEmpty());
+}
+
+void TestRecorder::listsTheBridges()
+{
+    // The virtual bridges stand for real ones: the same lines come from the same component.
+    const QByteArray before = qgetenv("LUMETRA_SIM_BRIDGES");
+    qputenv("LUMETRA_SIM_BRIDGES", "2");
+    const Run r = runRecorder({"--list", "--simulate"}, dir_->path());
+    qputenv("LUMETRA_SIM_BRIDGES", before);
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QStringList lines = QString::fromLocal8Bit(r.out).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split('\t');
+        QCOMPARE(fields.size(), 3);
+        QCOMPARE(fields[0], QStringLiteral("bridge"));
+        QCOMPARE(fields[1], QStringLiteral("LMT-SIM-000%1").arg(i + 1));
+        // The node alone, without the ids the library appends for its callers.
+        QVERIFY2(!fields[2].isEmpty() && !fields[2].contains('#'), qPrintable(fields[2]));
+    }
+    // Every listed bridge is one --device opens.
+    qputenv("LUMETRA_SIM_BRIDGES", "2");
+    const Run opened = runRecorder({"--simulate", "--simulate", "--frames", "1", "--quiet",
+                                    "--output", "%s.txt"},
+                                   dir_->path());
+    qputenv("LUMETRA_SIM_BRIDGES", before);
+    QVERIFY2(opened.status == 0, opened.err.constData());
+    for (const QString &line : lines)
+        QVERIFY(QFileInfo::exists(path(line.section('\t', 1, 1) + ".txt")));
 }
 
 void TestRecorder::windowCapturesAndReplays()
@@ -444,7 +565,6 @@ void TestRecorder::windowCapturesAndReplays()
         QTest::qWait(500); // the simulated meter sends nothing of its own
         QCOMPARE(table->RecordCount(), values.size());
         shown = rowsOf(*table);
-        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
     }
     const Run r =
         runRecorder({"--replay", "c.txt", "--fast", "--output", "x.txt", "--quiet"}, dir_->path());
@@ -455,6 +575,49 @@ void TestRecorder::windowCapturesAndReplays()
         {"--replay", "again.txt", "--fast", "--output", "y.txt", "--quiet"}, dir_->path());
     QVERIFY2(again.status == 0, again.err.constData());
     QCOMPARE(fileRows(path("y.txt")), shown);
+}
+
+void TestRecorder::windowEndsAReplay_data()
+{
+    QTest::addColumn<QString>("capture");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("notice"); // empty: none
+    QTest::newRow("played out") << "c.txt" << 2 << "";
+    QTest::newRow("broken off") << "bad.txt" << 1 << "bad.txt: line 4:";
+    QTest::newRow("missing") << "none.txt" << 0 << "none.txt";
+}
+
+void TestRecorder::windowEndsAReplay()
+{
+    // However a replay ends, nothing is connected after it, and no cable is blamed.
+    QFETCH(QString, capture);
+    QFETCH(int, rows);
+    QFETCH(QString, notice);
+    QVERIFY(writeFile(path("c.txt"), captureOf({1234, 1240})));
+    QVERIFY(writeFile(path("bad.txt"), captureOf({1234}) + "100 00 0D\n200 0G\n"));
+    TStartOptions options;
+    options.Simulate = true;
+    options.Replay = path(capture);
+    options.Journal = false;
+    TfrmMain w(options);
+    w.SetUnattended(true);
+    QStringList notices;
+    connect(&w, &TfrmMain::NoticeRaised, this,
+            [&notices](const TNotice &n) { notices << n.Text; });
+    w.show();
+    auto *button = w.findChild<QToolButton *>("btnConnect");
+    QTest::mouseClick(button, Qt::LeftButton);
+    if (rows > 0)
+        QCOMPARE(button->text(), QStringLiteral("Disconnection"));
+    QTRY_COMPARE_WITH_TIMEOUT(button->text(), QStringLiteral("Connection"), 30000);
+    QVERIFY(!button->isChecked());
+    QCOMPARE(w.findChild<TRecordTable *>("cds1")->RecordCount(), rows);
+    if (notice.isEmpty()) {
+        QVERIFY2(notices.isEmpty(), qPrintable(notices.join('\n')));
+    } else {
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices[0].contains(path(notice)), qPrintable(notices[0]));
+    }
 }
 
 void TestRecorder::serialPort()
