@@ -68,6 +68,7 @@ void TfrmMain::OfferJournalRestore()
         if (NewMessageDlg(question, mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0) != mrYes)
             continue; // the journal stays where it is
         TRecordOpenJob job(*cds1, journal->FileName(), false);
+        job.ReadAsJournal();
         RunFileJob(job, QFileInfo(journal->FileName()).fileName(), false);
         if (!job.IsFinished() || job.Outcome().Cancelled)
             continue;
@@ -76,6 +77,12 @@ void TfrmMain::OfferJournalRestore()
                                   QString::fromLatin1(OpenFailedMessage));
             continue;
         }
+        if (const qsizetype skipped = job.Outcome().Skipped; skipped > 0)
+            NewMessageDlg(QStringLiteral("%1 damaged %2 of the journal could not be restored; "
+                                         "the other records were.")
+                              .arg(QLocale().toString(skipped),
+                                   skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines")),
+                          mtInformation, MsgDlgButtons({mbOK}), 0);
         // The records live in this session's journal now; once that is on the disk the old
         // one can go. Without a journal of its own the old one is kept.
         if (Journal_ && Journal_->IsOn() && Journal_->Sync())
