@@ -281,6 +281,8 @@ bool TTextRecordReader::takeLine(QByteArrayView line)
     }
     if (Journal_)
         return takeJournalLine(line);
+    if (!Table_)
+        return fail(QStringLiteral("line %1: not a journal").arg(Lines_)); // counts journals only
     SplitText(line, "\t", Pieces_);
     if (Pieces_.size() > std::size_t(TRecordTable::FieldCount))
         return fail(QStringLiteral("line %1 has %2 fields, more than the table's %3")
