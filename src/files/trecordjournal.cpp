@@ -74,8 +74,12 @@ QString folderProblem(const QString &folder)
         path += u'/' + part;
         const QByteArray name = QFile::encodeName(path);
         struct stat st;
-        if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-            continue;
+        if (::stat(name.constData(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                continue;
+            reason = ENOTDIR; // a file stands where a folder must be
+            break;
+        }
         if (::mkdir(name.constData(), 0700) != 0) {
             reason = errno;
             break;

@@ -336,16 +336,18 @@ void TestRecordJournal::repairsAbandoned()
 void TestRecordJournal::offeredWhereNoLockCanBeMade()
 {
     // A folder that takes no new file (read-only, or full) cannot hold a lock: a journal in it
-    // is read as it stands, cut-off end and all, and left there. A directory in the lock
-    // file's place stands in for such a folder, which root could write anyway.
+    // is read as it stands, cut-off end and all, and left there. A full disk stands in for
+    // such a folder, which root could write anyway.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString name =
         QDir(dir.path()).filePath(QStringLiteral("journal-20261209-143812-000-1.txt"));
     const QByteArray bytes = JournalHeaderLine() + "1\ta\r\n2\tb\r\n3\tc";
     QVERIFY(writeFile(name, bytes));
-    QVERIFY(QDir().mkpath(name + QStringLiteral(".lock")));
-    const auto found = TAbandonedJournal::Find(dir.path());
+    const auto found = [&] {
+        const FileSizeLimit full(0);
+        return TAbandonedJournal::Find(dir.path());
+    }();
     QCOMPARE(found.size(), std::size_t(1));
     QVERIFY(!found[0]->Claimed());
     QCOMPARE(found[0]->Rows(), qsizetype(2));
