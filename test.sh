@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: ./test.sh [default|asan|tsan]. asan adds AddressSanitizer,
-# UndefinedBehaviorSanitizer and leak checks; tsan runs the threaded device tests.
+# UndefinedBehaviorSanitizer and leak checks; tsan runs every test whose code starts a thread.
 set -euo pipefail
 cd "$(dirname "$0")"
 preset="${1:-default}"
@@ -9,6 +9,7 @@ cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen
 case "$preset" in
-    asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ;;
+    asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+              LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" ;;
 esac
 ctest --preset "$preset" -j "$(nproc)"

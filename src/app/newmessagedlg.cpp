@@ -1,5 +1,7 @@
 #include "newmessagedlg.h"
 
+#include "ttoplevel.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -160,14 +162,10 @@ void TMessageForm::keyPressEvent(QKeyEvent *event)
 }
 
 // Centred by its outer size, frame included; the platform knows the frame only once the
-// window exists, so the placing is done again just before the window appears.
+// window exists, or on X11 once it is framed, so the placing is done again then.
 void TMessageForm::placeOnScreen()
 {
-    const QRect screen = screenGeometry();
-    const QSize outer = frameGeometry().size();
-    const int left = screen.x() + screen.width() / 2 - outer.width() / 2;
-    const int top = screen.y() + screen.height() / 2 - outer.height() / 2;
-    move(left_ >= 0 ? left_ : left, top_ >= 0 ? top_ : top);
+    PlaceOnScreen(this, TScreenArea::Whole, left_, top_);
 }
 
 void TMessageForm::showEvent(QShowEvent *event)

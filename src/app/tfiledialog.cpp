@@ -2,9 +2,42 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QRegularExpression>
 
 namespace {
+
+// Asks before replacing the file a save will write, which need not be the name typed.
+class TSaveFileDialog : public QFileDialog
+{
+public:
+    TSaveFileDialog(QWidget *parent, std::function<QString(const QString &)> written)
+        : QFileDialog(parent)
+        , Written_(std::move(written))
+    {}
+
+protected:
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (acceptMode() == AcceptSave && !chosen.isEmpty()) {
+            const QString target = Written_ ? Written_(chosen.first()) : chosen.first();
+            const QFileInfo info(target);
+            // A folder is entered by the dialog itself, never replaced.
+            if (info.exists() && !info.isDir()
+                && QMessageBox::warning(
+                       this, windowTitle(),
+                       tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                       != QMessageBox::Yes)
+                return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<QString(const QString &)> Written_;
+};
 
 // The extension of a single "*.ext" pattern, else none.
 QString patternExtension(const QString &nameFilter)
@@ -42,12 +75,13 @@ QStringList TFileDialog::NameFilters(const QString &filter)
 
 bool TFileDialog::Execute(QWidget *parent)
 {
-    QFileDialog dialog(parent);
+    TSaveFileDialog dialog(parent, WrittenName);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setSizeGripEnabled(true);
     if (Kind_ == TKind::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        // Asked by the dialog above, about the file the save writes.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
     }

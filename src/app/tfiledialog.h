@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QFileDialog;
 class QWidget;
 
@@ -26,6 +28,9 @@ public:
     QString DefaultExt;
     // The chosen file, with the extension added when the name had none.
     QString FileName;
+    // A save: the file that a chosen name will write, when that is not the name itself. The
+    // question before replacing a file asks about this one, the file that is replaced.
+    std::function<QString(const QString &)> WrittenName;
 
     // Shows the dialog modally; true when the user confirmed a name (a save over an existing
     // file only after agreeing to replace it). An open takes names of files that do not exist.

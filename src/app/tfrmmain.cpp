@@ -8,6 +8,7 @@
 #include "trecordingstep.h"
 #include "trecordjournal.h"
 #include "ttoolbar.h"
+#include "ttoplevel.h"
 
 #include <QChartView>
 #include <QCheckBox>
@@ -107,10 +108,7 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     resize(ClientWidth, ClientHeight);
     CreateComponents();
     FormCreate();
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect avail = screen->availableGeometry();
-        move(avail.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
-    }
+    PlaceOnScreen(this, TScreenArea::Available);
 }
 
 TfrmMain::~TfrmMain()
@@ -338,11 +336,21 @@ bool TfrmMain::FormCloseQuery()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (FormCloseQuery()) {
-        CloseJournal();
-        event->accept();
-    } else
+    if (!QuitAsked_) {
+        if (!FormCloseQuery()) {
+            event->ignore();
+            return;
+        }
+        QuitAsked_ = true;
+    }
+    // A save or open that runs goes on to its end, its progress in view; its handler closes
+    // the window then. Dropping it here would lose the file the user is waiting for.
+    if (FileJobRunning_) {
         event->ignore();
+        return;
+    }
+    CloseJournal();
+    event->accept();
 }
 
 void TfrmMain::FormDestroy()

@@ -176,6 +176,8 @@ private:
     class TFileDialog *SaveDialog2 = nullptr;
     class TFileDialog *OpenDialog1 = nullptr;
     bool FileJobRunning_ = false;
+    bool QuitAsked_ = false; // the user said Yes to quitting; the window closes once it can
+    void CloseIfQuitAsked();
 
     // --- recording journal (tfrmmain_journal.cpp) ---
     void CreateJournal();

@@ -47,8 +47,8 @@ void TfrmMain::CreateBridge()
     connect(CP21101, &TCP2110::OnDisconnect, this, &TfrmMain::CP21101Disconnect);
     connect(CP21101, &TCP2110::OnConnect, this, &TfrmMain::CP21101Connect);
     connect(CP21101, &TCP2110::OnReceiveData, this,
-            [this](const std::uint8_t *data, std::uint32_t len) {
-                CP21101ReceiveData(data, int(len));
+            [this](const std::uint8_t *bytes, std::uint32_t len) {
+                CP21101ReceiveData(bytes, int(len));
             });
     connect(CP21101, &TCP2110::OnDeviceChange, this, &TfrmMain::CP21101DeviceChange);
     connect(CP21101, &TCP2110::OnError, this, &TfrmMain::CP21101Error);

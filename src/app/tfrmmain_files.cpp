@@ -7,14 +7,19 @@
 #include "trecordmodel.h"
 #include "trecordtable.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTimer>
+
+#include <limits>
 
 void TfrmMain::CreateFileDialogs()
 {
@@ -22,6 +27,7 @@ void TfrmMain::CreateFileDialogs()
     SaveDialog2->Filter = QStringLiteral("Excel File(*.xls)|*.xls|XML File(*.xml)|*.xml|"
                                          "Txt File(*.txt)|*.txt");
     SaveDialog2->DefaultExt = QStringLiteral("xls");
+    SaveDialog2->WrittenName = [](const QString &name) { return SaveTargetOf(name).FileName; };
     OpenDialog1 = new TFileDialog(TFileDialog::TKind::Open, QStringLiteral("OpenDialog1"), this);
     OpenDialog1->Filter = QStringLiteral("Excel data files (*.xls)|*.xls|XML data files (*.xml)|"
                                          "*.xml|notepad data files (*.txt)|*.txt");
@@ -40,13 +46,15 @@ void TfrmMain::btnRecordSaveClick()
 {
     if (FileJobRunning_ || !SaveDialog2->Execute(this))
         return;
+    const auto quit = qScopeGuard([this] { CloseIfQuitAsked(); });
     TRecordSaveJob job(*cds1, SaveDialog2->FileName, GridTitles());
     RunFileJob(job, QFileInfo(job.Target().FileName).fileName(), true);
-    if (!job.IsFinished() || job.Outcome().Cancelled)
+    if (!job.IsFinished())
         return;
     const TSaveOutcome &outcome = job.Outcome();
     // A failed XML save shows the error itself, as an error.
-    const bool error = !outcome.Ok && outcome.Target.Form == TRecordFileForm::Xml;
+    const bool error =
+        !outcome.Ok && !outcome.Cancelled && outcome.Target.Form == TRecordFileForm::Xml;
     NewMessageDlg(outcome.Message, error ? mtError : mtInformation, MsgDlgButtons({mbOK}), 0);
 }
 
@@ -54,6 +62,7 @@ void TfrmMain::btnRecordOpenClick()
 {
     if (FileJobRunning_ || !OpenDialog1->Execute(this))
         return;
+    const auto quit = qScopeGuard([this] { CloseIfQuitAsked(); });
     TRecordOpenJob job(*cds1, OpenDialog1->FileName, false);
     RunFileJob(job, QFileInfo(OpenDialog1->FileName).fileName(), false);
     if (job.IsFinished() && !job.Outcome().Ok && !job.Outcome().Cancelled)
@@ -65,7 +74,8 @@ void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool sav
 {
     // The job runs beside this loop, so the window goes on painting and taking the meter's
     // data; a save or open that takes longer than half a second shows its progress, which
-    // also keeps the window's controls from starting a second one.
+    // also keeps the window's controls from starting a second one. The progress never comes
+    // up over a question asked meanwhile: it waits until the question is answered.
     FileJobRunning_ = true;
     QProgressDialog progress(this);
     progress.setObjectName(QStringLiteral("FileProgress"));
@@ -73,21 +83,25 @@ void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool sav
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(std::numeric_limits<int>::max()); // shown below, not by itself
     progress.setRange(0, 1000);
+    progress.setValue(0); // restarts the dialog's own timer with that duration
+    QElapsedTimer clock;
+    clock.start();
     const QLocale locale;
     const auto update = [&] {
+        const QWidget *modal = QApplication::activeModalWidget();
+        if (!progress.isVisible() && (QuitAsked_ || clock.elapsed() >= 500)
+            && (!modal || modal == &progress))
+            progress.show();
         const qint64 total = job.Total();
         const QString rows = locale.toString(job.Rows());
         progress.setLabelText(saving
                                   ? QStringLiteral("Saving %1 of %2 rows to %3")
                                         .arg(rows, locale.toString(total), fileName)
                                   : QStringLiteral("Opening %1: %2 rows read").arg(fileName, rows));
-        // Only once shown: before, a value would let the dialog guess the job long and show
-        // at once; the first one starts its half-second wait.
-        if (progress.isVisible() || progress.value() < 0)
-            progress.setValue(progress.isVisible() && total > 0 ? int(job.Done() * 1000 / total)
-                                                                : 0);
+        if (progress.isVisible())
+            progress.setValue(total > 0 ? int(job.Done() * 1000 / total) : 0);
     };
     QTimer poll;
     poll.setInterval(100);
@@ -101,4 +115,10 @@ void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool sav
     if (!job.IsFinished())
         loop.exec();
     FileJobRunning_ = false;
+}
+
+void TfrmMain::CloseIfQuitAsked()
+{
+    if (QuitAsked_)
+        close();
 }

@@ -47,6 +47,10 @@ void TfrmMain::CreateJournal()
 void TfrmMain::StartUp()
 {
     OfferJournalRestore();
+    if (QuitAsked_) {
+        close();
+        return;
+    }
     // Restored records come first, then what the meter sends.
     if (Options_.Connect)
         btnConnect->click();
@@ -58,6 +62,8 @@ void TfrmMain::OfferJournalRestore()
         return;
     auto journals = std::move(AbandonedJournals_);
     for (const auto &journal : journals) {
+        if (QuitAsked_)
+            break; // asked to quit while a restore ran; the rest stay for the next start
         const qsizetype rows = journal->Rows();
         const QString start = startOf(journal->FileName());
         const QString question =

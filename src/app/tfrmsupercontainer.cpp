@@ -1,5 +1,7 @@
 #include "tfrmsupercontainer.h"
 
+#include "ttoplevel.h"
+
 #include <QBoxLayout>
 #include <QFrame>
 #include <QKeyEvent>
@@ -86,6 +88,13 @@ void TfrmSuperContainer::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TfrmSuperContainer::showEvent(QShowEvent *event)
+{
+    // The view has no title, on the screen neither.
+    ShowEmptyTitle(this);
+    QDialog::showEvent(event);
 }
 
 void ShowInSuperContainer(QWidget *Panel, QWidget *HomeParent)

@@ -6,7 +6,8 @@
 class QWidget;
 
 // Drops typed characters an edit box does not take. Only typed text is filtered: editing keys
-// (arrows, Delete) and backspace always pass, as the boxes expect to be corrected by hand.
+// (arrows, Delete), backspace and the keys that move on or answer (Tab, Return, Escape) always
+// pass, as the boxes expect to be corrected by hand and left by keyboard.
 class TKeyFilter : public QObject
 {
 public:

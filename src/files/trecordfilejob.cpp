@@ -1,6 +1,7 @@
 #include "trecordfilejob.h"
 
 #include "trecordtable.h"
+#include "tsavestagehook.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -15,7 +16,18 @@ constexpr qint64 SliceMs = 10;
 // How often the caller's thread looks at the job's thread.
 constexpr int PollMs = 10;
 
+std::function<void(TSaveStage)> &stageHook()
+{
+    static std::function<void(TSaveStage)> hook;
+    return hook;
+}
+
 } // namespace
+
+void SetSaveStageHook(std::function<void(TSaveStage)> hook)
+{
+    stageHook() = std::move(hook);
+}
 
 // --- TRecordFileJob --------------------------------------------------------------------------
 
@@ -90,6 +102,7 @@ TRecordSaveJob::~TRecordSaveJob()
 
 void TRecordSaveJob::Start()
 {
+    StageHook_ = stageHook();
     Writer_ = std::make_unique<TRecordFileWriter>(*Table_, Target_.Form, Titles_);
     startThread([this] { writeAll(); });
     produce();
@@ -186,6 +199,19 @@ void TRecordSaveJob::writeAll()
         }
         if (Pieces_.empty()) {
             lock.unlock();
+            if (StageHook_)
+                StageHook_(TSaveStage::BeforeCommit);
+            lock.lock();
+            if (Stop_) {
+                sink.Cancel();
+                return;
+            }
+            // The point of no return: a cancel from now on cannot keep the old file, so the
+            // save goes on to its end and is reported as what it is.
+            Committing_ = true;
+            lock.unlock();
+            if (StageHook_)
+                StageHook_(TSaveStage::Committing);
             const bool committed = sink.Commit();
             lock.lock();
             if (!committed)
@@ -211,11 +237,14 @@ void TRecordSaveJob::done()
     stopThread();
     Slice_->stop();
     QString error;
+    bool committing = false;
     {
         const std::lock_guard lock(Lock_);
         error = Error_;
+        committing = Committing_;
     }
-    const bool cancelled = error.isEmpty() && Progress_.Cancel.load();
+    // A cancel that came once the file was being replaced changed nothing: the save is done.
+    const bool cancelled = error.isEmpty() && !committing && Progress_.Cancel.load();
     // As a text save walks the table, it leaves the last record current.
     if (!cancelled && Target_.Form == TRecordFileForm::Text && Table_)
         Table_->Last();

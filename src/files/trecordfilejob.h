@@ -14,6 +14,7 @@
 
 class QTimer;
 class TRecordTable;
+enum class TSaveStage;
 
 // A save or an open that runs while the caller's event loop goes on: the file is written or
 // read on a thread of the job's own, so neither a slow disk nor a large file stops the
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<TRecordFileWriter> Writer_;
     QTimer *Slice_ = nullptr;
     TSaveOutcome Outcome_;
+    std::function<void(TSaveStage)> StageHook_;
 
     // Shared with the job's thread.
     std::mutex Lock_;
@@ -100,6 +102,7 @@ private:
     bool Produced_ = false;       // the last piece is queued
     bool WaitingForRoom_ = false; // production paused until the queue has drained to half
     bool Stop_ = false;           // cancel or failure: the thread stops writing
+    bool Committing_ = false;     // the file is being replaced: a cancel is too late
     QString Error_;
 };
 

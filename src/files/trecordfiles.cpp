@@ -133,10 +133,11 @@ TSaveOutcome SaveOutcomeOf(const TSaveTarget &target, qsizetype rows, const QStr
     outcome.Error = error;
     outcome.Cancelled = cancelled;
     outcome.Ok = !cancelled && error.isEmpty();
-    if (cancelled)
-        return outcome;
     const QString name = shown(target.FileName);
-    if (outcome.Ok)
+    if (cancelled)
+        outcome.Message = QStringLiteral("Save table to specified file: ") + name
+                          + QStringLiteral(" cancelled; the file was not changed.");
+    else if (outcome.Ok)
         outcome.Message =
             QStringLiteral("Save table to specified file: ") + name + QStringLiteral(" Scuss!");
     else if (target.Form == TRecordFileForm::Text)

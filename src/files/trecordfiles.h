@@ -40,8 +40,8 @@ struct TSaveOutcome
     TSaveTarget Target;
     qsizetype Rows = 0; // the records the file holds
     QString Error;      // why the save failed, in the system's words
-    // What the user is told: the success notice, the text form's failure notice, or for the
-    // XML form the error itself.
+    // What the user is told: the success notice, the text form's failure notice, for the XML
+    // form the error itself, or that the save was cancelled and the file left as it was.
     QString Message;
 };
 

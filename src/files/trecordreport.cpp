@@ -6,7 +6,7 @@
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
-#include <QTextLayout>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +28,12 @@ struct TBoxLayout
     Qt::Alignment Align;
     bool Frame;
     bool Large = false; // the title's 12-point face instead of the report's 10-point one
+};
+
+// How a text wider than its box is shown.
+enum class TFit {
+    Cut,    // one line from its start, cut at the box's edge
+    Shrink, // whole, in a smaller face: a number or a date cut short would tell a lie
 };
 
 constexpr Qt::Alignment LeftTop = Qt::AlignLeft | Qt::AlignTop;
@@ -79,8 +85,6 @@ const TBoxLayout PageFooter1[] = {
 // Text keeps this far from a box's left and right, and its top and bottom, edges.
 constexpr double InsetX = 2;
 constexpr double InsetY = 1;
-// Extra space between the lines of a wrapped text.
-constexpr double LineGap = 2;
 
 double units(int mm)
 {
@@ -113,6 +117,7 @@ struct TRecordReport::TLayout
         Qt::Alignment Align;
         bool Frame;
         bool Large;
+        TFit Fit;
     };
 
     static std::vector<TBox> band(const TBoxLayout *layouts, std::size_t count)
@@ -122,8 +127,12 @@ struct TRecordReport::TLayout
             const TBoxLayout &s = layouts[i];
             const QString text = QString::fromLatin1(s.Text);
             const int field = s.Content == TContent::Field ? TRecordTable::FieldIndex(text) : -1;
+            const bool whole = s.Content == TContent::Date || s.Content == TContent::Time
+                               || s.Content == TContent::PageOfTotal
+                               || (s.Content == TContent::Field && field == TRecordTable::aNO);
             boxes.push_back({QRectF(units(s.Left), units(s.Top), units(s.Width), units(s.Height)),
-                             s.Content, text, field, s.Align, s.Frame, s.Large});
+                             s.Content, text, field, s.Align, s.Frame, s.Large,
+                             whole ? TFit::Shrink : TFit::Cut});
         }
         return boxes;
     }
@@ -182,10 +191,24 @@ double alignedTop(const QRectF &inner, double height, Qt::Alignment align)
     return inner.top();
 }
 
-// A text inside its box: one line where it fits, else wrapped at words (a word wider than the
-// box at any character), lines 2 units apart, cut off at the box's edges.
+// The longest start of text, in whole characters, no wider than width.
+QString fittingStart(const QString &text, const QFontMetricsF &metrics, double width)
+{
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype fits = 0;
+    for (qsizetype at = characters.toNextBoundary(); at > 0; at = characters.toNextBoundary()) {
+        if (metrics.horizontalAdvance(text.left(at)) > width)
+            break;
+        fits = at;
+    }
+    return text.left(fits);
+}
+
+// A text inside its box, always on one line: where it is too wide, a number or a date shrinks
+// to fit and any other text is cut at the box's edge, whole characters only, so what the page
+// holds as text is exactly what it shows.
 void drawBoxText(QPainter &painter, const QRectF &box, const QString &text, Qt::Alignment align,
-                 const QFont &font, const QFontMetricsF &metrics)
+                 TFit fit, const QFontMetricsF &metrics)
 {
     if (text.isEmpty())
         return;
@@ -196,27 +219,19 @@ void drawBoxText(QPainter &painter, const QRectF &box, const QString &text, Qt::
         painter.drawText(QPointF(alignedX(inner, width, align), top + metrics.ascent()), text);
         return;
     }
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    double y = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(inner.width());
-        line.setPosition(QPointF(0, y));
-        y += line.height() + LineGap;
+    if (fit == TFit::Shrink) {
+        const double scale = inner.width() / width;
+        painter.save();
+        painter.translate(inner.left(), alignedTop(inner, metrics.height() * scale, align));
+        painter.scale(scale, scale);
+        painter.drawText(QPointF(0, metrics.ascent()), text);
+        painter.restore();
+        return;
     }
-    layout.endLayout();
-    const double top = alignedTop(inner, y - LineGap, align);
-    painter.save();
-    painter.setClipRect(box, Qt::IntersectClip);
-    for (int i = 0; i < layout.lineCount(); ++i) {
-        const QTextLine line = layout.lineAt(i);
-        const double x = alignedX(inner, line.naturalTextWidth(), align);
-        line.draw(&painter, QPointF(x, top));
-    }
-    painter.restore();
+    // From its start, up to the box's edge: the inset on the right is given to the text.
+    const QString shown = fittingStart(text, metrics, box.right() - inner.left());
+    const double top = alignedTop(inner, metrics.height(), align);
+    painter.drawText(QPointF(inner.left(), top + metrics.ascent()), shown);
 }
 
 } // namespace
@@ -266,6 +281,14 @@ TRecordReport::TRecordReport()
 {}
 
 TRecordReport::~TRecordReport() = default;
+
+QDateTime TRecordReport::Now()
+{
+    bool ok = false;
+    const qint64 seconds = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&ok);
+    return ok && seconds >= 0 ? QDateTime::fromSecsSinceEpoch(seconds)
+                              : QDateTime::currentDateTime();
+}
 
 void TRecordReport::Prepare(const TRecordTable &table, const QDateTime &now)
 {
@@ -334,8 +357,8 @@ void TRecordReport::DrawPage(QPainter &painter, int page, const QSizeF &printabl
                 large = box.Large;
                 painter.setFont(large ? l.TitleFont : l.Font);
             }
-            drawBoxText(painter, box.Rect, textOf(box, row), box.Align,
-                        large ? l.TitleFont : l.Font, large ? l.TitleMetrics : l.Metrics);
+            drawBoxText(painter, box.Rect, textOf(box, row), box.Align, box.Fit,
+                        large ? l.TitleMetrics : l.Metrics);
         }
         painter.restore();
     };

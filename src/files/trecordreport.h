@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tpagedreport.h"
+
 #include <QDateTime>
 #include <QPageLayout>
 #include <QSizeF>
@@ -29,7 +31,7 @@ struct TReportPages
 // Pages are made one at a time from the rows they show, so a report of any length costs the
 // memory of one page. Positions and sizes are in report units of 1/96 inch, from the top left
 // corner of the page's printable area.
-class TRecordReport
+class TRecordReport : public TPagedReport
 {
 public:
     static constexpr double UnitsPerMm = 96.0 / 25.4;
@@ -39,13 +41,18 @@ public:
     static QSizeF PrintableSize(const QPageLayout &layout);
 
     TRecordReport();
-    ~TRecordReport();
+    ~TRecordReport() override;
     TRecordReport(const TRecordReport &) = delete;
     TRecordReport &operator=(const TRecordReport &) = delete;
 
+    // The date and time a report prepared now shows: the clock's, or, when SOURCE_DATE_EPOCH
+    // holds a count of seconds since 1970, that moment, so a report can be made again to the
+    // byte (the reproducible-builds convention).
+    static QDateTime Now();
+
     // The table must outlive the report; rows it gains later are not part of this report, and
     // rows it loses print as empty boxes.
-    void Prepare(const TRecordTable &table, const QDateTime &now = QDateTime::currentDateTime());
+    void Prepare(const TRecordTable &table, const QDateTime &now = Now());
     // Discards the prepared pages: the report then prints one page without rows.
     void Clear();
     qsizetype RowCount() const { return Rows_; }
@@ -57,7 +64,9 @@ public:
     }
 
     // Draws one page (0-based) in report units; the caller's transform maps them to the device.
-    void DrawPage(QPainter &painter, int page, const QSizeF &printable) const;
+    void DrawPage(QPainter &painter, int page, const QSizeF &printable) const override;
+    int PageCount(const QSizeF &printable) const override { return Pages(printable).Count(); }
+    QString DocumentTitle() const override { return QStringLiteral("Data"); }
 
 private:
     struct TLayout;

@@ -6,7 +6,7 @@
 
 // --- TReportWriter -----------------------------------------------------------------------------
 
-TReportWriter::TReportWriter(const TRecordReport &report, QPagedPaintDevice &device)
+TReportWriter::TReportWriter(const TPagedReport &report, QPagedPaintDevice &device)
     : Report_(report)
     , Device_(device)
 {}
@@ -19,7 +19,7 @@ TReportWriter::~TReportWriter()
 bool TReportWriter::Begin()
 {
     Printable_ = TRecordReport::PrintableSize(Device_.pageLayout());
-    Pages_ = Report_.Pages(Printable_);
+    PageCount_ = Report_.PageCount(Printable_);
     Written_ = 0;
     Failed_ = false;
     Painter_ = std::make_unique<QPainter>();
@@ -35,7 +35,7 @@ bool TReportWriter::Begin()
 
 bool TReportWriter::WriteNext()
 {
-    if (!Painter_ || !Painter_->isActive() || Failed_ || Written_ >= Pages_.Count())
+    if (!Painter_ || !Painter_->isActive() || Failed_ || Written_ >= PageCount_)
         return false;
     if (Written_ > 0 && !Device_.newPage()) {
         Failed_ = true;
@@ -61,7 +61,7 @@ bool TReportWriter::End()
 
 // --- TReportPdfFile ----------------------------------------------------------------------------
 
-TReportPdfFile::TReportPdfFile(const TRecordReport &report, const QString &fileName,
+TReportPdfFile::TReportPdfFile(const TPagedReport &report, const QString &fileName,
                                const QPageLayout &layout)
     : File_(fileName)
     , Layout_(layout)
@@ -81,7 +81,7 @@ bool TReportPdfFile::Begin()
     }
     Pdf_ = std::make_unique<QPdfWriter>(&File_);
     Pdf_->setPageLayout(Layout_);
-    Pdf_->setTitle(QStringLiteral("Data"));
+    Pdf_->setTitle(Report_.DocumentTitle());
     Pdf_->setCreator(QStringLiteral("Lumetra"));
     Writer_ = std::make_unique<TReportWriter>(Report_, *Pdf_);
     if (!Writer_->Begin()) {
@@ -133,12 +133,13 @@ void TReportPdfFile::Cancel()
 
 int TReportPdfFile::PageCount() const
 {
-    return Writer_ ? Writer_->PageCount() : Report_.Pages(Layout_).Count();
+    return Writer_ ? Writer_->PageCount()
+                   : Report_.PageCount(TRecordReport::PrintableSize(Layout_));
 }
 
 // --- whole reports -----------------------------------------------------------------------------
 
-bool PrintReport(const TRecordReport &report, QPagedPaintDevice &device)
+bool PrintReport(const TPagedReport &report, QPagedPaintDevice &device)
 {
     TReportWriter writer(report, device);
     if (!writer.Begin())
@@ -148,7 +149,7 @@ bool PrintReport(const TRecordReport &report, QPagedPaintDevice &device)
     return writer.End() && writer.PagesWritten() == writer.PageCount();
 }
 
-bool SaveReportPdf(const TRecordReport &report, const QString &fileName, const QPageLayout &layout,
+bool SaveReportPdf(const TPagedReport &report, const QString &fileName, const QPageLayout &layout,
                    QString *error)
 {
     TReportPdfFile pdf(report, fileName, layout);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tpagedreport.h"
 #include "trecordreport.h"
 
 #include <QPageLayout>
@@ -19,7 +20,7 @@ class QPdfWriter;
 class TReportWriter
 {
 public:
-    TReportWriter(const TRecordReport &report, QPagedPaintDevice &device);
+    TReportWriter(const TPagedReport &report, QPagedPaintDevice &device);
     ~TReportWriter();
     TReportWriter(const TReportWriter &) = delete;
     TReportWriter &operator=(const TReportWriter &) = delete;
@@ -31,15 +32,15 @@ public:
     // Finishes the output; false when the device failed on the way.
     bool End();
 
-    int PageCount() const { return Pages_.Count(); }
+    int PageCount() const { return PageCount_; }
     int PagesWritten() const { return Written_; }
     bool Failed() const { return Failed_; }
 
 private:
-    const TRecordReport &Report_;
+    const TPagedReport &Report_;
     QPagedPaintDevice &Device_;
     std::unique_ptr<QPainter> Painter_;
-    TReportPages Pages_;
+    int PageCount_ = 0;
     QSizeF Printable_;
     double ScaleX_ = 1;
     double ScaleY_ = 1;
@@ -53,7 +54,7 @@ private:
 class TReportPdfFile
 {
 public:
-    TReportPdfFile(const TRecordReport &report, const QString &fileName,
+    TReportPdfFile(const TPagedReport &report, const QString &fileName,
                    const QPageLayout &layout = TRecordReport::DefaultPageLayout());
     ~TReportPdfFile();
     TReportPdfFile(const TReportPdfFile &) = delete;
@@ -74,13 +75,13 @@ private:
     QPageLayout Layout_;
     std::unique_ptr<QPdfWriter> Pdf_;
     std::unique_ptr<TReportWriter> Writer_;
-    const TRecordReport &Report_;
+    const TPagedReport &Report_;
     int Written_ = 0;
     QString Error_;
 };
 
 // Every page of the report onto the device; false when it cannot be painted on or failed.
-bool PrintReport(const TRecordReport &report, QPagedPaintDevice &device);
+bool PrintReport(const TPagedReport &report, QPagedPaintDevice &device);
 // The whole report as a PDF file; on failure the target is untouched and *error says why.
-bool SaveReportPdf(const TRecordReport &report, const QString &fileName, const QPageLayout &layout,
+bool SaveReportPdf(const TPagedReport &report, const QString &fileName, const QPageLayout &layout,
                    QString *error);

@@ -2,6 +2,7 @@
 
 #include "trecordtable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -137,7 +138,8 @@ void AppendJournalRow(const TRecordTable &table, qsizetype row, QByteArray &out)
     out.append("\r\n", 2);
 }
 
-void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list)
+void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list,
+               qsizetype maxPieces)
 {
     list.clear();
     if (separator.isEmpty()) {
@@ -145,7 +147,8 @@ void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteA
         return;
     }
     for (;;) {
-        const qsizetype at = text.indexOf(separator);
+        const qsizetype at =
+            qsizetype(list.size()) + 1 < maxPieces ? text.indexOf(separator) : qsizetype(-1);
         if (at < 0) {
             list.push_back(text);
             return;
@@ -184,25 +187,25 @@ bool TTextRecordReader::Feed(QByteArrayView bytes)
         while (stop < end && *stop != '\r' && *stop != '\n' && *stop != '\0')
             ++stop;
         if (stop == end) {
-            Partial_.append(p, end - p);
+            keepPartial(QByteArrayView(p, end - p));
             break;
         }
         QByteArrayView line(p, stop - p);
-        if (!Partial_.isEmpty()) {
-            Partial_.append(line);
+        if (PartialStarted_) {
+            keepPartial(line);
             line = Partial_;
         }
         p = stop + 1;
         if (*stop == '\0') {
             // The text ends here; what stood before the zero on its line is the last line.
             Stopped_ = true;
-            if (!line.isEmpty())
+            if (!line.isEmpty() || PartialStarted_)
                 takeLine(line);
         } else {
             AfterCr_ = *stop == '\r';
             takeLine(line);
         }
-        Partial_.resize(0);
+        endLine();
     }
     return !Stopped_;
 }
@@ -224,20 +227,18 @@ void TTextRecordReader::feedJournal(const char *&p, const char *end)
         while (stop < end && *stop != '\n' && *stop != '\0')
             ++stop;
         if (stop == end) {
-            Partial_.append(p, end - p);
+            keepJournalPartial(QByteArrayView(p, end - p));
             p = end;
             return;
         }
         if (*stop == '\0')
             break;
-        const bool afterCr = stop > p ? stop[-1] == '\r'
-                                      : !Partial_.isEmpty() && Partial_.back() == '\r';
-        if (afterCr)
+        if (stop > p ? stop[-1] == '\r' : PartialEndsCr_)
             break;
     }
     QByteArrayView line(p, stop - p);
-    if (!Partial_.isEmpty()) {
-        Partial_.append(line);
+    if (PartialStarted_) {
+        keepJournalPartial(line);
         line = Partial_;
     }
     const bool zero = *stop == '\0';
@@ -245,25 +246,83 @@ void TTextRecordReader::feedJournal(const char *&p, const char *end)
     if (zero) {
         // The text ends here, inside a line that never got its CR LF.
         Stopped_ = true;
-        if (!line.isEmpty() && ++Lines_ > 1)
+        if ((!line.isEmpty() || PartialStarted_) && ++Lines_ > 1)
+            ++Skipped_;
+    } else if (line.size() > JournalLineBytes + 1) {
+        // Longer than any row (its CR counted): damage, and only its first bytes were kept.
+        if (++Lines_ > 1)
             ++Skipped_;
     } else {
         takeLine(line.chopped(1));
     }
+    endLine();
+}
+
+void TTextRecordReader::keepJournalPartial(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    PartialStarted_ = true;
+    PartialEndsCr_ = bytes.back() == '\r';
+    // One byte past the longest line and its CR marks the line as too long.
+    const qsizetype room = JournalLineBytes + 2 - Partial_.size();
+    Partial_.append(bytes.first(std::min(room, bytes.size())));
+}
+
+void TTextRecordReader::endLine()
+{
     Partial_.resize(0);
+    PartialStarted_ = false;
+    PartialEndsCr_ = false;
+    PartialPieces_ = 1;
+    PartialPieceBytes_ = 0;
+}
+
+void TTextRecordReader::keepPartial(QByteArrayView bytes)
+{
+    PartialStarted_ = PartialStarted_ || !bytes.isEmpty();
+    if (Lines_ == 0) {
+        // The header: looked at only to know a journal's, so kept no further than that tells.
+        const qsizetype room = JournalHeaderLine().size() - 1 - Partial_.size();
+        Partial_.append(bytes.first(std::clamp<qsizetype>(room, 0, bytes.size())));
+        return;
+    }
+    constexpr qsizetype MaxPieces = TRecordTable::FieldCount + 1;
+    while (!bytes.isEmpty() && PartialPieces_ <= MaxPieces) {
+        const qsizetype tab = bytes.indexOf('\t');
+        const QByteArrayView text = tab < 0 ? bytes : bytes.first(tab);
+        if (PartialPieces_ < MaxPieces) {
+            // One byte past a record number's limit marks it too long.
+            const qsizetype room =
+                (PartialPieces_ == 1 ? NumberBytes + 1 : qsizetype(TRecordTable::MaxFieldBytes))
+                - PartialPieceBytes_;
+            const qsizetype kept = std::min(room, text.size());
+            Partial_.append(text.first(kept));
+            PartialPieceBytes_ += kept;
+        }
+        if (tab < 0)
+            break;
+        // The tenth piece shows the line has too many; what follows it does not matter.
+        if (PartialPieces_ < MaxPieces)
+            Partial_.append('\t');
+        ++PartialPieces_;
+        PartialPieceBytes_ = 0;
+        bytes = bytes.sliced(tab + 1);
+    }
 }
 
 bool TTextRecordReader::Finish()
 {
     if (!Finished_) {
         Finished_ = true;
-        if (!Stopped_ && !Partial_.isEmpty()) {
+        if (!Stopped_ && PartialStarted_) {
             if (!Journal_)
                 takeLine(Partial_);
             else if (++Lines_ > 1)
                 ++Skipped_; // cut off before its CR LF
         }
         Stopped_ = true;
+        endLine();
         Partial_ = QByteArray();
         if (!Failed() && Lines_ == 0)
             fail(QStringLiteral("the file holds no line, not even a header"));
@@ -283,14 +342,15 @@ bool TTextRecordReader::takeLine(QByteArrayView line)
         return takeJournalLine(line);
     if (!Table_)
         return fail(QStringLiteral("line %1: not a journal").arg(Lines_)); // counts journals only
-    SplitText(line, "\t", Pieces_);
+    // Splitting stops at the tenth piece: that one alone tells the line has too many.
+    SplitText(line, "\t", Pieces_, TRecordTable::FieldCount + 1);
     if (Pieces_.size() > std::size_t(TRecordTable::FieldCount))
-        return fail(QStringLiteral("line %1 has %2 fields, more than the table's %3")
+        return fail(QStringLiteral("line %1 has more fields than the table's %2")
                         .arg(Lines_)
-                        .arg(Pieces_.size())
                         .arg(TRecordTable::FieldCount));
     Table_->Append();
-    if (!Table_->Fields(TRecordTable::aNO).SetAsBytes(Pieces_[0])) {
+    if (Pieces_[0].size() > NumberBytes
+        || !Table_->Fields(TRecordTable::aNO).SetAsBytes(Pieces_[0])) {
         Table_->Cancel();
         return fail(QStringLiteral("line %1: the first field is not a whole number").arg(Lines_));
     }

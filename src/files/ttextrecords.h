@@ -1,14 +1,15 @@
 #pragma once
 
+#include "trecordtable.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <limits>
 #include <vector>
-
-class TRecordTable;
 
 // The tab-separated text form of the record table (".xls" and ".txt" files): a header line of
 // column titles, then one line per record, every line ended by CR LF, no quoting. The pieces
@@ -35,8 +36,10 @@ QByteArray JournalHeaderLine();
 void AppendJournalRow(const TRecordTable &table, qsizetype row, QByteArray &out);
 
 // Fills list with the pieces of text between separators (views into text): n separators give
-// n + 1 pieces, so an empty text gives one empty piece.
-void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list);
+// n + 1 pieces, so an empty text gives one empty piece. At most maxPieces pieces are made; the
+// last one then holds the rest of the text, separators and all.
+void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteArrayView> &list,
+               qsizetype maxPieces = std::numeric_limits<qsizetype>::max());
 
 // Reads a text file fed to it in pieces of any size and appends one record per line to a
 // table. Lines end at CR LF, a lone CR or a lone LF; a zero byte ends the text. The first line
@@ -47,6 +50,10 @@ void SplitText(QByteArrayView text, QByteArrayView separator, std::vector<QByteA
 // As a journal (or when told so) lines end only at CR LF, escaped rows are undone, and a line
 // that is no whole row (damaged, or the last one without its CR LF) is skipped and counted, not
 // an end of the reading. Without a table it only counts, as a restore would append.
+// Memory goes by the row, however long a line is: of the header only as much is kept as tells
+// a journal's, and of a line that spans the pieces fed only what its fields can keep is held
+// (the first MaxFieldBytes of a text, NumberBytes of a record number, and no piece past the
+// tenth). A journal line longer than any row's escaped form (JournalLineBytes) is damaged.
 class TTextRecordReader
 {
 public:
@@ -59,6 +66,14 @@ public:
     // The end of the input: reads the last line if it had no line break. True on success.
     bool Finish();
 
+    // A record number written longer than this (blanks and leading zeros included) is not one.
+    static constexpr qsizetype NumberBytes = 64;
+    // The longest line a journaled row makes: a backslash, nine values with every byte escaped,
+    // eight TABs.
+    static constexpr qsizetype JournalLineBytes =
+        1 + TRecordTable::FieldCount * 2 * qsizetype(TRecordTable::MaxFieldBytes)
+        + TRecordTable::FieldCount - 1;
+
     bool Failed() const { return !Error_.isEmpty(); }
     // Why the reading failed, naming the line; empty while it has not.
     const QString &Error() const { return Error_; }
@@ -70,11 +85,21 @@ private:
     bool takeLine(QByteArrayView line);
     bool takeJournalLine(QByteArrayView line);
     void feedJournal(const char *&p, const char *end);
+    void keepPartial(QByteArrayView bytes);
+    void keepJournalPartial(QByteArrayView bytes);
+    void endLine();
     bool fail(const QString &why);
 
     TRecordTable *Table_;
     bool Journal_;
-    QByteArray Partial_; // a line whose end has not been fed yet
+    // What counts of a line whose end has not been fed yet. In a file: each piece cut to what
+    // its field keeps, nothing past the tenth piece; of the header, only as much as tells a
+    // journal's. In a journal: the line's first bytes, up to one past the longest a row can be.
+    QByteArray Partial_;
+    bool PartialStarted_ = false; // a line has begun, though nothing of it may be kept
+    bool PartialEndsCr_ = false; // the last byte fed of the line was a CR
+    qsizetype PartialPieces_ = 1;
+    qsizetype PartialPieceBytes_ = 0; // kept of the current piece
     std::vector<QByteArrayView> Pieces_;
     qsizetype Lines_ = 0;
     qsizetype Rows_ = 0;

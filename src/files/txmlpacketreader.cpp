@@ -607,30 +607,109 @@ bool TXmlPacketReader::decode(QByteArrayView raw, std::size_t slot, QByteArrayVi
 
 // --- the full parser -------------------------------------------------------------------------
 
+namespace {
+
+// The full parser decodes text, but a packet's values are bytes in whatever 8-bit code page
+// wrote them, declared or not. So each byte from 0x80 up is handed to it as a character of
+// the private use area and turned back into that very byte afterwards, whatever encoding the
+// declaration names; a character reference still stands for its character (in UTF-8), as the
+// direct reader takes it.
+constexpr char16_t ByteBase = 0xF700;
+
+QString bytesAsText(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char c : bytes) {
+        const auto b = std::uint8_t(c);
+        *out++ = QChar(b < 0x80 ? char16_t(b) : char16_t(ByteBase + b));
+    }
+    return text;
+}
+
+QByteArray textAsBytes(QStringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= ByteBase + 0x80 && c <= ByteBase + 0xFF) {
+            bytes.append(char(c - ByteBase));
+        } else if (c < 0x80) {
+            bytes.append(char(c));
+        } else {
+            const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            bytes.append(text.sliced(i, n).toUtf8());
+            i += n - 1;
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
 bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error)
 {
     TXmlPacketBuilder builder(table);
-    QXmlStreamReader xml(&device);
+    QXmlStreamReader xml;
     // Names are taken as they are written, as the direct reader takes them.
     xml.setNamespaceProcessing(false);
+    // Fed a piece at a time, so a large packet costs the memory of a piece and of a row.
+    constexpr qsizetype PieceBytes = 1 << 20;
+    QByteArray piece(PieceBytes, Qt::Uninitialized);
+    bool readFailed = false;
+    bool atStart = true;
+    const auto feed = [&] {
+        qint64 n = device.read(piece.data(), piece.size());
+        // A byte-order mark stands for the encoding it marks, which the parser is not given:
+        // it is dropped, as the direct reader drops it.
+        static constexpr char Bom[] = "\xEF\xBB\xBF";
+        while (atStart && n > 0 && n < 3 && QByteArrayView(Bom).startsWith(piece.first(n))) {
+            const qint64 more = device.read(piece.data() + n, piece.size() - n);
+            if (more <= 0)
+                break;
+            n += more;
+        }
+        if (n < 0)
+            readFailed = true;
+        if (n <= 0)
+            return false;
+        QByteArrayView bytes(piece.constData(), n);
+        if (atStart && bytes.startsWith(Bom))
+            bytes = bytes.sliced(3);
+        atStart = false;
+        xml.addData(bytesAsText(bytes));
+        return true;
+    };
+    feed();
     std::vector<QByteArray> texts;
     std::vector<TXmlAttribute> attributes;
-    while (!xml.atEnd() && !builder.Malformed()) {
-        switch (xml.readNext()) {
+    int depth = 0;
+    bool rootClosed = false;
+    while (!builder.Malformed()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::Invalid
+            && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
+            continue;
+        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            break;
+        switch (token) {
         case QXmlStreamReader::StartElement: {
+            ++depth;
             const QXmlStreamAttributes found = xml.attributes();
             texts.resize(std::size_t(found.size()) * 2 + 1);
             attributes.clear();
             for (qsizetype i = 0; i < found.size(); ++i) {
-                texts[std::size_t(2 * i)] = found[i].qualifiedName().toUtf8();
-                texts[std::size_t(2 * i + 1)] = found[i].value().toUtf8();
+                texts[std::size_t(2 * i)] = textAsBytes(found[i].qualifiedName());
+                texts[std::size_t(2 * i + 1)] = textAsBytes(found[i].value());
                 attributes.push_back({texts[std::size_t(2 * i)], texts[std::size_t(2 * i + 1)]});
             }
-            texts.back() = xml.qualifiedName().toUtf8();
+            texts.back() = textAsBytes(xml.qualifiedName());
             builder.StartElement(texts.back(), attributes);
             break;
         }
         case QXmlStreamReader::EndElement:
+            rootClosed = --depth == 0;
             builder.EndElement();
             break;
         case QXmlStreamReader::Characters: {
@@ -649,7 +728,14 @@ bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error)
             break;
         }
     }
-    if (xml.hasError())
+    // Fed in pieces, the parser cannot tell the end of the input from a pause in it: a
+    // document whose root element has closed is whole.
+    const bool whole =
+        rootClosed && !readFailed
+        && (!xml.hasError() || xml.error() == QXmlStreamReader::PrematureEndOfDocumentError);
+    if (readFailed)
+        builder.Reject(QStringLiteral("the file cannot be read: ") + device.errorString());
+    else if (xml.hasError() && !whole)
         builder.Reject(QStringLiteral("line %1, column %2: %3")
                            .arg(xml.lineNumber())
                            .arg(xml.columnNumber())

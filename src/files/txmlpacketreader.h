@@ -107,7 +107,7 @@ private:
     QByteArray Buffer_;
     qsizetype Pos_ = 0;
     qsizetype Wanted_ = 0; // an unfinished element is parsed again once the buffer is this long
-    qint64 Consumed_ = 0; // bytes dropped from the front of Buffer_, for error positions
+    qint64 Consumed_ = 0;  // bytes dropped from the front of Buffer_, for error positions
     std::vector<QByteArray> Open_;
     std::vector<TXmlAttribute> Attributes_;
     std::vector<QByteArray> Decoded_;
@@ -118,6 +118,7 @@ private:
 };
 
 // Reads a packet from a device with QXmlStreamReader, the full parser: for documents the
-// direct reader leaves to it. The document is taken as UTF-8. False with error set when the
+// direct reader leaves to it. Values keep their bytes as the direct reader keeps them, whatever
+// encoding the declaration names (or none). False with error set when the
 // packet is malformed or a row did not fit; builder errors are reported as by the direct reader.
 bool ReadXmlPacketWithQt(QIODevice &device, TRecordTable &table, QString *error);

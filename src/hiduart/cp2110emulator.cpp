@@ -204,6 +204,18 @@ void Cp2110Emulator::setFrameSource(FrameSource source, Clock::duration period)
     m_changed.notify_all();
 }
 
+void Cp2110Emulator::setFramePeriod(Clock::duration period)
+{
+    if (period <= Clock::duration::zero())
+        return;
+    std::lock_guard lock(m_mutex);
+    const auto now = Clock::now();
+    advance(now);
+    m_period = period;
+    m_nextFrameAt = std::min(m_nextFrameAt, now + period);
+    m_changed.notify_all();
+}
+
 void Cp2110Emulator::setSourceSilent(bool silent)
 {
     std::lock_guard lock(m_mutex);

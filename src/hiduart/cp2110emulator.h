@@ -38,6 +38,8 @@ public:
 
     // The line side: what the attached device sends.
     void setFrameSource(FrameSource source, Clock::duration period);
+    // The same source at another pace, going on from the frame it would send next.
+    void setFramePeriod(Clock::duration period);
     void setSourceSilent(bool silent);
     // Queued behind whatever is on the line, then paced at the line rate.
     void transmit(const Bytes &bytes);

@@ -5,6 +5,8 @@
 #include "simbackend.h"
 #include "virtualmeter.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -13,14 +15,29 @@ namespace {
 constexpr uint16_t BridgeVid = 0x10C4;
 constexpr uint16_t BridgePid = 0xEA80;
 
+// The meter's real pace unless LUMETRA_SIM_FRAME_MS asks for another: tests (and the programs
+// they start) run the same scene in a fraction of the time.
+std::chrono::milliseconds meterFramePeriod()
+{
+    const std::chrono::milliseconds real(1000 / VirtualMeter::FramesPerSecond);
+    const char *text = std::getenv("LUMETRA_SIM_FRAME_MS");
+    if (!text || !*text)
+        return real;
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long ms = std::strtoul(text, &end, 10);
+    if (errno != 0 || *end != '\0' || ms == 0 || ms > 60'000)
+        return real;
+    return std::chrono::milliseconds(ms);
+}
+
 bool plugWithMeter(SimBackend &backend, const std::string &serial, uint16_t vid, uint16_t pid,
                    bool notify)
 {
     const auto chip = backend.plug(serial, vid, pid, notify);
     if (!chip)
         return false;
-    chip->setFrameSource(&VirtualMeter::frameAt,
-                         std::chrono::milliseconds(1000 / VirtualMeter::FramesPerSecond));
+    chip->setFrameSource(&VirtualMeter::frameAt, meterFramePeriod());
     return true;
 }
 
@@ -96,6 +113,16 @@ HID_UART_STATUS HidUartSim_SetMeterSilent(const char *serial, int32_t silent)
 {
     return withChip(serial, [silent](Cp2110Emulator &chip) {
         chip.setSourceSilent(silent != 0);
+        return HID_UART_SUCCESS;
+    });
+}
+
+HID_UART_STATUS HidUartSim_SetFramePeriod(const char *serial, uint32_t milliseconds)
+{
+    if (milliseconds == 0)
+        return HID_UART_INVALID_PARAMETER;
+    return withChip(serial, [milliseconds](Cp2110Emulator &chip) {
+        chip.setFramePeriod(std::chrono::milliseconds(milliseconds));
         return HID_UART_SUCCESS;
     });
 }

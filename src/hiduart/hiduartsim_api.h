@@ -4,6 +4,8 @@
 // program itself uses nothing but hiduart_api.h. The library starts with one virtual bridge
 // (serial text HIDUARTSIM_DEFAULT_SERIAL, 10C4:EA80) whose meter plays a bench scene on a loop,
 // two frames a second, every byte paced at 9600 baud (8N1: 1.04 ms a byte, 17.7 ms a frame).
+// LUMETRA_SIM_FRAME_MS=<milliseconds> in the environment sets another frame period for every
+// bridge the library plugs, so a test and the programs it starts can run the scene faster.
 //
 // Every function names a bridge by its serial text and returns HID_UART_DEVICE_NOT_FOUND when
 // none is plugged under that name, HID_UART_INVALID_PARAMETER for a null pointer.
@@ -31,6 +33,10 @@ HID_UART_API HID_UART_STATUS HidUartSim_SetConfigMismatch(const char *serial, in
 HID_UART_API HID_UART_STATUS HidUartSim_SetReadFailure(const char *serial, int32_t on);
 // While on, the meter sends no frames (fed and replayed bytes still go out).
 HID_UART_API HID_UART_STATUS HidUartSim_SetMeterSilent(const char *serial, int32_t silent);
+// One frame every `milliseconds` from now on, going on with the scene where it is; 0 gives
+// HID_UART_INVALID_PARAMETER. Below the 17.7 ms a frame takes on the line, the meter sends a
+// frame only when the line has gone quiet, so fewer frames go out than asked for.
+HID_UART_API HID_UART_STATUS HidUartSim_SetFramePeriod(const char *serial, uint32_t milliseconds);
 // Sends raw bytes down the line behind whatever is already on it, at the line rate. The meter
 // starts no frame of its own while the line is busy.
 HID_UART_API HID_UART_STATUS HidUartSim_FeedBytes(const char *serial, const uint8_t *bytes,
@@ -48,6 +54,7 @@ typedef HID_UART_STATUS (*HidUartSim_FailNextOpen_t)(const char *, HID_UART_STAT
 typedef HID_UART_STATUS (*HidUartSim_SetConfigMismatch_t)(const char *, int32_t);
 typedef HID_UART_STATUS (*HidUartSim_SetReadFailure_t)(const char *, int32_t);
 typedef HID_UART_STATUS (*HidUartSim_SetMeterSilent_t)(const char *, int32_t);
+typedef HID_UART_STATUS (*HidUartSim_SetFramePeriod_t)(const char *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_FeedBytes_t)(const char *, const uint8_t *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_ReplayFile_t)(const char *, const char *);
 typedef HID_UART_STATUS (*HidUartSim_Reset_t)(void);

@@ -153,6 +153,9 @@ TLcdPanel::TLcdPanel(QWidget *parent)
     : QFrame(parent)
 {
     setObjectName(QStringLiteral("pnlLcd"));
+    // Its readings and labels sit at fixed places across this width; narrower, a splitter
+    // would cut them (a unit "nF" shown as "n").
+    setMinimumWidth(TLcdPanel::sizeHint().width());
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
     setWhite(this);

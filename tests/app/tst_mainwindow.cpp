@@ -10,6 +10,7 @@ using namespace ModalHelper;
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
@@ -35,6 +36,10 @@ private slots:
     void timers();
     void nonVisualComponents();
     void splitterResizesTheLeftColumn();
+    void splitterKeepsTheLcdPanelWhole_data();
+    void splitterKeepsTheLcdPanelWhole();
+    void keysLeaveTheFilteredBoxes_data();
+    void keysLeaveTheFilteredBoxes();
     void gridColumns();
 
     void receivedFramesAreDecoded();
@@ -229,6 +234,94 @@ void TestMainWindow::splitterResizesTheLeftColumn()
     QCOMPARE(w->Panel1->width(), 600);
     QCOMPARE(w->Panel5->width(), 321);
     QCOMPARE(w->pnlLcd->width(), 596); // the panel fills its widened parent
+}
+
+// However far the splitter is dragged left, the column keeps the LCD panel's own width, so
+// every label of the panel stays whole.
+void TestMainWindow::splitterKeepsTheLcdPanelWhole_data()
+{
+    QTest::addColumn<int>("left");
+    QTest::newRow("to the window's edge") << 0;
+    QTest::newRow("a little narrower") << 450;
+}
+
+void TestMainWindow::splitterKeepsTheLcdPanelWhole()
+{
+    QFETCH(int, left);
+    receive(*w, WorkedFrame); // a reading in nF, the main unit label at its widest
+    QSplitterHandle *handle = w->Splitter1->handle(1);
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(handle, grip + QPoint(left - w->Panel1->width(), 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(left - w->Panel1->width(), 0));
+    w->Splitter1->setSizes({left, 924 - left - 3});
+    QCOMPARE(w->Panel1->width(), 457);
+    for (auto *label : w->pnlLcd->findChildren<QLabel *>())
+        if (label->isVisibleTo(w->pnlLcd))
+            QVERIFY2(w->pnlLcd->rect().contains(label->geometry()),
+                     qPrintable(label->objectName()));
+    auto *unit = w->pnlLcd->findChild<QLabel *>(QStringLiteral("lcdMUnit"));
+    QVERIFY(unit);
+    QCOMPARE(unit->text(), QStringLiteral("nF"));
+}
+
+// Tab, Shift+Tab, Return and Escape are no characters typed into the sampling seconds or the
+// page size: they pass the boxes' key filters and do what they do everywhere.
+void TestMainWindow::keysLeaveTheFilteredBoxes_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("key");
+    for (const char *box : {"edtRecInterval", "edtRange"})
+        for (const auto &[name, key] :
+             std::initializer_list<std::pair<const char *, int>>{{"Tab", Qt::Key_Tab},
+                                                                 {"Shift+Tab", Qt::Key_Backtab},
+                                                                 {"Return", Qt::Key_Return},
+                                                                 {"Enter", Qt::Key_Enter},
+                                                                 {"Escape", Qt::Key_Escape}})
+            QTest::addRow("%s, %s", box, name) << QString::fromLatin1(box) << key;
+}
+
+void TestMainWindow::keysLeaveTheFilteredBoxes()
+{
+    QFETCH(QString, box);
+    QFETCH(int, key);
+    auto *edit = w->findChild<QLineEdit *>(box);
+    QVERIFY(edit);
+    QApplication::setActiveWindow(w);
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    // A key the box does not use goes on to its parent; one it uses (Tab) moves the focus.
+    int reachedParent = 0;
+    struct Spy : QObject
+    {
+        int *count;
+        int key;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == key)
+                ++*count;
+            return false;
+        }
+    } spy;
+    spy.count = &reachedParent;
+    spy.key = key;
+    edit->parentWidget()->installEventFilter(&spy);
+    bool returnPressed = false;
+    connect(edit, &QLineEdit::returnPressed, this, [&] { returnPressed = true; });
+    QTest::keyClicks(edit, QStringLiteral("5"));
+    const QString before = edit->text();
+    const Qt::KeyboardModifiers shift = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+    QTest::keyClick(edit, Qt::Key(key), shift);
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        QVERIFY(!edit->hasFocus());
+        // What is typed next lands in the next box, not in this one.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("6"));
+        QCOMPARE(edit->text(), before);
+    } else {
+        QCOMPARE(reachedParent, 1);
+        QCOMPARE(returnPressed, key != Qt::Key_Escape);
+        QCOMPARE(edit->text(), before);
+    }
 }
 
 void TestMainWindow::gridColumns()

@@ -10,7 +10,9 @@
 #include "tcp2110.h"
 #include "tframeencoder.h"
 #include "tfrmmain.h"
+#include "trecordfiles.h"
 #include "trecordtable.h"
+#include "tsavestagehook.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -20,6 +22,8 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -94,28 +98,6 @@ void onNextMessage(std::function<void(QWidget *)> act)
                      60000);
 }
 
-// Closes whatever message window opens within ms (a progress dialog aside) and remembers it,
-// so a test that expects none fails instead of hanging in it.
-void closeMessagesWithin(int ms, bool &opened)
-{
-    auto *timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, ms, &opened] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && !qobject_cast<QProgressDialog *>(modal) && modal->isVisible()) {
-            opened = true;
-            modal->close();
-        }
-        if (clock->elapsed() > ms) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-}
-
 // Rows put straight into the window's table, as a long recording leaves it.
 void fillRows(TRecordTable &t, int rows)
 {
@@ -172,6 +154,7 @@ private slots:
     void failedSaveTellsTheUser();
     void manyRowsShowProgressAndKeepTheWindowLive();
     void cancelledSaveWritesNothing();
+    void quitDuringASaveWaitsForIt();
 
 private:
     QString path(const QString &name) const { return Dir_->filePath(name); }
@@ -229,13 +212,12 @@ void TestRecordFileButtons::saveDialogAsGiven()
 {
     QStringList filters;
     QString selected, suffix, suffixForXml;
-    bool nonNative = false, asksFirst = false, saves = false;
+    bool nonNative = false, saves = false;
     answerFileDialog(QString(), [&](QFileDialog *d) {
         filters = d->nameFilters();
         selected = d->selectedNameFilter();
         suffix = d->defaultSuffix();
         nonNative = d->testOption(QFileDialog::DontUseNativeDialog);
-        asksFirst = !d->testOption(QFileDialog::DontConfirmOverwrite);
         saves = d->acceptMode() == QFileDialog::AcceptSave;
         // As the system's dialog does: the extension follows the files the user looks at.
         auto *types = d->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
@@ -248,7 +230,7 @@ void TestRecordFileButtons::saveDialogAsGiven()
     QCOMPARE(suffix, QStringLiteral("xls"));
     QCOMPARE(suffixForXml, QStringLiteral("xml"));
     QVERIFY(nonNative);
-    QVERIFY(asksFirst);
+    // It asks before replacing a file: existingFileIsReplacedOnlyOnYes.
     QVERIFY(saves);
     QVERIFY(!QApplication::activeModalWidget()); // cancelled: no notice, nothing written
     QCOMPARE(entries(Dir_->path()), QStringList());
@@ -314,42 +296,70 @@ void TestRecordFileButtons::recordingSavedClearedAndOpenedAgain()
 
 void TestRecordFileButtons::existingFileIsReplacedOnlyOnYes_data()
 {
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("Yes") << "Yes";
-    QTest::newRow("No") << "No";
+    QTest::addColumn<QString>("existing"); // a file there before the save, holding "old"
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written"); // the file the save writes
+    QTest::addColumn<QString>("answer");  // to the question; empty: none may be asked
+    QTest::newRow("the typed name, Yes") << "rec.xml"
+                                         << "rec.xml"
+                                         << "rec.xml"
+                                         << "Yes";
+    QTest::newRow("the typed name, No") << "rec.xml"
+                                        << "rec.xml"
+                                        << "rec.xml"
+                                        << "No";
+    QTest::newRow("the name the save writes, Yes") << "data.csv.xls"
+                                                   << "data.csv"
+                                                   << "data.csv.xls"
+                                                   << "Yes";
+    QTest::newRow("the name the save writes, No") << "data.csv.xls"
+                                                  << "data.csv"
+                                                  << "data.csv.xls"
+                                                  << "No";
+    QTest::newRow("a file the save never touches") << "data.csv"
+                                                   << "data.csv"
+                                                   << "data.csv.xls"
+                                                   << "";
 }
 
 void TestRecordFileButtons::existingFileIsReplacedOnlyOnYes()
 {
+    QFETCH(QString, existing);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
     QFETCH(QString, answer);
-    {
-        QFile old(path(QStringLiteral("rec.xml")));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-    }
+    QVERIFY(writeFile(path(existing), "old"));
     receive(*w, EncodeFrame(TFrameFields{}));
     QString question;
     Notice notice;
-    answerFileDialog(
-        path(QStringLiteral("rec.xml")), {},
-        [&](QWidget *box) {
-            auto *mb = qobject_cast<QMessageBox *>(box);
-            question = mb ? mb->text() : QString();
-            QTest::mouseClick(
-                mb->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No),
-                Qt::LeftButton);
-        },
-        [&] {
-            if (answer == QLatin1String("Yes"))
-                onNextMessage(answerNotice(notice));
-        });
+    const bool asked = !answer.isEmpty();
+    const bool replaced = answer != QLatin1String("No");
+    answerFileDialog(path(typed), {},
+                     asked ? std::function<void(QWidget *)>([&](QWidget *box) {
+                         auto *mb = qobject_cast<QMessageBox *>(box);
+                         question = mb ? mb->text() : QStringLiteral("not a message box");
+                         if (mb)
+                             QTest::mouseClick(
+                                 mb->button(replaced ? QMessageBox::Yes : QMessageBox::No),
+                                 Qt::LeftButton);
+                         else
+                             box->close();
+                     })
+                           : std::function<void(QWidget *)>(),
+                     [&] {
+                         if (replaced)
+                             onNextMessage(answerNotice(notice));
+                     });
     clickSave();
-    QVERIFY2(question.contains(QLatin1String("already exists")), qPrintable(question));
-    QCOMPARE(notice.shown, answer == QLatin1String("Yes"));
-    if (notice.shown)
-        QVERIFY(fileBytes(path(QStringLiteral("rec.xml"))).startsWith("<?xml"));
-    else
-        QCOMPARE(fileBytes(path(QStringLiteral("rec.xml"))), QByteArray("old"));
+    if (asked)
+        QVERIFY2(question.startsWith(written + QLatin1String(" already exists")),
+                 qPrintable(question));
+    QCOMPARE(notice.shown, replaced);
+    QCOMPARE(notice.text.endsWith(QDir::toNativeSeparators(path(written)) + " Scuss!"), replaced);
+    const QByteArray bytes = fileBytes(path(written));
+    QCOMPARE(bytes == "old", !replaced);
+    if (existing != written)
+        QCOMPARE(fileBytes(path(existing)), QByteArray("old"));
 }
 
 // The system's own box, without an owner, and the rows before the fault stay.
@@ -502,14 +512,79 @@ void TestRecordFileButtons::cancelledSaveWritesNothing()
             }
     });
     poll.start();
-    bool message = false;
+    Notice notice;
     answerFileDialog(path(QStringLiteral("big.xml")), {}, {},
-                     [&] { closeMessagesWithin(60000, message); });
+                     [&] { onNextMessage(answerNotice(notice)); });
     clickSave();
     QVERIFY(cancelled);
-    QTest::qWait(100);
-    QVERIFY(!message); // no notice after a cancel
+    // Told, as every save is told how it ended.
+    QCOMPARE(notice.text, QStringLiteral("Save table to specified file: ")
+                              + QDir::toNativeSeparators(path(QStringLiteral("big.xml")))
+                              + QStringLiteral(" cancelled; the file was not changed."));
     QCOMPARE(entries(Dir_->path()), QStringList());
+}
+
+// Asked to quit in the first moments of a save: the question stays in view (the save's
+// progress does not come up over it), and a Yes lets the save end, its progress shown, the
+// file written whole and told, before the window closes.
+void TestRecordFileButtons::quitDuringASaveWaitsForIt()
+{
+    fillRows(*t, 1000);
+    QSemaphore reached, release;
+    SetSaveStageHook([&](TSaveStage stage) {
+        if (stage == TSaveStage::BeforeCommit) {
+            reached.release();
+            release.acquire(); // held here until the test lets it go
+        }
+    });
+    const auto unhook = qScopeGuard([&] {
+        release.release(); // never leave the save's thread waiting
+        SetSaveStageHook({});
+    });
+    const auto progressShown = [this] {
+        for (auto *p : w->findChildren<QProgressDialog *>(QStringLiteral("FileProgress")))
+            if (p->isVisible())
+                return true;
+        return false;
+    };
+    bool questionOnTop = false, progressUnderQuestion = true, progressAfterYes = false;
+    QString question;
+    Notice notice;
+    QTimer letGo;
+    letGo.setInterval(10);
+    connect(&letGo, &QTimer::timeout, this, [&] {
+        if (progressShown() && reached.tryAcquire()) {
+            progressAfterYes = true;
+            letGo.stop();
+            release.release();
+        }
+    });
+    answerFileDialog(path(QStringLiteral("quit.xls")), {}, {}, [&] {
+        onNextMessage([&](QWidget *box) {
+            if (auto *label = box->findChild<QLabel *>(QStringLiteral("Message")))
+                question = label->text();
+            // Well past the half second after which a save shows its progress.
+            QTest::qWait(800);
+            questionOnTop = QApplication::activeModalWidget() == box && box->isVisible();
+            progressUnderQuestion = progressShown();
+            onNextMessage(answerNotice(notice));
+            letGo.start();
+            QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("Yes")), Qt::LeftButton);
+        });
+        QTimer::singleShot(0, w, [this] { w->close(); });
+    });
+    clickSave();
+    QCOMPARE(question, QStringLiteral("Are you sure that you want to quit this application?"));
+    QVERIFY(questionOnTop);
+    QVERIFY(!progressUnderQuestion);
+    QVERIFY(progressAfterYes);
+    QCOMPARE(notice.text, QStringLiteral("Save table to specified file: ")
+                              + QDir::toNativeSeparators(path(QStringLiteral("quit.xls")))
+                              + QStringLiteral(" Scuss!"));
+    QTRY_VERIFY(!w->isVisible());
+    TRecordTable back;
+    QVERIFY(AnyToCds(path(QStringLiteral("quit.xls")), back, false).Ok);
+    QCOMPARE(rowsOf(back), rowsOf(*t));
 }
 
 QTEST_MAIN(TestRecordFileButtons)

@@ -488,9 +488,13 @@ void TestCComm::portInUseIsRefused()
     TOpenLine first(!otherProcess);
     QProcess other;
     if (otherProcess) {
-        other.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), first.pty.Name,
-                                              QStringLiteral("-c"),
-                                              QStringLiteral("echo held; exec sleep 60")});
+        // The shell takes the lock on a descriptor of its own and becomes the sleep, so the
+        // process killed below is the one holding it.
+        other.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec 3<\"$1\" && flock --exclusive 3 && echo held && "
+                                    "exec sleep 60"),
+                     QStringLiteral("sh"), first.pty.Name});
         QVERIFY2(other.waitForReadyRead(10000), qPrintable(other.errorString()));
     }
     TCComm second;

@@ -291,13 +291,15 @@ void TestCP2110::readPauseHoldsTheReader()
     QVERIFY(!c->ReadPause());
     EventLog log;
     log.attach(*c);
+    // A frame every 20 ms, so that a short hold spans many of them.
+    QCOMPARE(sim.SetFramePeriod(SimBridge::DefaultSerial, 20), HID_UART_SUCCESS);
     QVERIFY(c->Open());
     QTRY_VERIFY(!log.blocks.isEmpty()); // the virtual meter talks
     c->SetReadPause(true);
     QVERIFY(c->ReadPause());
     QTest::qWait(100);
     const qsizetype held = log.blocks.size();
-    QTest::qWait(700); // more than one frame's time: nothing may arrive while held
+    QTest::qWait(200); // ten frames' time: nothing may arrive while held
     QCOMPARE(log.blocks.size(), held);
     QVERIFY(c->Close());     // a held reader still ends
     QVERIFY(c->ReadPause()); // Close does not reset it

@@ -1,15 +1,18 @@
 // Saves and opens that run beside the event loop: the same bytes and records as the direct
 // calls, a table that changes meanwhile, cancelling, and jobs dropped before their end.
-#include "../support/testfiles.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfilejob.h"
 #include "trecordfiles.h"
 #include "trecordmodel.h"
 #include "trecordtable.h"
+#include "tsavestagehook.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -149,12 +152,64 @@ private slots:
             QCOMPARE(outcome.Cancelled, error.isEmpty());
             QVERIFY2(outcome.Error.contains(error), qPrintable(outcome.Error));
             QCOMPARE(outcome.Message,
-                     error.isEmpty() ? QString()
+                     error.isEmpty() ? QStringLiteral("Save table to specified file: ")
+                                           + QDir::toNativeSeparators(path)
+                                           + QStringLiteral(" cancelled; the file was not changed.")
                                      : QStringLiteral("Could not save table to specified file: ")
                                            + QDir::toNativeSeparators(path));
         }
         QCOMPARE(fileBytes(path), QByteArray("old\r\n"));
         QTRY_COMPARE(entries(dir.path()), QStringList{QStringLiteral("rec.xls")});
+    }
+
+    // A cancel held against the very moment of replacing the file: before the save decides
+    // to replace it, the old file stays and the save says it was cancelled; once it has
+    // decided, the new file is in place and the save says it is done.
+    void cancelAtTheCommitIsToldAsItEnds_data()
+    {
+        QTest::addColumn<int>("stage");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("before the commit") << int(TSaveStage::BeforeCommit) << false;
+        QTest::newRow("at the commit") << int(TSaveStage::Committing) << true;
+    }
+    void cancelAtTheCommitIsToldAsItEnds()
+    {
+        QFETCH(int, stage);
+        QFETCH(bool, saved);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("rec.xls"));
+        QVERIFY(writeFile(path, "old\r\n"));
+        TRecordTable table;
+        fill(table, 1000);
+        const QString direct = dir.filePath(QStringLiteral("direct.xls"));
+        QVERIFY(DBToFiles(table, direct).Ok);
+
+        QSemaphore reached, release;
+        SetSaveStageHook([&](TSaveStage at) {
+            if (int(at) == stage) {
+                reached.release();
+                release.acquire();
+            }
+        });
+        const auto unhook = qScopeGuard([] { SetSaveStageHook({}); });
+        TRecordSaveJob job(table, path);
+        job.Start();
+        QVERIFY(reached.tryAcquire(1, 60'000));
+        job.Cancel(); // the user's Cancel, while the save's thread is held there
+        release.release();
+        QVERIFY(waitFor(job));
+        const TSaveOutcome &outcome = job.Outcome();
+        const QString name = QDir::toNativeSeparators(path);
+        QCOMPARE(outcome.Ok, saved);
+        QCOMPARE(outcome.Cancelled, !saved);
+        QCOMPARE(outcome.Message,
+                 saved ? QStringLiteral("Save table to specified file: ") + name
+                             + QStringLiteral(" Scuss!")
+                       : QStringLiteral("Save table to specified file: ") + name
+                             + QStringLiteral(" cancelled; the file was not changed."));
+        QCOMPARE(fileBytes(path), saved ? fileBytes(direct) : QByteArray("old\r\n"));
+        QTRY_COMPARE(entries(dir.path()),
+                     (QStringList{QStringLiteral("direct.xls"), QStringLiteral("rec.xls")}));
     }
 
     // The file's records arrive after the rows present, in one block the grid is told of

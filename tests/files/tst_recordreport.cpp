@@ -187,6 +187,8 @@ private slots:
     void pdfText();
     void pdfFileIsWholeOrUntouched_data();
     void pdfFileIsWholeOrUntouched();
+    void widerTextsStayInTheirBoxes_data();
+    void widerTextsStayInTheirBoxes();
 
 private:
     QTemporaryDir Dir;
@@ -529,6 +531,83 @@ void TestRecordReport::pdfFileIsWholeOrUntouched()
         } else {
             QCOMPARE(bytes, old);
         }
+    }
+}
+
+// A text wider than its box: a date or a record number shrinks and stays whole, any other
+// text prints on one line from its start and stops at the box's edge. Either way the ink
+// stays inside the box and the PDF holds as text exactly what is seen. Run under several
+// locales, whose short dates differ in width.
+void TestRecordReport::widerTextsStayInTheirBoxes_data()
+{
+    QTest::addColumn<int>("field"); // -1: the title's date
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("whole");
+    const QDate day(2026, 12, 19);
+    QTest::newRow("the date, as the locale writes it")
+        << -1 << QLocale::system().toString(day, QLocale::ShortFormat) << true;
+    QTest::newRow("record number 1000000") << int(F::aNO) << "1000000" << true;
+    QTest::newRow("the lowest record number") << int(F::aNO) << "-2147483648" << true;
+    QTest::newRow("words wider than their box")
+        << int(F::aMMode) << "abcde fghij klmno pq" << false;
+    QTest::newRow("one long word") << int(F::aSValue) << "WWWWWWWWWWWWWWWWWWWW" << false;
+}
+
+void TestRecordReport::widerTextsStayInTheirBoxes()
+{
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(bool, whole);
+    TRecordTable table;
+    table.Append();
+    if (field >= 0)
+        QVERIFY(table.Fields(field).SetAsString(value));
+    QVERIFY(table.Post());
+    TRecordReport report;
+    report.Prepare(table, QDateTime(QDate(2026, 12, 19), QTime(9, 5)));
+    // The box in millimetres from the printable area's corner.
+    const QRectF box =
+        field < 0 ? QRectF(162, 12, 19, 5)
+                  : QRectF(ColumnEdges[field], 24, ColumnEdges[field + 1] - ColumnEdges[field], 6);
+
+    const TPage p = drawnPage(report, 0);
+    const QRect ink = inkIn(p, box.adjusted(0.4, 0.4, -0.4, -0.4));
+    QVERIFY(!ink.isEmpty());
+    // Nothing of the text outside its box: the boxes beside it are empty, and so is the page
+    // below the row, or around the date up to the time beside it.
+    if (field >= 0) {
+        for (int c = 0; c < 9; ++c)
+            if (c != field)
+                QVERIFY2(inkIn(p, QRectF(ColumnEdges[c], 24, ColumnEdges[c + 1] - ColumnEdges[c], 6)
+                                      .adjusted(0.4, 0.4, -0.4, -0.4))
+                             .isEmpty(),
+                         qPrintable(QStringLiteral("ink in column %1").arg(c + 1)));
+        QVERIFY2(inkIn(p, QRectF(0, 30.4, 200, 240)).isEmpty(), "ink below the row");
+    } else {
+        QVERIFY2(inkIn(p, QRectF(150, 17, 50, 1)).isEmpty()
+                     && inkIn(p, QRectF(150, 11, 50, 1)).isEmpty()
+                     && inkIn(p, QRectF(150, 12, 12, 5)).isEmpty()
+                     && inkIn(p, QRectF(180.6, 12, 0.7, 5)).isEmpty(),
+                 "the date runs out of its box");
+    }
+
+    const QString pdf = Dir.filePath(QStringLiteral("wide.pdf"));
+    QString error;
+    QVERIFY2(SaveReportPdf(report, pdf, TRecordReport::DefaultPageLayout(), &error),
+             qPrintable(error));
+    // The box on the sheet, a little larger, so a glyph's edge does not decide; not to the right,
+    // where the time follows the date.
+    const QRectF onSheet = box.translated(5, 10).adjusted(-0.5, -0.5, 0, 0.5);
+    const QString shown = PdfTools::areaText(pdf, 1, onSheet).simplified();
+    const QString page = PdfTools::pageText(pdf, 1);
+    if (whole) {
+        QCOMPARE(shown, value);
+    } else {
+        QVERIFY2(value.startsWith(shown) && shown.size() >= 5 && shown.size() < value.size(),
+                 qPrintable(shown));
+        // What does not fit is nowhere in the PDF.
+        const QString rest = value.mid(shown.size()).trimmed();
+        QVERIFY2(!page.contains(rest), qPrintable(page));
     }
 }
 

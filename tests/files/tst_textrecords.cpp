@@ -1,7 +1,7 @@
 // The tab-separated text form: the bytes a save writes, written out here by hand, and what an
 // open makes of every kind of line, fed whole and in pieces of every small size.
-#include "../support/testfiles.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"
@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <malloc.h>
 
 namespace {
 
@@ -195,7 +197,7 @@ private slots:
             << h + "7\t1\t2\t3\t4\t5\t6\t7\t\r\n"
             << RecordRows{recordRow("7", {"1", "2", "3", "4", "5", "6", "7", ""})} << "";
         QTest::newRow("ten pieces") << h + "1\ta\r\n8\t1\t2\t3\t4\t5\t6\t7\t8\t9\r\n"
-                                    << one << "line 3 has 10 fields";
+                                    << one << "line 3 has more fields than the table's 9";
         QTest::newRow("first piece not a number") << h + "1\ta\r\nx\tb\r\n"
                                                   << one << "not a whole number";
         QTest::newRow("first piece empty") << h + "1\ta\r\n\tb\r\n" << one << "not a whole number";
@@ -219,6 +221,21 @@ private slots:
             << "";
         QTest::newRow("the header line is never read, however long")
             << QByteArray("a\tb\tc\td\te\tf\tg\th\ti\tj\tk\r\n1\ta") << one << "";
+        QTest::newRow("a long value is cut at 20 characters, however it arrives")
+            << h + "1\t" + QByteArray(300, 'x') + "\tb\r\n"
+            << RecordRows{recordRow("1", {QByteArray(20, 'x'), "b"})} << "";
+        QTest::newRow("a long value of many-byte characters")
+            << h + "1\t" + QByteArray("\xCE\xB8").repeated(100) + "\r\n"
+            << RecordRows{recordRow("1", {QByteArray("\xCE\xB8").repeated(20)})} << "";
+        QTest::newRow("a line of a thousand TABs")
+            << h + "1\ta\r\n2" + QByteArray(1000, '\t') + "x\r\n"
+            << one << "more fields";
+        QTest::newRow("a record number padded past 64 characters")
+            << h + "1\ta\r\n" + QByteArray(64, '0') + "2\tb\r\n"
+            << one << "not a whole number";
+        QTest::newRow("a record number of 64 characters")
+            << h + QByteArray(63, ' ') + "2\tb\r\n"
+            << RecordRows{recordRow("2", {"b"})} << "";
     }
     void reading()
     {
@@ -284,6 +301,60 @@ private slots:
             QVERIFY2(r.rows == rows, where);
             QVERIFY2(left == skipped, where + ": skipped " + QByteArray::number(left));
         }
+    }
+
+    // A line costs the memory of the row it makes, not its own length: a huge header, a huge
+    // value and a line of nothing but TABs, fed as a file is read, in pieces of a megabyte.
+    void longLinesCostTheRowOnly_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<char>("fill");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<RecordRows>("rows");
+        QTest::addColumn<QString>("error");
+        const RecordRows one{recordRow("1", {"a"})};
+        QTest::newRow("header") << QByteArray("NO") << 'h' << QByteArray("\r\n1\ta\r\n") << one
+                                << "";
+        QTest::newRow("value") << Header + "1\t" << 'v' << QByteArray("\tb\r\n")
+                               << RecordRows{recordRow("1", {QByteArray(20, 'v'), "b"})} << "";
+        QTest::newRow("TABs") << Header + "1\ta\r\n2" << '\t' << QByteArray("\r\n") << one
+                              << "more fields";
+    }
+    void longLinesCostTheRowOnly()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("the sanitizers' allocators keep no count of the heap");
+#endif
+        QFETCH(QByteArray, before);
+        QFETCH(char, fill);
+        QFETCH(QByteArray, after);
+        QFETCH(RecordRows, rows);
+        QFETCH(QString, error);
+        constexpr qsizetype Piece = 1 << 20;
+        constexpr int Pieces = 100; // a line of 100 MB
+        const QByteArray piece(Piece, fill);
+        TRecordTable table;
+        TTextRecordReader reader(table);
+        // Large blocks are mapped on their own and counted apart from the heap's.
+        const auto inUse = [] {
+            const struct mallinfo2 m = mallinfo2();
+            return m.uordblks + m.hblkhd;
+        };
+        const std::size_t heap = inUse();
+        std::size_t most = heap;
+        bool going = reader.Feed(before);
+        for (int i = 0; i < Pieces && going; ++i) {
+            going = reader.Feed(piece);
+            most = std::max(most, inUse());
+        }
+        if (going)
+            reader.Feed(after);
+        QCOMPARE(reader.Finish(), error.isEmpty());
+        QVERIFY2(reader.Error().contains(error), qPrintable(reader.Error()));
+        QCOMPARE(rowsOf(table), rows);
+        // Far below the megabyte of a single piece, let alone the line's hundred.
+        QVERIFY2(most - heap < std::size_t(Piece / 4),
+                 qPrintable(QString::number(qint64(most - heap))));
     }
 
     // Feeding after the reading stopped changes nothing, and Finish may be called twice.

@@ -385,7 +385,28 @@ void TestXmlPacket::reading_data()
         << RecordRows{recordRow(Null, {"r\xE9sistance", Null, Null,
                                        "\xB5"
                                        "F"})}
-        << "" << false;
+        << "" << true;
+    // Whichever reader reads a packet, its values keep their bytes, whatever the declaration.
+    const QByteArray doctype = "<!DOCTYPE DATAPACKET>";
+    const QByteArray latin = "<ROW aNO=\"1\" aTime=\"r\xE9sistance \xB5"
+                             "F\"/>";
+    const RecordRows latinRow{recordRow("1", {"r\xE9sistance \xB5"
+                                              "F"})};
+    QTest::newRow("full parser: bytes under a Latin-1 declaration")
+        << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + doctype
+               + packet(latin).mid(Declaration.size())
+        << latinRow << "" << true;
+    QTest::newRow("full parser: bytes without an encoding")
+        << packet(latin).replace("<DATAPACKET", doctype + "<DATAPACKET") << latinRow << "" << true;
+    QTest::newRow("full parser: bytes beside CDATA")
+        << packet(latin + "<![CDATA[ ]]>") << latinRow << "" << true;
+    QTest::newRow("full parser: UTF-8 bytes stay as they are")
+        << packet("<ROW aTime=\"\xCE\xB8 \xC3\xA9\"/>")
+               .replace("<DATAPACKET", doctype + "<DATAPACKET")
+        << RecordRows{recordRow(Null, {"\xCE\xB8 \xC3\xA9"})} << "" << true;
+    QTest::newRow("full parser: a character reference is its character")
+        << packet("<ROW aTime=\"&#233;\xE9\"/>").replace("<DATAPACKET", doctype + "<DATAPACKET")
+        << RecordRows{recordRow(Null, {"\xC3\xA9\xE9"})} << "" << true;
     QTest::newRow("zero byte in a value")
         << packet(QByteArray("<ROW aTime=\"a\0b\"/>", 19)) << RecordRows{} << "zero" << true;
 }

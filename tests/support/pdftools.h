@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRectF>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
@@ -39,6 +40,19 @@ inline QString pageText(const QString &pdf, int page)
         run(QStringLiteral("pdftotext"),
             {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
              QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")}));
+}
+
+// The text of one page (1-based) that lies inside an area of the sheet, in millimetres from its
+// top left corner.
+inline QString areaText(const QString &pdf, int page, const QRectF &mm)
+{
+    const auto points = [](double v) { return QString::number(qRound(v * 72 / 25.4)); };
+    return QString::fromUtf8(
+        run(QStringLiteral("pdftotext"),
+            {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+             QString::number(page), QStringLiteral("-x"), points(mm.x()), QStringLiteral("-y"),
+             points(mm.y()), QStringLiteral("-W"), points(mm.width()), QStringLiteral("-H"),
+             points(mm.height()), pdf, QStringLiteral("-")}));
 }
 
 inline int pageCount(const QString &pdf)

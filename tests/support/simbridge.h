@@ -26,6 +26,7 @@ public:
         bind(SetConfigMismatch, "HidUartSim_SetConfigMismatch");
         bind(SetReadFailure, "HidUartSim_SetReadFailure");
         bind(SetMeterSilent, "HidUartSim_SetMeterSilent");
+        bind(SetFramePeriod, "HidUartSim_SetFramePeriod");
         bind(FeedBytes, "HidUartSim_FeedBytes");
         bind(Reset, "HidUartSim_Reset");
     }
@@ -38,6 +39,7 @@ public:
     HidUartSim_SetConfigMismatch_t SetConfigMismatch = nullptr;
     HidUartSim_SetReadFailure_t SetReadFailure = nullptr;
     HidUartSim_SetMeterSilent_t SetMeterSilent = nullptr;
+    HidUartSim_SetFramePeriod_t SetFramePeriod = nullptr;
     HidUartSim_FeedBytes_t FeedBytes = nullptr;
     HidUartSim_Reset_t Reset = nullptr;
 

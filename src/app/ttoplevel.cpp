@@ -1,0 +1,123 @@
+#include "ttoplevel.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdlib>
+
+#if __has_include(<xcb/xcb.h>) && defined(LUMETRA_HAVE_XCB)
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#define LUMETRA_X11 1
+#endif
+
+namespace {
+
+QRect screenArea(TScreenArea area)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QRect(0, 0, 640, 480);
+    return area == TScreenArea::Available ? screen->availableGeometry() : screen->geometry();
+}
+
+bool frameKnown(const QWidget *window)
+{
+    const QWindow *handle = window->windowHandle();
+    return handle && !handle->frameMargins().isNull();
+}
+
+void placeNow(QWidget *window, TScreenArea area, int left, int top)
+{
+    const QRect screen = screenArea(area);
+    const QSize outer = window->frameGeometry().size();
+    const int x = screen.x() + screen.width() / 2 - outer.width() / 2;
+    const int y = screen.y() + screen.height() / 2 - outer.height() / 2;
+    window->move(left >= 0 ? left : x, top >= 0 ? top : y);
+}
+
+// Waits for the frame: the window manager frames a window after it is mapped and then tells
+// of its new place, which arrives as a move.
+class TFrameWatch : public QObject
+{
+public:
+    static constexpr char Name[] = "lumetra-frame-watch";
+
+    TFrameWatch(QWidget *window, TScreenArea area, int left, int top)
+        : QObject(window)
+        , Area_(area)
+        , Left_(left)
+        , Top_(top)
+    {
+        setObjectName(QLatin1String(Name));
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize
+             || event->type() == QEvent::Expose)
+            && frameKnown(window)) {
+            window->removeEventFilter(this);
+            deleteLater();
+            placeNow(window, Area_, Left_, Top_);
+        }
+        return false;
+    }
+
+private:
+    TScreenArea Area_;
+    int Left_, Top_;
+};
+
+} // namespace
+
+void PlaceOnScreen(QWidget *window, TScreenArea area, int left, int top)
+{
+    placeNow(window, area, left, top);
+    if (left >= 0 && top >= 0)
+        return; // both edges given: the frame's size does not matter
+    if (frameKnown(window))
+        return;
+    // Placed anew: an earlier wait is replaced, never run after this placing.
+    for (QObject *old : window->findChildren<QObject *>(QLatin1String(TFrameWatch::Name),
+                                                        Qt::FindDirectChildrenOnly))
+        delete old;
+    new TFrameWatch(window, area, left, top);
+}
+
+void ShowEmptyTitle(QWidget *window)
+{
+#ifdef LUMETRA_X11
+    if (!window->windowTitle().isEmpty() || !window->testAttribute(Qt::WA_WState_Created))
+        return;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    // The offscreen platform answers for X11 too, without a connection of its own.
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb") || !x11->connection())
+        return;
+    xcb_connection_t *connection = x11->connection();
+    static const char name[] = "_NET_WM_NAME";
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    if (!atom)
+        return;
+    static const char utf8[] = "UTF8_STRING";
+    xcb_intern_atom_reply_t *type = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof utf8 - 1, utf8), nullptr);
+    if (type) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()),
+                            atom->atom, type->atom, 8, 0, nullptr);
+        xcb_flush(connection);
+    }
+    std::free(type);
+    std::free(atom);
+#else
+    (void)window;
+#endif
+}

@@ -1,0 +1,255 @@
+#include "tpartsummary.h"
+
+#include "teseries.h"
+#include "ttolerance.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double MedianOf(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    const std::size_t mid = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(mid), values.end());
+    const double upper = values[mid];
+    if (values.size() % 2 == 1)
+        return upper;
+    const double lower = *std::max_element(values.begin(), values.begin() + std::ptrdiff_t(mid));
+    return lower + (upper - lower) / 2;
+}
+
+THistogram HistogramOf(const std::vector<double> &values, double min, double max, int bins)
+{
+    THistogram h;
+    if (values.empty())
+        return h;
+    if (bins <= 0)
+        bins = std::clamp(int(std::lround(std::sqrt(double(values.size())))), 5, 40);
+    h.Counts.assign(std::size_t(bins), 0);
+    if (max <= min) {
+        // All alike: one bar in the middle, a bin as wide as one part in 10^4 of the value.
+        h.Width = std::max(std::fabs(min) * 1e-4, 1e-300);
+        h.Low = min - h.Width * bins / 2;
+    } else {
+        h.Low = min;
+        h.Width = (max - min) / bins;
+    }
+    for (const double v : values) {
+        const int bin = int((v - h.Low) / h.Width);
+        ++h.Counts[std::size_t(std::clamp(bin, 0, bins - 1))];
+    }
+    return h;
+}
+
+bool NominalFits(const TNominal &nominal, TUnitKind kind)
+{
+    return !nominal.Kind || *nominal.Kind == kind;
+}
+
+} // namespace
+
+TPartSummary Summarize(const TPartStatistics &stats, const TSummaryOptions &options)
+{
+    TPartSummary summary;
+    summary.Classes = options.Classes;
+    summary.MatchSize = options.MatchSize;
+    summary.MatchWithinPercent = options.MatchWithinPercent;
+    summary.Rows = stats.Rows();
+    summary.NonNumberRows = stats.NonNumberRows();
+    for (const TStatsGroup &g : stats.Groups()) {
+        TGroupSummary s;
+        s.Mode = QString::fromUtf8(g.Mode);
+        s.Kind = g.Kind;
+        s.Count = g.Running.Count();
+        s.Mean = g.Running.Mean();
+        s.Sd = g.Running.SampleSd();
+        s.Min = g.Running.Min();
+        s.Max = g.Running.Max();
+        std::vector<double> values;
+        values.reserve(g.Parts.size());
+        for (const TPartValue &p : g.Parts)
+            values.push_back(p.Value);
+        s.Median = MedianOf(values);
+        s.SpreadPercent = s.Mean != 0 ? (s.Max - s.Min) / std::fabs(s.Mean) * 100 : 0;
+        if (options.Nominal && NominalFits(*options.Nominal, g.Kind)) {
+            s.Nominal = options.Nominal->Value;
+            s.NominalTyped = true;
+        } else if (const auto e = NearestESeries(s.Median, options.Series)) {
+            s.Nominal = *e;
+            s.Series = options.Series;
+        }
+        if (s.Nominal > 0) {
+            s.ClassCounts.assign(options.Classes.size() + 2, 0);
+            for (const double v : values)
+                ++s.ClassCounts[std::size_t(ToleranceClassOf(v, s.Nominal, options.Classes))];
+        }
+        s.Histogram = HistogramOf(values, s.Min, s.Max, options.HistogramBins);
+        s.Sets = FindMatchedSets(g.Parts, options.MatchSize, options.MatchWithinPercent);
+        summary.Groups.push_back(std::move(s));
+    }
+    std::stable_sort(summary.Groups.begin(), summary.Groups.end(),
+                     [](const TGroupSummary &a, const TGroupSummary &b) { return a.Count > b.Count; });
+    return summary;
+}
+
+QString ClassName(const TPartSummary &summary, int index)
+{
+    const int n = int(summary.Classes.size());
+    if (index == n)
+        return QStringLiteral("below");
+    if (index == n + 1)
+        return QStringLiteral("above");
+    return QString::number(summary.Classes[std::size_t(index)]) + QStringLiteral(" %");
+}
+
+QString PercentText(double v, int decimals)
+{
+    return QString::number(v, 'f', decimals) + QStringLiteral(" %");
+}
+
+QString RecordsText(const TMatchedSet &set)
+{
+    QStringList numbers;
+    for (const auto r : set.Records)
+        numbers << QString::number(r);
+    return numbers.join(QStringLiteral(", "));
+}
+
+QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QString &seriesNote)
+{
+    QList<QPair<QString, QString>> figures = {
+        {QStringLiteral("Count"), QString::number(g.Count)},
+        {QStringLiteral("Mean"), FormatSi(g.Mean, g.Kind, 6)},
+        {QStringLiteral("Std dev"), FormatSi(g.Sd, g.Kind, 4)},
+        {QStringLiteral("Min"), FormatSi(g.Min, g.Kind, 6)},
+        {QStringLiteral("Max"), FormatSi(g.Max, g.Kind, 6)},
+        {QStringLiteral("Median"), FormatSi(g.Median, g.Kind, 6)},
+        {QStringLiteral("Spread"), PercentText(g.SpreadPercent) + QStringLiteral(" of mean")},
+    };
+    if (g.Nominal > 0)
+        figures.append({QStringLiteral("Nominal"),
+                         FormatSi(g.Nominal, g.Kind, 4)
+                             + (g.NominalTyped
+                                    ? QString()
+                                    : QStringLiteral(" (E%1%2)").arg(g.Series).arg(seriesNote))});
+    return figures;
+}
+
+namespace {
+
+// Two columns, the labels padded to one width.
+QString Table(const QList<QPair<QString, QString>> &rows, int indent)
+{
+    int width = 0;
+    for (const auto &r : rows)
+        width = std::max(width, int(r.first.size()));
+    QString out;
+    for (const auto &r : rows)
+        out += QString(indent, QLatin1Char(' ')) + r.first.leftJustified(width + 2) + r.second
+               + QLatin1Char('\n');
+    return out;
+}
+
+} // namespace
+
+QString SummaryText(const TPartSummary &summary)
+{
+    QString out;
+    out += Table({{QStringLiteral("Rows"), QString::number(summary.Rows)},
+                  {QStringLiteral("Not a number"), QString::number(summary.NonNumberRows)}},
+                 0);
+    for (const TGroupSummary &g : summary.Groups) {
+        out += QLatin1Char('\n');
+        const QString unit = UnitKindText(g.Kind);
+        out += (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
+               + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'))
+               + QLatin1Char('\n');
+        const auto figures = GroupFigures(g, QStringLiteral(", nearest the median"));
+        out += Table(figures, 2);
+        if (!g.ClassCounts.empty()) {
+            out += QStringLiteral("  Class      Count  Share\n");
+            for (int i = 0; i < int(g.ClassCounts.size()); ++i) {
+                const QString name = i < int(summary.Classes.size())
+                                         ? QStringLiteral("+/-") + ClassName(summary, i)
+                                         : ClassName(summary, i);
+                const double share = g.Count ? 100.0 * double(g.ClassCounts[std::size_t(i)]) / double(g.Count) : 0;
+                out += QStringLiteral("  %1 %2 %3\n")
+                           .arg(name, -10)
+                           .arg(g.ClassCounts[std::size_t(i)], 5)
+                           .arg(QString::number(share, 'f', 1) + QStringLiteral(" %"), 7);
+            }
+        }
+        out += QStringLiteral("  Matched sets of %1 within %2 %: %3\n")
+                   .arg(summary.MatchSize)
+                   .arg(summary.MatchWithinPercent)
+                   .arg(g.Sets.size());
+        for (const TMatchedSet &set : g.Sets)
+            out += QStringLiteral("    %1  (%2, mean %3)\n")
+                       .arg(RecordsText(set), PercentText(set.SpreadPercent), FormatSi(set.Mean, g.Kind, 5));
+    }
+    return out;
+}
+
+QByteArray SummaryJson(const TPartSummary &summary)
+{
+    QJsonObject root;
+    root[QStringLiteral("rows")] = double(summary.Rows);
+    root[QStringLiteral("notANumber")] = double(summary.NonNumberRows);
+    QJsonArray classes;
+    for (const double c : summary.Classes)
+        classes.append(c);
+    root[QStringLiteral("classesPercent")] = classes;
+    root[QStringLiteral("matchSize")] = summary.MatchSize;
+    root[QStringLiteral("matchWithinPercent")] = summary.MatchWithinPercent;
+    QJsonArray groups;
+    for (const TGroupSummary &g : summary.Groups) {
+        QJsonObject o;
+        o[QStringLiteral("mode")] = g.Mode;
+        o[QStringLiteral("unit")] = UnitKindText(g.Kind);
+        o[QStringLiteral("count")] = double(g.Count);
+        o[QStringLiteral("mean")] = g.Mean;
+        o[QStringLiteral("sd")] = g.Sd;
+        o[QStringLiteral("min")] = g.Min;
+        o[QStringLiteral("max")] = g.Max;
+        o[QStringLiteral("median")] = g.Median;
+        o[QStringLiteral("spreadPercent")] = g.SpreadPercent;
+        if (g.Nominal > 0) {
+            o[QStringLiteral("nominal")] = g.Nominal;
+            o[QStringLiteral("nominalSeries")] =
+                g.NominalTyped ? QJsonValue() : QJsonValue(QStringLiteral("E%1").arg(g.Series));
+            QJsonArray counts;
+            for (const auto c : g.ClassCounts)
+                counts.append(double(c));
+            o[QStringLiteral("classCounts")] = counts; // the classes, then below, then above
+        }
+        QJsonObject hist;
+        hist[QStringLiteral("low")] = g.Histogram.Low;
+        hist[QStringLiteral("width")] = g.Histogram.Width;
+        QJsonArray bins;
+        for (const auto c : g.Histogram.Counts)
+            bins.append(double(c));
+        hist[QStringLiteral("counts")] = bins;
+        o[QStringLiteral("histogram")] = hist;
+        QJsonArray sets;
+        for (const TMatchedSet &set : g.Sets) {
+            QJsonObject so;
+            QJsonArray records;
+            for (const auto r : set.Records)
+                records.append(r);
+            so[QStringLiteral("records")] = records;
+            so[QStringLiteral("mean")] = set.Mean;
+            so[QStringLiteral("spreadPercent")] = set.SpreadPercent;
+            sets.append(so);
+        }
+        o[QStringLiteral("matchedSets")] = sets;
+        groups.append(o);
+    }
+    root[QStringLiteral("groups")] = groups;
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
