@@ -61,7 +61,7 @@ void TfrmMain::OfferJournalRestore()
     if (AbandonedJournals_.empty())
         return;
     auto journals = std::move(AbandonedJournals_);
-    for (const auto &journal : journals) {
+    for (auto &journal : journals) {
         if (QuitAsked_)
             break; // asked to quit while a restore ran; the rest stay for the next start
         const qsizetype rows = journal->Rows();
@@ -90,9 +90,10 @@ void TfrmMain::OfferJournalRestore()
                                    skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines")),
                           mtInformation, MsgDlgButtons({mbOK}), 0);
         // The records live in this session's journal now; once that is on the disk the old
-        // one can go. Without a journal of its own the old one is kept.
-        if (Journal_ && Journal_->IsOn() && Journal_->Sync())
-            journal->Discard();
+        // one can go. Without a journal of its own the old one is kept (and held) until this
+        // session ends normally, so a crash still finds it, yet it is never offered twice.
+        if (!(Journal_ && Journal_->IsOn() && Journal_->Sync() && journal->Discard()))
+            AbandonedJournals_.push_back(std::move(journal));
     }
 }
 
@@ -111,4 +112,7 @@ void TfrmMain::CloseJournal()
 {
     if (Journal_)
         Journal_->Close();
+    // Restored journals this session could not take over: its normal end consumes them.
+    for (const auto &restored : std::exchange(AbandonedJournals_, {}))
+        restored->Discard();
 }

@@ -167,7 +167,7 @@ bool TRecordJournal::Start(const QString &folder)
     if (!Lock_) {
         // The folder took a file a moment ago; whatever keeps the lock from it now, say that.
         const QString why = folderProblem(folder);
-        return cannot(why.isEmpty() ? QStringLiteral("No lock file can be made there.") : why);
+        return cannot(why.isEmpty() ? QStringLiteral("No lock file can be made there") : why);
     }
     if (!File_.Open(name)) {
         Lock_.reset();

@@ -304,7 +304,8 @@ private slots:
     }
 
     // A line costs the memory of the row it makes, not its own length: a huge header, a huge
-    // value and a line of nothing but TABs, fed as a file is read, in pieces of a megabyte.
+    // value and a line of nothing but TABs, fed as a file is read, in pieces of a megabyte; and
+    // a huge line in a journal.
     void longLinesCostTheRowOnly_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -312,13 +313,20 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<RecordRows>("rows");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("skipped"); // -1: read as a file, else as a journal
         const RecordRows one{recordRow("1", {"a"})};
         QTest::newRow("header") << QByteArray("NO") << 'h' << QByteArray("\r\n1\ta\r\n") << one
-                                << "";
+                                << "" << -1;
         QTest::newRow("value") << Header + "1\t" << 'v' << QByteArray("\tb\r\n")
-                               << RecordRows{recordRow("1", {QByteArray(20, 'v'), "b"})} << "";
+                               << RecordRows{recordRow("1", {QByteArray(20, 'v'), "b"})} << ""
+                               << -1;
         QTest::newRow("TABs") << Header + "1\ta\r\n2" << '\t' << QByteArray("\r\n") << one
-                              << "more fields";
+                              << "more fields" << -1;
+        // A journal keeps a line's bytes, not its pieces: one longer than any row is damage.
+        QTest::newRow("journal value") << JournalHeaderLine() + "2\t" << 'v'
+                                       << QByteArray("\r\n1\ta\r\n") << one << "" << 1;
+        QTest::newRow("journal CRs") << JournalHeaderLine() + "2\t" << '\r'
+                                     << QByteArray("\n1\ta\r\n") << one << "" << 1;
     }
     void longLinesCostTheRowOnly()
     {
@@ -330,11 +338,13 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(RecordRows, rows);
         QFETCH(QString, error);
+        QFETCH(int, skipped);
         constexpr qsizetype Piece = 1 << 20;
         constexpr int Pieces = 100; // a line of 100 MB
         const QByteArray piece(Piece, fill);
         TRecordTable table;
-        TTextRecordReader reader(table);
+        TTextRecordReader reader(&table, skipped < 0 ? TTextRecordReader::Form::File
+                                                     : TTextRecordReader::Form::Journal);
         // Large blocks are mapped on their own and counted apart from the heap's.
         const auto inUse = [] {
             const struct mallinfo2 m = mallinfo2();
@@ -352,6 +362,7 @@ private slots:
         QCOMPARE(reader.Finish(), error.isEmpty());
         QVERIFY2(reader.Error().contains(error), qPrintable(reader.Error()));
         QCOMPARE(rowsOf(table), rows);
+        QCOMPARE(reader.LinesSkipped(), std::max(skipped, 0));
         // Far below the megabyte of a single piece, let alone the line's hundred.
         QVERIFY2(most - heap < std::size_t(Piece / 4),
                  qPrintable(QString::number(qint64(most - heap))));
