@@ -257,17 +257,32 @@ QString TCP2110::DeviceNode(const QString &path)
     return mark < 0 ? path : path.left(mark);
 }
 
+namespace {
+const QLatin1String UdevRuleName("60-lumetra.rules");
+} // namespace
+
 QString TCP2110::InstalledUdevRule()
 {
-    const QString name = QStringLiteral("60-lumetra.rules");
-    const QString local = QStringLiteral("/etc/udev/rules.d/") + name;
-    if (QFileInfo::exists(local))
-        return local;
-    const QString installed = QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
-                                                  .filePath(QStringLiteral(
-                                                      LUMETRA_UDEV_RULES_FROM_BINDIR "/"))
-                                              + name);
-    return QFileInfo::exists(installed) ? installed : QString();
+    // Only where udev reads rules: a copy anywhere else (an install below /usr/local) does
+    // nothing. /etc first, as udev lets it stand over a packaged one of the same name.
+    for (const char *folder : {"/etc/udev/rules.d/", "/usr/lib/udev/rules.d/", "/lib/udev/rules.d/"})
+        if (const QString rule = QLatin1String(folder) + UdevRuleName; QFileInfo::exists(rule))
+            return rule;
+    return QString();
+}
+
+QString TCP2110::UdevRuleToInstall()
+{
+    // The install's own copy (which udev may not read where it is), else the source tree's
+    // beside the build tree the program runs from.
+    const QString own = QDir::cleanPath(
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral(LUMETRA_UDEV_RULES_FROM_BINDIR "/") + UdevRuleName));
+    if (QFileInfo::exists(own))
+        return own;
+    if (QFileInfo::exists(QStringLiteral(LUMETRA_SOURCE_UDEV_RULE)))
+        return QStringLiteral(LUMETRA_SOURCE_UDEV_RULE);
+    return QStringLiteral("dist/") + UdevRuleName;
 }
 
 namespace {
@@ -292,6 +307,13 @@ QString TCP2110::InUseText(const QString &node)
 
 QString TCP2110::AccessDeniedText(const QString &node)
 {
+    const QString installed = InstalledUdevRule();
+    return AccessDeniedText(node, installed, installed.isEmpty() ? UdevRuleToInstall() : QString());
+}
+
+QString TCP2110::AccessDeniedText(const QString &node, const QString &installedRule,
+                                  const QString &ruleToInstall)
+{
     const QString again = tryAgain();
     const QString group = QStringLiteral(
         "Without a seat at the machine (over SSH, from cron, on a board), the rule gives the "
@@ -302,17 +324,13 @@ QString TCP2110::AccessDeniedText(const QString &node)
                              "Access to the meter's USB cable was denied: this user may not "
                              "open its device node %1.\n\n")
                              .arg(node);
-    if (const QString rule = InstalledUdevRule(); !rule.isEmpty())
+    if (!installedRule.isEmpty())
         return text
                + QStringLiteral("Lumetra's udev rule %1 hands the cable to the user at the "
                                 "machine. If it was installed after the cable was plugged in, "
                                 "unplug the cable and plug it in again. ")
-                     .arg(rule)
+                     .arg(installedRule)
                + group + QStringLiteral(" ") + again;
-    // Run from a build tree, the rule is in the source tree beside it.
-    const QString source = QFileInfo::exists(QStringLiteral(LUMETRA_SOURCE_UDEV_RULE))
-                               ? QStringLiteral(LUMETRA_SOURCE_UDEV_RULE)
-                               : QStringLiteral("dist/60-lumetra.rules");
     return text
            + QStringLiteral("Lumetra comes with a udev rule that hands the cable to the user at "
                             "the machine. Install it with:\n\n"
@@ -321,7 +339,7 @@ QString TCP2110::AccessDeniedText(const QString &node)
                             "sudo udevadm trigger --subsystem-match=hidraw\n\n"
                             "Instead of the last command, unplugging the cable and plugging it "
                             "in again is enough. ")
-                 .arg(source)
+                 .arg(ruleToInstall)
            + group + QStringLiteral(" ") + again;
 }
 

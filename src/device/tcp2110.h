@@ -92,10 +92,16 @@ public:
     // Names the installed rule when there is one, else the install commands for the rule of
     // the source tree.
     static QString AccessDeniedText(const QString &node);
+    // The same, told that udev reads the rule installedRule, or (when that is "") that the
+    // rule is to be installed from ruleToInstall.
+    static QString AccessDeniedText(const QString &node, const QString &installedRule,
+                                    const QString &ruleToInstall);
     // What the user is told when another program holds the bridge.
     static QString InUseText(const QString &node);
-    // Where the installed udev rule is (/etc/udev/rules.d or the install's own), or "".
+    // Where udev finds Lumetra's rule (/etc/udev/rules.d, /usr/lib/udev/rules.d), or "".
     static QString InstalledUdevRule();
+    // The rule the install commands copy: the install's own, else the source tree's.
+    static QString UdevRuleToInstall();
     // What the user is told when no bridge can be opened or one went away.
     static QString NoDeviceText()
     {
