@@ -175,9 +175,10 @@ void TCComm::Open()
         port = ::open(QFile::encodeName(CommPort_).constData(),
                       O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     while (port < 0 && errno == EINTR);
+    const bool busy = port < 0 && errno == EBUSY; // held with TIOCEXCL
     const QString inUse = failed + QStringLiteral(" It is in use by another program.");
     if (port < 0)
-        fail(errno == EBUSY ? inUse : failed); // EBUSY: held with TIOCEXCL
+        fail(busy ? inUse : failed);
 
     // Anything but a terminal (a plain file that happens to carry the name) is no port.
     termios2 line{};
@@ -187,7 +188,7 @@ void TCComm::Open()
     }
     // One program per port: a second reader would take bytes from the first. TIOCEXCL keeps
     // out any later open but root's; the advisory lock also finds a program that holds the
-    // port without TIOCEXCL, if it locks as we do (as minicom, picocom and screen do).
+    // port without TIOCEXCL, if it takes the same lock (as some terminal programs do).
     if (::flock(port, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         ::close(port);
         fail(inUse);
