@@ -1,3 +1,4 @@
+#include "tlumetra.h"
 #include "tcommandline.h"
 #include "tfrmmain.h"
 #include "timagelist.h"
@@ -23,7 +24,7 @@ QStringList argumentList(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
+    QCoreApplication::setApplicationVersion(LumetraVersion());
 
     // Help and version need no window system: they answer in a terminal without a display too.
     const TCommandLine early = ParseCommandLine(argumentList(argc, argv));

@@ -1,11 +1,11 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
-#include "tcapturefile.h"
+#include "formatreading.h"
 #include "tccomm.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
-#include "trecordingstep.h"
+#include "tlumetra.h"
 #include "trecordjournal.h"
 #include "ttoolbar.h"
 #include "ttoplevel.h"
@@ -79,19 +79,10 @@ QTimer *timer(QObject *owner, const char *name, int interval)
 
 } // namespace
 
-QString ReadDecimalSep()
-{
-    // Read once at start: a change of the locale later takes effect at the next start.
-    QString sep = QLocale::system().decimalPoint();
-    if (sep.isEmpty())
-        sep = QStringLiteral(".");
-    return sep.left(3);
-}
-
 TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     : QWidget(parent)
     , Options_(options)
-    , Decoder_(this)
+    , Session_(new TMeterSession(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     // The layout was drawn for MS Sans Serif 8 pt; where it is missing, Arial (on Linux its
@@ -108,6 +99,7 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     resize(ClientWidth, ClientHeight);
     CreateComponents();
     FormCreate();
+    Building_ = false;
     PlaceOnScreen(this, TScreenArea::Available);
 }
 
@@ -160,14 +152,16 @@ void TfrmMain::CreateComponents()
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({457, ClientWidth - 457 - 3});
 
-    timerDisconectedUSB = timer(this, "timerDisconectedUSB", 10000);
+    // The watchdog and the sampling timer are the session's; the window only sets them.
+    timerDisconectedUSB = Session_->Watchdog();
+    timerInterval = Session_->SamplingTimer();
     Timer_range = timer(this, "Timer_range", 1000);
     timerInputDelay = timer(this, "timerInputDelay", 1000);
-    timerInterval = timer(this, "timerInterval", 1000);
-    connect(timerDisconectedUSB, &QTimer::timeout, this, &TfrmMain::timerDisconectedUSBTimer);
     connect(Timer_range, &QTimer::timeout, this, &TfrmMain::Timer_rangeTimer);
     connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
-    // timerInterval ticks through its long-interval driver, made with the record table.
+    connect(Session_, &TMeterSession::DisplayChanged, this, &TfrmMain::ShowDisplay);
+    connect(Session_, &TMeterSession::PointAdded, this,
+            [this](double, int page) { edtCurPage->setText(QString::number(page)); });
 
     for (const char *name : {"frxReport1", "frxDBDataset1"})
         nonVisual(this, name);
@@ -318,11 +312,10 @@ void TfrmMain::FormCreate()
 {
     RefreshDeviceChoice();
     CreateChartControl();
-    setWindowTitle(QString::asprintf("%s v%s", "Lumetra", "1.01"));
+    setWindowTitle(QStringLiteral("Lumetra v") + LumetraVersion());
     CreateRecordTable();
     CreateJournal();
     pnlLcd->FillUnitLabels();
-    Decoder_.SetDecimalSep(ReadDecimalSep());
     StartCapture();
     QTimer::singleShot(0, this, &TfrmMain::StartUp);
 }
@@ -359,96 +352,79 @@ void TfrmMain::FormDestroy()
     // ends normally too; only a process that dies leaves its journal to be restored.
     if (!SessionEnding_)
         CloseJournal();
+    // The session's source must not hand a block to a window half gone.
     CloseBridge();
     CComm1->Close();
+    Session_->disconnect(this);
 }
 
 // --- receiving -------------------------------------------------------------------------------
 
 void TfrmMain::CP21101ReceiveData(const std::uint8_t *Data, int Len)
 {
-    pnlLcd->ToggleActivity();
-    // Every block proves the link alive: the silence watchdog starts its full period anew.
-    timerDisconectedUSB->stop();
-    timerDisconectedUSB->start();
-    if (Capture_)
-        Capture_->Write(Data, Len);
-    Decoder_.AppendReceived(Data, Len);
-    if (!timerInterval->isActive())
-        Decoder_.ExtractFrame();
+    Session_->Receive(Data, std::uint32_t(Len));
 }
 
 void TfrmMain::CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen)
 {
-    pnlLcd->ToggleActivity();
-    if (Capture_)
-        Capture_->Write(Buffer, BufferLen);
-    Decoder_.AppendReceived(Buffer, BufferLen);
-    Decoder_.ExtractFrame();
+    Session_->Receive(Buffer, std::uint32_t(BufferLen), TBlockPath::Serial);
 }
 
 void TfrmMain::timerIntervalTimer()
 {
-    Decoder_.ExtractFrame();
+    Session_->SamplingTick();
 }
 
-// --- decoder hooks -----------------------------------------------------------------------------
-
-void TfrmMain::ShowHold(const TMeterState &s)
+void TfrmMain::ShowDisplay(TDisplayPart part, const TMeterState &s)
 {
-    pnlLcd->ShowHold(s);
-}
-void TfrmMain::ShowRelative(const TMeterState &s)
-{
-    pnlLcd->ShowRelative(s);
-}
-void TfrmMain::ShowLcr(const TMeterState &s)
-{
-    pnlLcd->ShowLcr(s);
-}
-void TfrmMain::ShowAuto(const TMeterState &s)
-{
-    pnlLcd->ShowAuto(s);
-}
-void TfrmMain::ShowBattery(const TMeterState &s)
-{
-    pnlLcd->ShowBattery(s);
-}
-void TfrmMain::ShowFrequency(const TMeterState &s)
-{
-    pnlLcd->ShowFrequency(s);
-}
-void TfrmMain::ShowSorting(const TMeterState &s)
-{
-    pnlLcd->ShowSorting(s);
-}
-void TfrmMain::ShowMainMode(const TMeterState &s)
-{
-    pnlLcd->ShowMainMode(s);
-}
-void TfrmMain::ShowMainUnit(const TMeterState &s)
-{
-    pnlLcd->ShowMainUnit(s);
-}
-void TfrmMain::ShowSubMode(const TMeterState &s)
-{
-    pnlLcd->ShowSubMode(s);
-}
-void TfrmMain::ShowSubUnit(const TMeterState &s)
-{
-    pnlLcd->ShowSubUnit(s);
-}
-void TfrmMain::ShowSubStatus(const TMeterState &s)
-{
-    pnlLcd->ShowSubStatus(s);
-}
-void TfrmMain::SetBarMax(int v)
-{
-    pnlLcd->SetBarMax(v);
-}
-
-void TfrmMain::ShowMainStatus(const TMeterState &s)
-{
-    const double value = pnlLcd->ShowMainStatus(s, Decoder_.DecimalSep());
-    edtCurPage->setText(QString::number(AddChartPoint(value)));
+    switch (part) {
+    case TDisplayPart::Activity:
+        pnlLcd->ToggleActivity();
+        break;
+    case TDisplayPart::Hold:
+        pnlLcd->ShowHold(s);
+        break;
+    case TDisplayPart::Relative:
+        pnlLcd->ShowRelative(s);
+        break;
+    case TDisplayPart::Lcr:
+        pnlLcd->ShowLcr(s);
+        break;
+    case TDisplayPart::Auto:
+        pnlLcd->ShowAuto(s);
+        break;
+    case TDisplayPart::Battery:
+        pnlLcd->ShowBattery(s);
+        break;
+    case TDisplayPart::Frequency:
+        pnlLcd->ShowFrequency(s);
+        break;
+    case TDisplayPart::Sorting:
+        pnlLcd->ShowSorting(s);
+        break;
+    case TDisplayPart::MainMode:
+        pnlLcd->ShowMainMode(s);
+        break;
+    case TDisplayPart::MainUnit:
+        pnlLcd->ShowMainUnit(s);
+        break;
+    case TDisplayPart::MainStatus:
+        pnlLcd->ShowMainStatus(s, Session_->DecimalSep());
+        break;
+    case TDisplayPart::MainText:
+        pnlLcd->ShowMainReading(s);
+        break;
+    case TDisplayPart::SubMode:
+        pnlLcd->ShowSubMode(s);
+        break;
+    case TDisplayPart::SubUnit:
+        pnlLcd->ShowSubUnit(s);
+        break;
+    case TDisplayPart::SubStatus:
+        pnlLcd->ShowSubStatus(s);
+        break;
+    case TDisplayPart::BarMax:
+        pnlLcd->SetBarMax(FullScale(s.MainDecimals));
+        break;
+    }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tframedecoder.h"
-#include "tmeterhooks.h"
+#include "tmeternotice.h"
+#include "tmetersession.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,7 +41,7 @@ struct TStartOptions
 
 // The main window: owns every component for the life of the program and wires them together.
 // The behaviour behind its controls lives in the subsystems; its handlers only call them.
-class TfrmMain : public QWidget, private TMeterHooks
+class TfrmMain : public QWidget
 {
     Q_OBJECT
 public:
@@ -53,8 +53,15 @@ public:
     void CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen);
     void timerIntervalTimer();
 
-    const QString &DecimalSep() const { return Decoder_.DecimalSep(); }
-    const TFrameDecoder &Decoder() const { return Decoder_; }
+    const QString &DecimalSep() const { return Session_->DecimalSep(); }
+    const TFrameDecoder &Decoder() const { return Session_->Decoder(); }
+    // The meter the window shows.
+    TMeterSession *Session() const { return Session_; }
+
+    // Notices are then only raised (NoticeRaised), never shown: nobody is there to answer.
+    void SetUnattended(bool unattended);
+    // Notices raised while the window was being built, told once the event loop runs.
+    const QList<TNotice> &PendingNotices() const { return PendingNotices_; }
 
     // Controls, named as in the window's layout.
     QFrame *Panel3 = nullptr;
@@ -98,6 +105,10 @@ public:
     QTimer *timerInputDelay = nullptr;
     QTimer *timerInterval = nullptr;
 
+signals:
+    // Every notice the window tells the user, as it is told.
+    void NoticeRaised(const TNotice &notice);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -109,46 +120,28 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
 
-    // TMeterHooks: the decoder's refreshes go to the panel, the chart and the recording.
-    void ShowHold(const TMeterState &s) override;
-    void ShowRelative(const TMeterState &s) override;
-    void ShowLcr(const TMeterState &s) override;
-    void ShowAuto(const TMeterState &s) override;
-    void ShowBattery(const TMeterState &s) override;
-    void ShowFrequency(const TMeterState &s) override;
-    void ShowSorting(const TMeterState &s) override;
-    void ShowMainMode(const TMeterState &s) override;
-    void ShowMainUnit(const TMeterState &s) override;
-    void ShowMainStatus(const TMeterState &s) override;
-    void ShowSubMode(const TMeterState &s) override;
-    void ShowSubUnit(const TMeterState &s) override;
-    void ShowSubStatus(const TMeterState &s) override;
-    void SetBarMax(int v) override;
+    // The session's refreshes go to the panel.
+    void ShowDisplay(TDisplayPart part, const TMeterState &s);
+    void ShowNotice(const TNotice &notice);
 
     // --- connection control (tfrmmain_device.cpp) ---
     void CreateBridge();
-    // --capture and --replay: the raw stream to a file, and a file in place of the meter.
+    // --capture: the raw stream to a file.
     void StartCapture();
-    void StartReplay();
-    void ReplayBlock(const std::uint8_t *Data, std::uint32_t Len);
-    std::unique_ptr<class TCaptureWriter> Capture_;
-    class TCaptureReplay *Replay_ = nullptr;
-    void *ReplayFeed_ = nullptr; // HidUartSim_FeedBytes of the loaded simulated bridge
+    class TBridgeSource *Bridge_ = nullptr;
+    QList<TNotice> PendingNotices_;
+    bool Unattended_ = false;
+    bool Building_ = true;
     void CreateSerialPort();
     void RefreshDeviceChoice();
     void CloseBridge();
     void btnConnectClick();
-    void timerDisconectedUSBTimer();
     void CP21101Connect(QObject *Sender);
     void CP21101Disconnect(QObject *Sender);
-    void CP21101Removal(QObject *Sender);
-    void CP21101Error(QObject *Sender, std::uint32_t ErrorCode, const QByteArray &ErrorMsg);
     void CP21101DeviceChange(QObject *Sender);
 
     // --- record table and recording (tfrmmain_records.cpp) ---
     void CreateRecordTable();
-    bool RecordEveryFrame() const override;
-    void RecordReading(TMeterState &s) override;
     static bool edtRecIntervalKeyPress(QChar Key);
     void cbRepeatClick();
     void cbIntervalClick();
@@ -163,9 +156,6 @@ private:
     void FollowCurrentRow(qsizetype row); // the grid moves to the table's current row
     class TRecordTable *cds1 = nullptr;
     class TRecordModel *Data1 = nullptr;             // binds cds1 to DBGrid1
-    class TLongTimer *timerIntervalChain_ = nullptr; // serves intervals past a QTimer's int
-    QLineEdit *lcdMDisp_ = nullptr;
-    std::unique_ptr<class TRecordingStep> RecordingStep_; // shared with the headless recorder
     qsizetype GridRow_ = -1;
     bool GridFollowPending_ = false;
 
@@ -191,10 +181,6 @@ private:
 
     // --- trend chart (tfrmmain_chart.cpp) ---
     void CreateChartControl();
-    int AddChartPoint(double value);
-    void ClearChart(); // the Clear buttons empty the chart with the record table
-    void SetAxisMin(double v) override;
-    void SetAxisMax(double v) override;
     void edtRangeChange();
     void Timer_rangeTimer();
     void btnFirstClick();
@@ -206,17 +192,9 @@ private:
     void btnChartZoomOutClick();
     QChartView *CreateChart1(QWidget *parent);
     bool edtRangeKeyPress(QChar Key);
-    struct ChartControlDeleter
-    {
-        void operator()(class TChartControl *control) const;
-    };
     class TQtChartEngine *ChartEngine_ = nullptr; // Chart1, as the controller drives it
-    std::unique_ptr<TChartControl, ChartControlDeleter> ChartControl_;
     class TSavePictureDialog *SavePictureDialog1 = nullptr;
 
     TStartOptions Options_;
-    TFrameDecoder Decoder_;
+    TMeterSession *Session_;
 };
-
-// The decimal separator of the system's locale (its numeric settings).
-QString ReadDecimalSep();

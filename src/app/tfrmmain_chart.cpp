@@ -15,11 +15,6 @@ namespace {
 constexpr int DefaultPageSize = 100;
 }
 
-void TfrmMain::ChartControlDeleter::operator()(TChartControl *control) const
-{
-    delete control;
-}
-
 QChartView *TfrmMain::CreateChart1(QWidget *parent)
 {
     ChartEngine_ = new TQtChartEngine(parent);
@@ -29,29 +24,9 @@ QChartView *TfrmMain::CreateChart1(QWidget *parent)
 
 void TfrmMain::CreateChartControl()
 {
-    ChartControl_.reset(new TChartControl(*ChartEngine_, DefaultPageSize));
+    Session_->SetChart(*ChartEngine_, DefaultPageSize);
     SavePictureDialog1 = new TSavePictureDialog(QStringLiteral("SavePictureDialog1"), this);
     TKeyFilter::install(edtRange, [this](QChar Key) { return edtRangeKeyPress(Key); });
-}
-
-int TfrmMain::AddChartPoint(double value)
-{
-    return ChartControl_->AddPoint(value);
-}
-
-void TfrmMain::ClearChart()
-{
-    ChartControl_->Clear();
-}
-
-void TfrmMain::SetAxisMin(double v)
-{
-    ChartControl_->SetAxisMin(v);
-}
-
-void TfrmMain::SetAxisMax(double v)
-{
-    ChartControl_->SetAxisMax(v);
 }
 
 bool TfrmMain::edtRangeKeyPress(QChar Key)
@@ -81,29 +56,29 @@ void TfrmMain::Timer_rangeTimer()
         size = DefaultPageSize;
     }
     edtRange->setText(QString::number(size));
-    ChartControl_->SetPageSize(size);
+    Session_->Chart()->SetPageSize(size);
     // Writing the box back restarted the timer.
     Timer_range->stop();
 }
 
 void TfrmMain::btnFirstClick()
 {
-    edtCurPage->setText(QString::number(ChartControl_->FirstPage()));
+    edtCurPage->setText(QString::number(Session_->Chart()->FirstPage()));
 }
 
 void TfrmMain::btnPreviousClick()
 {
-    edtCurPage->setText(QString::number(ChartControl_->PriorPage()));
+    edtCurPage->setText(QString::number(Session_->Chart()->PriorPage()));
 }
 
 void TfrmMain::btnNextClick()
 {
-    edtCurPage->setText(QString::number(ChartControl_->NextPage()));
+    edtCurPage->setText(QString::number(Session_->Chart()->NextPage()));
 }
 
 void TfrmMain::btnLastClick()
 {
-    edtCurPage->setText(QString::number(ChartControl_->LastPage()));
+    edtCurPage->setText(QString::number(Session_->Chart()->LastPage()));
 }
 
 void TfrmMain::btnSaveClick()

@@ -2,6 +2,8 @@
 // session that did not end normally offered back at start.
 #include "tfrmmain.h"
 
+#include <utility>
+
 #include "newmessagedlg.h"
 #include "trecordfilejob.h"
 #include "trecordjournal.h"
@@ -46,6 +48,9 @@ void TfrmMain::CreateJournal()
 
 void TfrmMain::StartUp()
 {
+    // What went wrong while the window was built is told once it is up.
+    for (const TNotice &notice : std::exchange(PendingNotices_, {}))
+        ShowNotice(notice);
     OfferJournalRestore();
     if (QuitAsked_) {
         close();

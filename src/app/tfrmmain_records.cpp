@@ -26,8 +26,7 @@
 
 void TfrmMain::CreateRecordTable()
 {
-    cds1 = new TRecordTable(this);
-    cds1->setObjectName(QStringLiteral("cds1"));
+    cds1 = &Session_->Table();
     Data1 = new TRecordModel(cds1, this);
     Data1->setObjectName(QStringLiteral("Data1"));
     DBGrid1->setModel(Data1);
@@ -44,12 +43,8 @@ void TfrmMain::CreateRecordTable()
                                         fm.horizontalAdvance(QStringLiteral("Freq")) + 4));
     connect(cds1, &TRecordTable::CurrentRowChanged, this, &TfrmMain::FollowCurrentRow);
 
-    lcdMDisp_ = pnlLcd->findChild<QLineEdit *>(QStringLiteral("lcdMDisp"));
-    RecordingStep_ = std::make_unique<TRecordingStep>(*cds1);
-    RecordingStep_->SetRepeat(cbRepeat->isChecked());
+    Session_->SetRepeat(cbRepeat->isChecked());
     TKeyFilter::install(edtRecInterval, &TfrmMain::edtRecIntervalKeyPress);
-    timerIntervalChain_ = new TLongTimer(timerInterval);
-    connect(timerIntervalChain_, &TLongTimer::timeout, this, &TfrmMain::timerIntervalTimer);
 }
 
 void TfrmMain::FollowCurrentRow(qsizetype row)
@@ -76,21 +71,6 @@ void TfrmMain::FollowCurrentRow(qsizetype row)
         Qt::QueuedConnection);
 }
 
-bool TfrmMain::RecordEveryFrame() const
-{
-    return RecordingStep_->Repeat();
-}
-
-void TfrmMain::RecordReading(TMeterState &s)
-{
-    // The step reads and rewrites what the main display shows: the Cp rule's whole number is
-    // shown as it is recorded.
-    const QString shown = lcdMDisp_ ? lcdMDisp_->text() : s.MainText;
-    const QString after = RecordingStep_->Record(s, shown, Decoder_.DecimalSep());
-    if (lcdMDisp_ && after != shown)
-        lcdMDisp_->setText(after);
-}
-
 bool TfrmMain::edtRecIntervalKeyPress(QChar Key)
 {
     return Key >= u'0' && Key <= u'9';
@@ -98,7 +78,7 @@ bool TfrmMain::edtRecIntervalKeyPress(QChar Key)
 
 void TfrmMain::cbRepeatClick()
 {
-    RecordingStep_->SetRepeat(cbRepeat->isChecked());
+    Session_->SetRepeat(cbRepeat->isChecked());
     // "Sampling Interval" records one frame per tick, which needs every frame recorded.
     if (!cbRepeat->isChecked() && cbInterval->isChecked())
         cbInterval->setChecked(false);
@@ -108,7 +88,7 @@ void TfrmMain::cbIntervalClick()
 {
     if (cbInterval->isChecked() && !cbRepeat->isChecked())
         cbRepeat->setChecked(true);
-    timerIntervalChain_->SetEnabled(cbInterval->isChecked());
+    Session_->SetSampling(cbInterval->isChecked());
 }
 
 void TfrmMain::edtRecIntervalChange()
@@ -124,7 +104,7 @@ void TfrmMain::timerInputDelayTimer()
     if (!RecordIntervalSeconds(edtRecInterval->text()))
         edtRecInterval->setText(QStringLiteral("1"));
     const qint64 seconds = RecordIntervalSeconds(edtRecInterval->text()).value_or(1);
-    timerIntervalChain_->SetInterval(seconds * 1000);
+    Session_->SetSamplingInterval(seconds * 1000);
 }
 
 void TfrmMain::btnRecordNewClick()
@@ -133,25 +113,19 @@ void TfrmMain::btnRecordNewClick()
                       mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0)
         != mrYes)
         return;
-    cds1->Empty();
-    ClearChart();
+    Session_->Clear();
 }
 
 void TfrmMain::btnRecordPrintClick()
 {
     // No data is taken from the meter while the preview is open, so the silence watchdog
     // must not count the pause against the link.
-    CP21101->SetReadPause(true);
-    timerDisconectedUSB->stop();
+    Session_->SetPaused(true);
     QString failure;
     {
         // However the preview ends: the watchdog's full period again if the link survived it,
         // and reading goes on.
-        const auto resume = qScopeGuard([this] {
-            if (CP21101->Connected())
-                timerDisconectedUSB->start();
-            CP21101->SetReadPause(false);
-        });
+        const auto resume = qScopeGuard([this] { Session_->SetPaused(false); });
         try {
             TRecordReport report;
             report.Prepare(*cds1);

@@ -3,24 +3,11 @@
 #include "tfrmmain.h"
 
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QComboBox>
-#include <QLabel>
-#include <QMessageBox>
 #include <QTableView>
 #include <QToolButton>
 
 namespace {
-
-// The words of a notice: the message dialog's text, a system box's text, else its caption.
-QString noticeText(QWidget *notice)
-{
-    if (auto *box = qobject_cast<QMessageBox *>(notice))
-        return box->text();
-    if (auto *label = notice->findChild<QLabel *>(QStringLiteral("Message")))
-        return label->text();
-    return notice->windowTitle();
-}
 
 // Record fields 2 to 8: main mode, value and unit; secondary mode, value and unit; frequency.
 QString readingOf(const QAbstractItemModel &model, int row)
@@ -45,9 +32,6 @@ TLinkCheck::TLinkCheck(int timeoutMs, QObject *parent)
     : QObject(parent)
     , TimeoutMs_(timeoutMs)
 {
-    NoticePoll_.setInterval(50);
-    connect(&NoticePoll_, &QTimer::timeout, this, &TLinkCheck::CloseNotice);
-    NoticePoll_.start();
     Deadline_.setSingleShot(true);
     connect(&Deadline_, &QTimer::timeout, this, [this] {
         Finish(1, QStringLiteral("No reading from the meter within %1 s.")
@@ -60,6 +44,13 @@ void TLinkCheck::Start(TfrmMain &window)
     if (Finished_)
         return;
     Window_ = &window;
+    // Nobody is there to answer a notice: the window only tells it, and the check ends on it.
+    window.SetUnattended(true);
+    connect(&window, &TfrmMain::NoticeRaised, this, &TLinkCheck::Notice);
+    if (!window.PendingNotices().isEmpty()) {
+        Notice(window.PendingNotices().first());
+        return;
+    }
     QAbstractItemModel *records = window.DBGrid1->model();
     connect(records, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int) { FirstRow(first); });
@@ -75,14 +66,9 @@ void TLinkCheck::FirstRow(int row)
     Finish(0, device + QStringLiteral(": ") + readingOf(*Window_->DBGrid1->model(), row));
 }
 
-void TLinkCheck::CloseNotice()
+void TLinkCheck::Notice(const TNotice &notice)
 {
-    QWidget *notice = QApplication::activeModalWidget();
-    if (Finished_ || !notice || !notice->isVisible())
-        return;
-    const QString text = noticeText(notice).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed();
-    notice->close();
-    Finish(1, text);
+    Finish(1, QString(notice.Text).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed());
 }
 
 void TLinkCheck::Finish(int exitCode, const QString &report)
@@ -92,7 +78,6 @@ void TLinkCheck::Finish(int exitCode, const QString &report)
     Finished_ = true;
     ExitCode_ = exitCode;
     Report_ = report;
-    NoticePoll_.stop();
     Deadline_.stop();
     emit Done(exitCode);
 }

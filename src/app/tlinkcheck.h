@@ -5,18 +5,17 @@
 #include <QTimer>
 
 class TfrmMain;
+struct TNotice;
 
 // The start check of --check. It presses the window's own Connection button, as a user would,
 // and waits for the first reading to reach the record grid, so one run proves the whole road
-// from the bridge library to the grid. A notice shown meanwhile (no library, no device, a silent
-// cable) ends the check as a failure with the notice's text; the notice is closed, as nobody is
-// there to answer it.
+// from the bridge library to the grid. A notice the window raises meanwhile (no library, no
+// device, a silent cable) ends the check as a failure with the notice's text; the window shows
+// none, as nobody is there to answer it.
 class TLinkCheck : public QObject
 {
     Q_OBJECT
 public:
-    // Watches for notices from construction on, so that one shown while the window is being built
-    // counts too.
     explicit TLinkCheck(int timeoutMs, QObject *parent = nullptr);
 
     // Presses Connection; the time limit runs from here. Returns at once unless a notice is shown.
@@ -33,11 +32,10 @@ signals:
 
 private:
     void Finish(int exitCode, const QString &report);
-    void CloseNotice();
+    void Notice(const TNotice &notice);
     void FirstRow(int row);
 
     TfrmMain *Window_ = nullptr;
-    QTimer NoticePoll_;
     QTimer Deadline_;
     int TimeoutMs_;
     bool Finished_ = false;

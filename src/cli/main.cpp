@@ -1,7 +1,9 @@
-#include "tcapturefile.h"
-#include "tccomm.h"
+#include "tlumetra.h"
+#include "tbridgesource.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
+#include "treplaysource.h"
+#include "tserialsource.h"
 #include "trecorder.h"
 #include "trecorderoptions.h"
 #include "trecordreport.h"
@@ -15,8 +17,9 @@
 
 #include <csignal>
 #include <cstdio>
-#include <exception>
+#include <algorithm>
 #include <memory>
+#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -91,7 +94,7 @@ bool wantsReport(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
+    QCoreApplication::setApplicationVersion(LumetraVersion());
     const QStringList arguments = argumentList(argc, argv);
     TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
     if (line.Action == TRecorderCommandLine::ShowHelp) {
@@ -115,10 +118,62 @@ int main(int argc, char *argv[])
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    // Nothing of this program may wait on a message box.
-    TCP2110::SetSystemNotice(&printError);
 
-    TRecorder recorder(options);
+    // Virtual meters come from the simulated library, which offers as many bridges as asked.
+    const auto simulated = std::count_if(options.Meters.begin(), options.Meters.end(),
+                                         [](const auto &m) {
+                                             return m.Source == TRecorderOptions::Simulate;
+                                         });
+    if (simulated > qEnvironmentVariableIntValue("LUMETRA_SIM_BRIDGES"))
+        qputenv("LUMETRA_SIM_BRIDGES", QByteArray::number(qsizetype(simulated)));
+
+    // One recorder, with its own session and files, per meter; --open alone makes one without.
+    std::vector<std::unique_ptr<TRecorder>> recorders;
+    qsizetype nextSimulated = 0;
+    const bool several = options.Meters.size() > 1;
+    for (const TRecorderOptions::TMeter &meter :
+         options.Meters.isEmpty() ? QList<TRecorderOptions::TMeter>{{}} : options.Meters) {
+        TMeterSource *source = nullptr;
+        switch (meter.Source) {
+        case TRecorderOptions::NoSource:
+            break;
+        case TRecorderOptions::Simulate:
+        case TRecorderOptions::Device: {
+            const bool sim = meter.Source == TRecorderOptions::Simulate;
+            auto *bridge = new TBridgeSource(sim ? TCP2110::SimulatedLibraryFile()
+                                                 : TCP2110::DefaultLibraryFile());
+            if (!bridge->HasLibrary()) {
+                printError(bridge->LibraryNotice().Text);
+                return TRecorder::ExitFailure;
+            }
+            QString serial = meter.Name;
+            if (sim) {
+                const QStringList serials = BridgeSerials(bridge->Bridge()->DeviceList());
+                serial = serials.value(nextSimulated++);
+            }
+            bridge->SetSerial(serial);
+            source = bridge;
+            break;
+        }
+        case TRecorderOptions::Serial:
+            source = new TSerialSource(meter.Name, options.Baud);
+            break;
+        case TRecorderOptions::Replay:
+            source = new TReplaySource(meter.Name, options.Fast);
+            break;
+        }
+        TRecorderOptions own = options;
+        if (source) {
+            const QString name = source->Name();
+            for (QString *file : {&own.Output, &own.Capture, &own.Report})
+                if (!file->isEmpty())
+                    *file = MeterFileName(*file, name);
+            if (several)
+                own.Prefix = name + QStringLiteral(": ");
+        }
+        recorders.push_back(std::make_unique<TRecorder>(own, source));
+    }
+
     int exitCode = TRecorder::ExitDone;
     bool finishing = false;
     const auto finish = [&](int code) {
@@ -128,115 +183,39 @@ int main(int argc, char *argv[])
         exitCode = code;
         QCoreApplication::exit(code);
     };
-    QObject::connect(&recorder, &TRecorder::Stopped, [&](bool failed) {
-        if (failed)
-            printError(recorder.Error());
-        finish(failed ? TRecorder::ExitFailure : TRecorder::ExitDone);
-    });
-    if (!recorder.Start()) {
-        printError(recorder.Error());
-        return TRecorder::ExitFailure;
-    }
-
-    std::unique_ptr<TCP2110> bridge;
-    std::unique_ptr<TCComm> port;
-    std::unique_ptr<TCaptureReplay> replay;
-    QString startError;
-    const auto receive = [&recorder](const std::uint8_t *data, std::uint32_t len) {
-        recorder.Receive(data, len);
-    };
-    switch (options.Source) {
-    case TRecorderOptions::NoSource:
-        break;
-    case TRecorderOptions::Simulate:
-    case TRecorderOptions::Device: {
-        bridge = std::make_unique<TCP2110>(nullptr, options.Source == TRecorderOptions::Simulate
-                                                        ? TCP2110::SimulatedLibraryFile()
-                                                        : TCP2110::DefaultLibraryFile());
-        if (!bridge->HasLibrary())
-            return TRecorder::ExitFailure; // the notice has been printed
-        const QStringList serials = BridgeSerials(bridge->DeviceList());
-        bridge->DeviceName = options.DeviceSerial.isEmpty() && !serials.isEmpty()
-                                 ? serials.first()
-                                 : options.DeviceSerial;
-        QObject::connect(bridge.get(), &TCP2110::OnReceiveData, &recorder, receive);
-        QObject::connect(bridge.get(), &TCP2110::OnError,
-                         [&](QObject *, std::uint32_t code, const QByteArray &message) {
-                             if (code == 101)
-                                 startError = message.isEmpty() ? TCP2110::NoDeviceText()
-                                                                : QString::fromLocal8Bit(message);
-                         });
-        QObject::connect(bridge.get(), &TCP2110::OnRemoval, [&] {
-            printError(TCP2110::NoDeviceText());
-            finish(TRecorder::ExitFailure);
-        });
-        try {
-            if (!bridge->Open()) {
-                printError(startError.isEmpty() ? TCP2110::NoDeviceText() : startError);
-                return TRecorder::ExitFailure;
-            }
-        } catch (const std::exception &e) {
-            printError(QString::fromLocal8Bit(e.what()));
-            return TRecorder::ExitFailure;
-        }
-        break;
-    }
-    case TRecorderOptions::Serial:
-        port = std::make_unique<TCComm>();
-        port->SetCommPort(options.SerialPort);
-        for (int r = TCComm::CBR_110; r <= TCComm::CBR_256000; ++r)
-            if (TCComm::BaudRateValue(TCComm::TBaudrate(r)) == options.Baud)
-                port->SetBaudRate(TCComm::TBaudrate(r));
-        QObject::connect(port.get(), &TCComm::OnReceiveData, &recorder,
-                         [&recorder](const void *data, std::uint32_t len) {
-                             recorder.Receive(static_cast<const std::uint8_t *>(data), len);
-                         });
-        try {
-            port->Open();
-        } catch (const std::exception &e) {
-            printError(QString::fromLocal8Bit(e.what()));
-            return TRecorder::ExitFailure;
-        }
-        break;
-    case TRecorderOptions::Replay:
-        replay = std::make_unique<TCaptureReplay>(options.Fast);
-        if (!replay->Open(options.ReplayFile)) {
-            printError(QStringLiteral("%1: %2").arg(options.ReplayFile, replay->Error()));
-            return TRecorder::ExitFailure;
-        }
-        QObject::connect(replay.get(), &TCaptureReplay::OnReceiveData, &recorder, receive);
-        QObject::connect(replay.get(), &TCaptureReplay::Finished, [&] {
-            if (!replay->Error().isEmpty()) {
-                printError(QStringLiteral("%1: %2").arg(options.ReplayFile, replay->Error()));
+    // The run ends when every meter has what it was asked for, or at the first that fails.
+    std::size_t done = 0;
+    for (const auto &recorder : recorders) {
+        TRecorder *r = recorder.get();
+        QObject::connect(r, &TRecorder::Stopped, [&, r](bool failed) {
+            if (failed) {
+                printError(r->Error());
                 finish(TRecorder::ExitFailure);
-            } else {
+            } else if (++done == recorders.size()) {
                 finish(TRecorder::ExitDone);
             }
         });
-        break;
+        if (!r->Start()) {
+            printError(r->Error());
+            return TRecorder::ExitFailure;
+        }
     }
 
     catchStopSignals([&] { finish(TRecorder::ExitDone); });
     if (options.DurationMs > 0)
         QTimer::singleShot(std::min<qint64>(options.DurationMs, std::numeric_limits<int>::max()),
                            [&] { finish(TRecorder::ExitDone); });
-    if (replay)
-        replay->Start();
-    if (options.Source != TRecorderOptions::NoSource)
+    if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 
-    // Stop the sources before the files are finished, so no block arrives half-way.
-    if (replay)
-        replay->Stop();
-    if (bridge)
-        bridge->Close();
-    if (port)
-        port->Close();
-    if (!recorder.Finish()) {
-        printError(recorder.Error());
-        exitCode = TRecorder::ExitFailure;
+    for (const auto &recorder : recorders) {
+        if (!recorder->Finish()) {
+            printError(recorder->Error());
+            exitCode = TRecorder::ExitFailure;
+        }
+        const QString &report = recorder->Options().Report;
+        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
+            exitCode = TRecorder::ExitFailure;
     }
-    if (!options.Report.isEmpty() && !writeReport(recorder.Table(), options.Report))
-        exitCode = TRecorder::ExitFailure;
     return exitCode;
 }

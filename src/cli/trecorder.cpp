@@ -1,50 +1,49 @@
 #include "trecorder.h"
 
-#include "tlongtimer.h"
+#include "tmetersession.h"
 #include "trecordfiles.h"
-#include "trecording.h"
-#include "trecordingstep.h"
 #include "trecordtable.h"
 #include "ttextrecords.h"
 
-#include <QLocale>
-#include <QTimer>
-
 #include <cstdio>
 
-TRecorder::TRecorder(const TRecorderOptions &options, QObject *parent)
+TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObject *parent)
     : QObject(parent)
     , Options_(options)
-    , Decoder_(this)
-    , Table_(std::make_unique<TRecordTable>())
-    , Step_(std::make_unique<TRecordingStep>(*Table_))
+    , Session_(new TMeterSession(this))
 {
-    // Readings carry the system's decimal separator, as in the window.
-    QString sep = QLocale::system().decimalPoint();
-    Decoder_.SetDecimalSep(sep.isEmpty() ? QStringLiteral(".") : sep.left(3));
-    Step_->SetRepeat(options.Mode != TRecorderOptions::OnChange);
-    if (options.Mode == TRecorderOptions::Interval) {
-        IntervalTimer_ = new QTimer(this);
-        Interval_ = new TLongTimer(IntervalTimer_);
-        Interval_->SetInterval(options.IntervalSeconds * 1000);
-        // One pass per tick: the newest frame waiting, or none.
-        connect(Interval_, &TLongTimer::timeout, this, [this] { Decoder_.ExtractFrame(); });
-    }
+    Session_->SetRepeat(options.Mode != TRecorderOptions::OnChange);
+    if (options.Mode == TRecorderOptions::Interval)
+        Session_->SetSamplingInterval(options.IntervalSeconds * 1000);
+    Session_->SetSource(source);
+    connect(Session_, &TMeterSession::ReadingRecorded, this, &TRecorder::recorded);
+    connect(Session_, &TMeterSession::NoticeRaised, this, &TRecorder::notice);
+    connect(Session_, &TMeterSession::SourceEnded, this, [this] {
+        if (!Stopped_) {
+            Stopped_ = true;
+            emit Stopped(false);
+        }
+    });
 }
 
 TRecorder::~TRecorder() = default;
 
 qsizetype TRecorder::Rows() const
 {
-    return Table_->RecordCount();
+    return Session_->Table().RecordCount();
+}
+
+const TRecordTable &TRecorder::Table() const
+{
+    return Session_->Table();
 }
 
 bool TRecorder::Start()
 {
     for (const QString &file : Options_.Open) {
-        const TOpenOutcome opened = AnyToCds(file, *Table_, false);
+        const TOpenOutcome opened = AnyToCds(file, Session_->Table(), false);
         if (!opened.Ok) {
-            Error_ = QStringLiteral("%1: %2 %3")
+            Error_ = QStringLiteral("%1: %2")
                          .arg(file, QLatin1String(OpenFailedMessage), opened.Error);
             return false;
         }
@@ -62,39 +61,31 @@ bool TRecorder::Start()
             }
         }
     }
-    if (!Options_.Capture.isEmpty() && !Capture_.Open(Options_.Capture)) {
-        Error_ = QStringLiteral("%1: %2").arg(Options_.Capture, Capture_.Error());
+    // Until the recording runs, a notice is the reason Start fails and is told by the caller.
+    if (!Options_.Capture.isEmpty() && !Session_->StartCapture(Options_.Capture))
         return false;
-    }
-    if (Interval_)
-        Interval_->SetEnabled(true);
+    if (Session_->Source() && !Session_->Open())
+        return false;
+    Started_ = true;
+    if (Options_.Mode == TRecorderOptions::Interval)
+        Session_->SetSampling(true);
     return true;
 }
 
-void TRecorder::Receive(const std::uint8_t *data, std::uint32_t len)
+void TRecorder::notice(const TNotice &notice)
+{
+    // Nothing of this program waits on a message box; whatever the core has to tell ends the
+    // recording.
+    if (!Started_)
+        Error_ = notice.Text;
+    else
+        fail(notice.Text);
+}
+
+void TRecorder::recorded(qsizetype row)
 {
     if (Stopped_)
         return;
-    if (Capture_.IsOpen() && !Capture_.Write(data, len)) {
-        fail(QStringLiteral("%1: %2").arg(Options_.Capture, Capture_.Error()));
-        return;
-    }
-    Decoder_.AppendReceived(data, len);
-    if (!Interval_)
-        Decoder_.ExtractFrame();
-}
-
-bool TRecorder::RecordEveryFrame() const
-{
-    return Step_->Repeat();
-}
-
-void TRecorder::RecordReading(TMeterState &s)
-{
-    if (Stopped_)
-        return;
-    Step_->Record(s, s.MainText, Decoder_.DecimalSep());
-    const qsizetype row = Table_->RecordCount() - 1;
     if (Text_.isOpen() && !appendTextRows(row)) {
         fail(QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString()));
         return;
@@ -108,9 +99,10 @@ void TRecorder::RecordReading(TMeterState &s)
 
 bool TRecorder::appendTextRows(qsizetype from)
 {
+    const TRecordTable &table = Session_->Table();
     QByteArray lines;
-    for (qsizetype row = from; row < Table_->RecordCount(); ++row)
-        AppendTextRow(*Table_, row, lines);
+    for (qsizetype row = from; row < table.RecordCount(); ++row)
+        AppendTextRow(table, row, lines);
     // Every row is in the file once it is recorded: a kill loses none of them.
     return Text_.write(lines) == lines.size() && Text_.flush();
 }
@@ -119,7 +111,7 @@ void TRecorder::printRow(qsizetype row)
 {
     if (Options_.Quiet)
         return;
-    const auto text = [&](int field) { return Table_->TextAt(row, field); };
+    const auto text = [&](int field) { return Session_->Table().TextAt(row, field); };
     // "2026-12-08 09:05:07 Cp 123.4 nF, D 0.012, 1KHz": the parts a row has, as a person reads
     // the display.
     const auto joined = [](std::initializer_list<QString> parts) {
@@ -137,7 +129,8 @@ void TRecorder::printRow(qsizetype row)
                                 text(TRecordTable::aFreq)})
         if (!part.isEmpty())
             line << part;
-    std::fprintf(stdout, "%s\n", line.join(QStringLiteral(", ")).toLocal8Bit().constData());
+    std::fprintf(stdout, "%s%s\n", Options_.Prefix.toLocal8Bit().constData(),
+                 line.join(QStringLiteral(", ")).toLocal8Bit().constData());
     std::fflush(stdout);
 }
 
@@ -153,23 +146,24 @@ void TRecorder::fail(const QString &why)
 bool TRecorder::Finish()
 {
     Stopped_ = true;
-    if (Interval_)
-        Interval_->SetEnabled(false);
-    bool ok = true;
+    // Stopped before the files are finished, so no block arrives half-way.
+    Session_->SetSampling(false);
+    Session_->Close();
+    // Only what fails here is told from here: a failure that stopped the run was told then.
+    QString failure;
     if (Text_.isOpen()) {
-        ok = Text_.flush();
+        if (!Text_.flush())
+            failure = QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString());
         Text_.close();
-        if (!ok && Error_.isEmpty())
-            Error_ = QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString());
     }
     if (XmlOutput_) {
         // Whole or not at all: a failed save leaves the file that was there.
-        const TSaveOutcome saved = DBToFiles(*Table_, OutputName_);
-        if (!saved.Ok) {
-            ok = false;
-            if (Error_.isEmpty())
-                Error_ = QStringLiteral("%1: %2").arg(OutputName_, saved.Error);
-        }
+        const TSaveOutcome saved = DBToFiles(Session_->Table(), OutputName_);
+        if (!saved.Ok && failure.isEmpty())
+            failure = QStringLiteral("%1: %2").arg(OutputName_, saved.Error);
     }
-    return ok && Error_.isEmpty();
+    if (failure.isEmpty())
+        return true;
+    Error_ = failure;
+    return false;
 }

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaEnum>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -17,10 +18,14 @@ struct TOptions
     QCommandLineOption help;
     QCommandLineOption version;
     QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Record from the built-in virtual meter.")};
+                                QStringLiteral("Record from the built-in virtual meter; given n "
+                                               "times, from n virtual meters.")};
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Record from the USB bridge with this serial text "
-                                             "(default: the first one present)."),
+                                             "(default: the first one present). Sources may be "
+                                             "given more than once and mixed: each meter is "
+                                             "recorded on its own, into the files named with "
+                                             "%s."),
                               QStringLiteral("SERIAL")};
     QCommandLineOption serial{QStringLiteral("serial"),
                               QStringLiteral("Record from a serial port, e.g. /dev/ttyUSB0."),
@@ -48,7 +53,8 @@ struct TOptions
     QCommandLineOption output{
         QStringLiteral("output"),
         QStringLiteral("Write the records to FILE: .xml as the XML data packet (written at the "
-                       "end), .txt or .xls as tab-separated text (written as rows arrive)."),
+                       "end), .txt or .xls as tab-separated text (written as rows arrive). %s in "
+                       "FILE stands for the meter's serial text or port name."),
         QStringLiteral("FILE")};
     QCommandLineOption open{QStringLiteral("open"),
                             QStringLiteral("Append the records of a record file first (may be "
@@ -90,27 +96,25 @@ std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
 // The reason a set of options cannot run; empty when it can.
 QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOptions &r)
 {
-    int sources = 0;
-    for (const QCommandLineOption *s : {&o.simulate, &o.device, &o.serial, &o.replay})
-        sources += parser.isSet(*s) ? 1 : 0;
-    if (sources > 1)
-        return QStringLiteral("Give only one of --simulate, --device, --serial and --replay.");
-    if (parser.isSet(o.simulate))
-        r.Source = TRecorderOptions::Simulate;
-    if (parser.isSet(o.device)) {
-        r.Source = TRecorderOptions::Device;
-        r.DeviceSerial = parser.value(o.device);
-    }
-    if (parser.isSet(o.serial)) {
-        r.Source = TRecorderOptions::Serial;
-        r.SerialPort = parser.value(o.serial);
-    }
+    const int simulated = int(parser.optionNames().count(QStringLiteral("simulate")));
+    for (int n = 0; n < simulated; ++n)
+        r.Meters << TRecorderOptions::TMeter{TRecorderOptions::Simulate, QString()};
+    for (const QString &serial : parser.values(o.device))
+        r.Meters << TRecorderOptions::TMeter{TRecorderOptions::Device, serial};
+    for (const QString &port : parser.values(o.serial))
+        r.Meters << TRecorderOptions::TMeter{TRecorderOptions::Serial, port};
     if (parser.isSet(o.replay)) {
-        r.Source = TRecorderOptions::Replay;
-        r.ReplayFile = parser.value(o.replay);
+        if (!r.Meters.isEmpty() || parser.values(o.replay).size() > 1)
+            return QStringLiteral("A capture takes the place of the meters: give only one of "
+                                  "--replay and --simulate, --device, --serial.");
+        r.Meters << TRecorderOptions::TMeter{TRecorderOptions::Replay, parser.value(o.replay)};
     }
+    const auto has = [&r](TRecorderOptions::TSource source) {
+        return std::any_of(r.Meters.begin(), r.Meters.end(),
+                           [source](const auto &m) { return m.Source == source; });
+    };
     if (parser.isSet(o.baud)) {
-        if (r.Source != TRecorderOptions::Serial)
+        if (!has(TRecorderOptions::Serial))
             return QStringLiteral("--baud belongs to --serial.");
         const auto baud = wholeNumber(parser.value(o.baud), 1, 256000);
         const QMetaEnum rates = QMetaEnum::fromType<TCComm::TBaudrate>();
@@ -123,7 +127,7 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
         r.Baud = quint32(*baud);
     }
     r.Fast = parser.isSet(o.fast);
-    if (r.Fast && r.Source != TRecorderOptions::Replay)
+    if (r.Fast && !has(TRecorderOptions::Replay))
         return QStringLiteral("--fast belongs to --replay.");
     if (parser.isSet(o.onChange) && parser.isSet(o.interval))
         return QStringLiteral("Give either --on-change or --interval.");
@@ -161,10 +165,16 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     for (const QCommandLineOption *named : {&o.output, &o.report, &o.capture})
         if (parser.isSet(*named) && parser.value(*named).isEmpty())
             return QStringLiteral("--%1 needs a file name.").arg(named->names().constFirst());
-    if (!r.Capture.isEmpty()
-        && (r.Source == TRecorderOptions::NoSource || r.Source == TRecorderOptions::Replay))
+    if (!r.Capture.isEmpty() && (r.Meters.isEmpty() || has(TRecorderOptions::Replay)))
         return QStringLiteral("--capture needs a meter: --simulate, --device or --serial.");
-    if (r.Source == TRecorderOptions::NoSource && r.Open.isEmpty())
+    if (r.Meters.size() > 1) {
+        for (const QCommandLineOption *named : {&o.output, &o.report, &o.capture})
+            if (parser.isSet(*named) && !parser.value(*named).contains(QLatin1String("%s")))
+                return QStringLiteral("With several meters, --%1 needs %s in its name for "
+                                      "each meter's own file.")
+                    .arg(named->names().constFirst());
+    }
+    if (r.Meters.isEmpty() && r.Open.isEmpty())
         return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
                               "--serial or --replay) or --open.");
     if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet)
@@ -173,6 +183,14 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
 }
 
 } // namespace
+
+QString MeterFileName(const QString &pattern, const QString &meterName)
+{
+    QString name = QFileInfo(meterName).fileName();
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QString file = pattern;
+    return file.replace(QLatin1String("%s"), name);
+}
 
 TRecorderCommandLine ParseRecorderCommandLine(const QStringList &arguments)
 {

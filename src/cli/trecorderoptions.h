@@ -9,23 +9,33 @@ struct TRecorderOptions
     enum TSource { NoSource, Simulate, Device, Serial, Replay };
     enum TMode { Repeat, OnChange, Interval };
 
-    TSource Source = NoSource;
-    QString DeviceSerial; // --device: the bridge's serial text; empty: the first present
-    QString SerialPort;
+    // One meter to record: a simulated or real bridge (Name: its serial text; empty: the next
+    // one present), a serial port (Name: the port), or a replayed capture (Name: the file).
+    struct TMeter
+    {
+        TSource Source = NoSource;
+        QString Name;
+    };
+    QList<TMeter> Meters; // each with its own session and files
     quint32 Baud = 9600;
-    QString ReplayFile;
     bool Fast = false;
 
     TMode Mode = Repeat;
     qint64 IntervalSeconds = 1;
     qint64 Frames = 0;     // stop after this many recorded readings; 0: no limit
     qint64 DurationMs = 0; // stop after this long; 0: no limit
+    // The files below take "%s" for the meter's name; with several meters they must.
     QString Output;        // the record file, in the form its extension gives
     QStringList Open;      // record files appended first
     QString Report;        // the record report as PDF, written at the end
     QString Capture;       // every received block, as it arrived
     bool Quiet = false;
+    QString Prefix; // put before each printed row ("LMT-SIM-0002: "), for several meters
 };
+
+// The file name for one meter: "%s" in pattern replaced by the meter's name, made fit for a
+// file name (a port's "/dev/ttyUSB0" gives "ttyUSB0").
+QString MeterFileName(const QString &pattern, const QString &meterName);
 
 struct TRecorderCommandLine
 {

@@ -1,5 +1,6 @@
 #include "tcp2110.h"
 
+#include "bridgeids.h"
 #include "tdevicechoice.h"
 
 #include <QCoreApplication>
@@ -17,8 +18,8 @@ namespace {
 constexpr std::uint32_t BridgeErrorCode = 101;
 // Only the meter's bridge is ever opened: any other HID device may share its serial text (an
 // empty one is common), and must not be sent the bridge's reports.
-constexpr std::uint16_t BridgeVid = 0x10C4;
-constexpr std::uint16_t BridgePid = 0xEA80;
+constexpr std::uint16_t BridgeVid = LUMETRA_BRIDGE_VID;
+constexpr std::uint16_t BridgePid = LUMETRA_BRIDGE_PID;
 
 std::uint32_t stopBitsCode(TCP2110::TStopBits bits)
 {

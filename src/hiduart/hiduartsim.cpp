@@ -1,19 +1,21 @@
 // The simulated library: the same core as the real one, over emulated CP2110 chips, each with
 // a virtual meter on its receive line.
+#include "bridgeids.h"
 #include "hiduartcore.h"
 #include "hiduartsim_api.h"
 #include "simbackend.h"
 #include "virtualmeter.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 namespace {
 
-constexpr uint16_t BridgeVid = 0x10C4;
-constexpr uint16_t BridgePid = 0xEA80;
+constexpr uint16_t BridgeVid = LUMETRA_BRIDGE_VID;
+constexpr uint16_t BridgePid = LUMETRA_BRIDGE_PID;
 
 // The meter's real pace unless LUMETRA_SIM_FRAME_MS asks for another: tests (and the programs
 // they start) run the same scene in a fraction of the time.
@@ -31,21 +33,56 @@ std::chrono::milliseconds meterFramePeriod()
     return std::chrono::milliseconds(ms);
 }
 
+// The serial text of the n-th simulated bridge (from 1): LMT-SIM-0001, LMT-SIM-0002 ...
+std::string simSerial(int n)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "LMT-SIM-%04d", n);
+    return text;
+}
+
+// Meter n (from 1) reads n - 1 thousand counts above the first, so that every meter's
+// readings are its own and a reading that lands at the wrong meter shows.
 bool plugWithMeter(SimBackend &backend, const std::string &serial, uint16_t vid, uint16_t pid,
-                   bool notify)
+                   bool notify, int meter = 1)
 {
     const auto chip = backend.plug(serial, vid, pid, notify);
     if (!chip)
         return false;
-    chip->setFrameSource(&VirtualMeter::frameAt, meterFramePeriod());
+    Cp2110Emulator::FrameSource frames = &VirtualMeter::frameAt;
+    if (meter > 1)
+        frames = [offset = (meter - 1) * 1000](uint64_t k) {
+            TFrameFields f = VirtualMeter::fieldsAt(k);
+            f.MainValue = (f.MainValue + offset) % 20000;
+            const QByteArray frame = EncodeFrame(f);
+            return Cp2110Emulator::Bytes(frame.begin(), frame.end());
+        };
+    chip->setFrameSource(std::move(frames), meterFramePeriod());
     return true;
+}
+
+// Bridges 1 to count plugged, each with its own meter; those above count unplugged.
+void plugBridges(SimBackend &backend, int count, bool notify)
+{
+    for (int n = 1; n <= count; ++n)
+        if (!backend.chip(simSerial(n)))
+            plugWithMeter(backend, simSerial(n), BridgeVid, BridgePid, notify, n);
+    for (int n = count + 1; backend.chip(simSerial(n)); ++n)
+        backend.unplug(simSerial(n));
+}
+
+// How many bridges the library starts with: LUMETRA_SIM_BRIDGES, else one.
+int startBridges()
+{
+    const char *text = std::getenv("LUMETRA_SIM_BRIDGES");
+    const int n = text ? std::atoi(text) : 1;
+    return n >= 1 && n <= HIDUARTSIM_MAX_BRIDGES ? n : 1;
 }
 
 SimBackend &simBackend()
 {
     static SimBackend backend;
-    static const bool plugged =
-        plugWithMeter(backend, HIDUARTSIM_DEFAULT_SERIAL, BridgeVid, BridgePid, false);
+    static const bool plugged = (plugBridges(backend, startBridges(), false), true);
     (void)plugged;
     return backend;
 }
@@ -152,6 +189,14 @@ HID_UART_STATUS HidUartSim_ReplayFile(const char *serial, const char *path)
         chip.transmit(bytes);
         return HID_UART_SUCCESS;
     });
+}
+
+HID_UART_STATUS HidUartSim_SetBridgeCount(int32_t count)
+{
+    if (count < 0 || count > HIDUARTSIM_MAX_BRIDGES)
+        return HID_UART_INVALID_PARAMETER;
+    plugBridges(simBackend(), count, true);
+    return HID_UART_SUCCESS;
 }
 
 HID_UART_STATUS HidUartSim_Reset(void)

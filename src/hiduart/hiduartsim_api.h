@@ -13,6 +13,10 @@
 #include "hiduart_api.h"
 
 #define HIDUARTSIM_DEFAULT_SERIAL "LMT-SIM-0001"
+// The library starts with LUMETRA_SIM_BRIDGES bridges (1 to this many; default 1), serial texts
+// LMT-SIM-0001, LMT-SIM-0002 ..., each with its own meter: meter n reads n - 1 thousand counts
+// above the first.
+#define HIDUARTSIM_MAX_BRIDGES 99
 
 #ifdef __cplusplus
 extern "C" {
@@ -44,6 +48,9 @@ HID_UART_API HID_UART_STATUS HidUartSim_FeedBytes(const char *serial, const uint
 // Sends a raw capture (the received bytes, as stored by a logger) down the line, as FeedBytes.
 // A file that cannot be read gives HID_UART_READ_ERROR.
 HID_UART_API HID_UART_STATUS HidUartSim_ReplayFile(const char *serial, const char *path);
+// Plugs the bridges LMT-SIM-0001 to LMT-SIM-<count> that are missing, each with its own meter,
+// and unplugs the numbered ones above count; arrival and removal events are raised.
+HID_UART_API HID_UART_STATUS HidUartSim_SetBridgeCount(int32_t count);
 // Back to the start state: only the default bridge, no faults, no events raised. Handles still
 // open on earlier bridges fail from then on.
 HID_UART_API HID_UART_STATUS HidUartSim_Reset(void);
@@ -58,6 +65,7 @@ typedef HID_UART_STATUS (*HidUartSim_SetFramePeriod_t)(const char *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_FeedBytes_t)(const char *, const uint8_t *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_ReplayFile_t)(const char *, const char *);
 typedef HID_UART_STATUS (*HidUartSim_Reset_t)(void);
+typedef HID_UART_STATUS (*HidUartSim_SetBridgeCount_t)(int32_t);
 
 #ifdef __cplusplus
 }

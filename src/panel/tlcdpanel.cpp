@@ -360,29 +360,22 @@ void TLcdPanel::ShowMainUnit(const TMeterState &s)
     setText(lcdMUnit, unitLabel(s.MainUnit));
 }
 
-double TLcdPanel::ShowMainStatus(const TMeterState &s, const QString &decimalSep)
+void TLcdPanel::ShowMainStatus(const TMeterState &s, const QString &decimalSep)
 {
     static const char *const texts[] = {nullptr,  "",       "- - - -", " OL  ",  "OFF   ", "",
                                         "ERR   ", "PASS  ", "FAIL  ",  "OPEN  ", "SHORT "};
-    if (s.MainStatus == 0)
-        setText(lcdMDisp, s.MainText);
-    else if (s.MainStatus <= 10)
+    ShowMainReading(s);
+    if (s.MainStatus != stReading && s.MainStatus <= stShort)
         setText(lcdMDisp, QLatin1String(texts[s.MainStatus]));
-
-    const int fullScale = FullScale(s.MainDecimals);
-    double chartValue = 0;
-    qint64 position = 0;
-    if (s.MainStatus == 0) {
-        // A text that is no number (never formatted, decimals 5-7) plots as 0, like a blank.
-        chartValue = ReadingToNumber(s.MainText, decimalSep).value_or(0.0);
-        position = std::llround(chartValue * BarUnitsPerDisplayUnit);
-    } else if (s.MainStatus == 3) {
-        chartValue = fullScale;
-        position = qint64(fullScale) * BarUnitsPerDisplayUnit;
-    }
     // The range is this frame's too, so a reading never shows against the previous range.
-    setBar(fullScale, position);
-    return chartValue;
+    setBar(FullScale(s.MainDecimals),
+           std::llround(PlottedValue(s, decimalSep) * BarUnitsPerDisplayUnit));
+}
+
+void TLcdPanel::ShowMainReading(const TMeterState &s)
+{
+    if (s.MainStatus == stReading)
+        setText(lcdMDisp, s.MainText);
 }
 
 void TLcdPanel::ShowSubMode(const TMeterState &s)

@@ -32,8 +32,10 @@ public:
     void ShowSorting(const TMeterState &s);
     void ShowMainMode(const TMeterState &s);
     void ShowMainUnit(const TMeterState &s);
-    // Sets the main reading and the bar; returns the value the trend chart plots for this frame.
-    double ShowMainStatus(const TMeterState &s, const QString &decimalSep);
+    // Sets the main reading and the bar.
+    void ShowMainStatus(const TMeterState &s, const QString &decimalSep);
+    // Sets the main reading alone (a recorded reading the Cp rule rewrote).
+    void ShowMainReading(const TMeterState &s);
     void ShowSubMode(const TMeterState &s);
     void ShowSubUnit(const TMeterState &s);
     void ShowSubStatus(const TMeterState &s);

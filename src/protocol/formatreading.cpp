@@ -51,3 +51,12 @@ std::optional<double> ReadingToNumber(const QString &text, const QString &decima
     const double v = normal.toDouble(&ok);
     return ok ? std::optional<double>(v) : std::nullopt;
 }
+
+double PlottedValue(const TMeterState &s, const QString &decimalSep)
+{
+    if (s.MainStatus == stReading)
+        return ReadingToNumber(s.MainText, decimalSep).value_or(0.0);
+    if (s.MainStatus == stOverload)
+        return FullScale(s.MainDecimals);
+    return 0.0;
+}

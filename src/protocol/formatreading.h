@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tmeterstate.h"
+
 #include <QString>
 #include <optional>
 
@@ -15,3 +17,7 @@ int FullScale(int decimals);
 // Reads a reading text back into a number with the separator FormatReading put in, so a text
 // built from a frame always converts back to its value. nullopt when it is not a number.
 std::optional<double> ReadingToNumber(const QString &text, const QString &decimalSep);
+
+// The value the trend chart plots and the bar shows for a frame's main reading: the number,
+// full scale for an overload, 0 for anything else (a status word, a text that is no number).
+double PlottedValue(const TMeterState &s, const QString &decimalSep);

@@ -33,6 +33,39 @@ constexpr std::optional<TUnit> ToUnit(int code)
     return static_cast<TUnit>(code);
 }
 
+// Status codes of either display that the program acts on; the others show the meter's own
+// words (OFF, ERR, PASS ...) and are neither recorded as numbers nor plotted.
+enum TStatusCode : std::uint8_t {
+    stReading = 0,  // the display shows its number
+    stBlank = 1,
+    stDashes = 2,
+    stOverload = 3, // plotted at full scale
+    stOff = 4,
+    stError = 6,
+    stPass = 7,
+    stFail = 8,
+    stOpen = 9,
+    stShort = 10,
+};
+
+// Measurement modes of the main display.
+enum TMainModeCode : std::uint8_t {
+    mmNone = 0,
+    mmInductance = 1,
+    mmCapacitance = 2,
+    mmResistance = 3,
+    mmDcResistance = 4, // measured without a test frequency
+};
+
+// Test frequencies.
+enum TFrequencyCode : std::int32_t {
+    fq100Hz = 0,
+    fq120Hz = 1,
+    fq1kHz = 2,
+    fq10kHz = 3,
+    fq100kHz = 4,
+};
+
 // What the meter's display shows, latched field by field as frames arrive. Zero-filled at
 // start, which is also the look of a panel that has seen no frame yet.
 struct TMeterState

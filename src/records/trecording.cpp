@@ -13,8 +13,8 @@ std::optional<QString> CpIntegerText(const TMeterState &s, const QString &displa
 {
     // The meter's own readout of a low-frequency parallel capacitance carries digits past its
     // accuracy; the record keeps the whole part only.
-    if (!s.Parallel || s.MainMode != 2 || (s.Frequency != 0 && s.Frequency != 1)
-        || s.MainStatus != 0)
+    if (!s.Parallel || s.MainMode != mmCapacitance
+        || (s.Frequency != fq100Hz && s.Frequency != fq120Hz) || s.MainStatus != stReading)
         return std::nullopt;
     const std::optional<double> number = ReadingToNumber(displayText, decimalSep);
     if (!number || !std::isfinite(*number) || std::fabs(*number) >= 9.2e18)

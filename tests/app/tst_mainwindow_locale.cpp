@@ -4,6 +4,7 @@
 #include "../support/windowfeed.h"
 
 #include "tfrmmain.h"
+#include "tlumetra.h"
 
 #include <QtTest>
 
@@ -17,7 +18,7 @@ private:
 private slots:
     void decimalCommaFromTheLocale()
     {
-        QCOMPARE(ReadDecimalSep(), QStringLiteral(","));
+        QCOMPARE(SystemDecimalSep(), QStringLiteral(","));
         TfrmMain w;
         QCOMPARE(w.DecimalSep(), QStringLiteral(","));
         receive(w, WorkedFrame);

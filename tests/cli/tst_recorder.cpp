@@ -6,6 +6,7 @@
 #include "../support/windowfeed.h"
 #include "tcapturefile.h"
 #include "tframeencoder.h"
+#include "tmetersession.h"
 #include "trecordfiles.h"
 #include "trecordtable.h"
 
@@ -117,6 +118,29 @@ QByteArray captureOf(const QList<int> &values, bool cpLow = false, qint64 spacin
     return text;
 }
 
+// A capture of frames reading 1000, 1001 ...: perBlock frames to a block, blocks spacingMs
+// apart, and a pause of pauseMs before block pauseAt.
+QByteArray blockCapture(int frames, int perBlock, qint64 spacingMs, int pauseAt = -1,
+                        qint64 pauseMs = 0)
+{
+    QByteArray text = "# made by the test\n";
+    qint64 ms = 0;
+    for (int i = 0, block = 0; i < frames; ++block) {
+        if (block == pauseAt)
+            ms += pauseMs;
+        QByteArray bytes;
+        for (int k = 0; k < perBlock && i < frames; ++k, ++i) {
+            TFrameFields f = workedFields();
+            f.MainValue = 1000 + i;
+            bytes += EncodeFrame(f);
+        }
+        text += CaptureLine(ms, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                            bytes.size());
+        ms += spacingMs;
+    }
+    return text;
+}
+
 bool writeFile(const QString &name, const QByteArray &bytes)
 {
     QFile f(name);
@@ -149,6 +173,9 @@ private slots:
     void serialPort();
     void captureLines_data();
     void captureLines();
+    void severalMetersAtOnce();
+    void frontEndsRecordTheSameRows_data();
+    void frontEndsRecordTheSameRows();
 
 private:
     QTemporaryDir state_;
@@ -501,4 +528,75 @@ void TestRecorder::captureLines()
 }
 
 QTEST_MAIN(TestRecorder)
+void TestRecorder::severalMetersAtOnce()
+{
+    // Three virtual meters, each with its own readings, recorded side by side.
+    const Run r = runRecorder({"--simulate", "--simulate", "--simulate", "--frames", "20",
+                               "--output", "m-%s.txt", "--capture", "c-%s.txt"},
+                              dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QList<QList<QStringList>> meters;
+    for (const char *serial : {"LMT-SIM-0001", "LMT-SIM-0002", "LMT-SIM-0003"}) {
+        const QString name = QString::fromLatin1(serial);
+        const QList<QStringList> rows = fileRows(path("m-" + name + ".txt"));
+        QCOMPARE(rows.size(), 20);
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(rows[i][0], QString::number(i + 1)); // in order, none missing
+        // Every row is one this meter sent: the rows its own capture gives, and no other's.
+        const QList<TCaptureBlock> blocks = captureBlocks(path("c-" + name + ".txt"));
+        QVERIFY(!blocks.isEmpty());
+        QCOMPARE(windowRows(blocks, true).mid(0, 20), rows);
+        for (const QList<QStringList> &other : meters)
+            QVERIFY(other != rows);
+        meters << rows;
+        // Each printed line names its meter.
+        QCOMPARE(r.out.count(QByteArray(serial) + ": "), 20);
+    }
+    // One name for several meters' files cannot be.
+    const Run clash = runRecorder({"--simulate", "--simulate", "--output", "x.txt"}, dir_->path());
+    QCOMPARE(clash.status, 1);
+    QVERIFY2(clash.err.contains("needs %s"), clash.err.constData());
+}
+
+void TestRecorder::frontEndsRecordTheSameRows_data()
+{
+    QTest::addColumn<QByteArray>("capture");
+    QTest::addColumn<bool>("fast");
+    QTest::addColumn<int>("rows"); // the newest frame of each block is taken
+    QTest::newRow("one frame a block") << blockCapture(40, 1, 20) << true << 40;
+    QTest::newRow("four frames a block") << blockCapture(40, 4, 20) << true << 10;
+    QTest::newRow("600 frames 1 ms apart") << blockCapture(600, 1, 1) << true << 600;
+    QTest::newRow("a burst after a pause, paced")
+        << blockCapture(30, 1, 1, 10, 400) << false << 30;
+}
+
+void TestRecorder::frontEndsRecordTheSameRows()
+{
+    QFETCH(QByteArray, capture);
+    QFETCH(bool, fast);
+    QFETCH(int, rows);
+    QVERIFY(writeFile(path("c.txt"), capture));
+    QList<QStringList> shown;
+    {
+        // As "lumetra --replay c.txt [--fast] --connect" runs it, offscreen.
+        TStartOptions options;
+        options.Simulate = true;
+        options.Replay = path("c.txt");
+        options.Fast = fast;
+        TfrmMain w(options);
+        QSignalSpy ended(w.Session(), &TMeterSession::SourceEnded);
+        w.show();
+        QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
+        QVERIFY(ended.wait(30000));
+        shown = rowsOf(*w.findChild<TRecordTable *>("cds1"));
+    }
+    QCOMPARE(shown.size(), rows);
+    QStringList arguments{"--replay", "c.txt", "--output", "x.txt", "--quiet"};
+    if (fast)
+        arguments << "--fast";
+    const Run r = runRecorder(arguments, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QCOMPARE(fileRows(path("x.txt")), shown);
+}
+
 #include "tst_recorder.moc"

@@ -7,6 +7,7 @@
 #include "tframedecoder.h"
 #include "tframeencoder.h"
 #include "tfrmmain.h"
+#include "formatreading.h"
 #include "tlcdpanel.h"
 #include "tsevensegment.h"
 
@@ -75,7 +76,8 @@ public:
     }
     void ShowMainStatus(const TMeterState &s) override
     {
-        ChartValues << Panel.ShowMainStatus(s, Sep);
+        Panel.ShowMainStatus(s, Sep);
+        ChartValues << PlottedValue(s, Sep);
     }
     void SetBarMax(int v) override { Panel.SetBarMax(v); }
 

@@ -1,0 +1,301 @@
+#include "tmetersession.h"
+
+#include "formatreading.h"
+#include "tchartcontrol.h"
+#include "tlongtimer.h"
+#include "tlumetra.h"
+#include "tmetersource.h"
+#include "trecordingstep.h"
+#include "trecordtable.h"
+
+#include <QTimer>
+
+namespace {
+
+const QString CableLost =
+    QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
+
+QTimer *namedTimer(QObject *owner, const char *name, int interval)
+{
+    auto *t = new QTimer(owner);
+    t->setObjectName(QLatin1String(name));
+    t->setInterval(interval);
+    return t;
+}
+
+} // namespace
+
+TMeterSession::TMeterSession(QObject *parent)
+    : QObject(parent)
+    , Decoder_(this)
+    , Table_(new TRecordTable(this))
+    , Step_(std::make_unique<TRecordingStep>(*Table_))
+    , SamplingTimer_(namedTimer(this, "timerInterval", 1000))
+    , Sampling_(new TLongTimer(SamplingTimer_))
+    , Watchdog_(namedTimer(this, "timerDisconectedUSB", 10000))
+{
+    qRegisterMetaType<TNotice>();
+    Table_->setObjectName(QStringLiteral("cds1"));
+    Decoder_.SetDecimalSep(SystemDecimalSep());
+    connect(Sampling_, &TLongTimer::timeout, this, &TMeterSession::SamplingTick);
+    connect(Watchdog_, &QTimer::timeout, this, &TMeterSession::watchdogTimeout);
+}
+
+TMeterSession::~TMeterSession()
+{
+    // The source's reader must not hand a block to a session half gone.
+    if (Source_)
+        Source_->disconnect(this);
+}
+
+void TMeterSession::SetSource(TMeterSource *source)
+{
+    if (Source_) {
+        Source_->disconnect(this);
+        Source_->Close();
+        if (Source_->parent() == this)
+            Source_->deleteLater();
+    }
+    Source_ = source;
+    if (!source)
+        return;
+    if (!source->parent())
+        source->setParent(this);
+    connect(source, &TMeterSource::BlockReceived, this,
+            [this, source](const std::uint8_t *data, std::uint32_t len) {
+                Receive(data, len, source->Path());
+            });
+    connect(source, &TMeterSource::Opened, this, [this] {
+        Paused_ = false;
+        if (WatchdogArmed_)
+            Watchdog_->start();
+        emit LinkOpened();
+    });
+    connect(source, &TMeterSource::Closed, this, [this] {
+        Watchdog_->stop();
+        emit LinkClosed();
+    });
+    connect(source, &TMeterSource::LinkLost, this, [this](const QString &reason) {
+        Watchdog_->stop();
+        emit LinkLost(reason);
+        raise({TNoticeKind::Information, reason});
+    });
+    connect(source, &TMeterSource::Ended, this, &TMeterSession::SourceEnded);
+}
+
+bool TMeterSession::Open()
+{
+    if (!Source_)
+        return false;
+    TNotice failure;
+    if (Source_->Open(failure))
+        return true;
+    raise(failure);
+    return false;
+}
+
+void TMeterSession::Close()
+{
+    if (Source_)
+        Source_->Close();
+}
+
+bool TMeterSession::IsOpen() const
+{
+    return Source_ && Source_->IsOpen();
+}
+
+void TMeterSession::SetPaused(bool paused)
+{
+    // The watchdog must not count a pause against the link; after one it has its full period.
+    Paused_ = paused;
+    Watchdog_->stop();
+    if (Source_)
+        Source_->SetPaused(paused);
+    if (!paused && WatchdogArmed_ && IsOpen())
+        Watchdog_->start();
+}
+
+void TMeterSession::SetWatchdog(bool armed)
+{
+    WatchdogArmed_ = armed;
+    if (!armed)
+        Watchdog_->stop();
+    else if (IsOpen() && !Paused_)
+        Watchdog_->start();
+}
+
+void TMeterSession::watchdogTimeout()
+{
+    Watchdog_->stop();
+    Close();
+    emit LinkLost(CableLost);
+    raise({TNoticeKind::Information, CableLost});
+}
+
+void TMeterSession::raise(const TNotice &notice)
+{
+    emit NoticeRaised(notice);
+}
+
+void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len, TBlockPath path)
+{
+    emit DisplayChanged(TDisplayPart::Activity, Decoder_.State());
+    const bool bridged = path == TBlockPath::Bridge;
+    // Every block proves the cable alive: the watchdog starts its full period anew.
+    if (bridged && WatchdogArmed_)
+        Watchdog_->start();
+    if (Capture_ && !Capture_->Write(data, len)) {
+        const QString why = CaptureName_ + QStringLiteral(": ") + Capture_->Error();
+        Capture_.reset();
+        raise({TNoticeKind::Information, why, true});
+    }
+    Decoder_.AppendReceived(data, len);
+    if (!bridged || !Sampling_->IsActive())
+        Decoder_.ExtractFrame();
+}
+
+bool TMeterSession::StartCapture(const QString &fileName)
+{
+    auto capture = std::make_unique<TCaptureWriter>();
+    if (!capture->Open(fileName)) {
+        raise({TNoticeKind::Information, fileName + QStringLiteral(": ") + capture->Error(),
+               true});
+        return false;
+    }
+    Capture_ = std::move(capture);
+    CaptureName_ = fileName;
+    return true;
+}
+
+bool TMeterSession::Repeat() const
+{
+    return Step_->Repeat();
+}
+
+void TMeterSession::SetRepeat(bool repeat)
+{
+    Step_->SetRepeat(repeat);
+}
+
+bool TMeterSession::Sampling() const
+{
+    return Sampling_->IsActive();
+}
+
+void TMeterSession::SetSampling(bool on)
+{
+    Sampling_->SetEnabled(on);
+}
+
+void TMeterSession::SetSamplingInterval(qint64 ms)
+{
+    Sampling_->SetInterval(ms);
+}
+
+void TMeterSession::SamplingTick()
+{
+    Decoder_.ExtractFrame();
+}
+
+void TMeterSession::SetChart(TChartEngine &engine, std::int32_t pageSize)
+{
+    Chart_ = std::make_unique<TChartControl>(engine, pageSize);
+}
+
+void TMeterSession::Clear()
+{
+    Table_->Empty();
+    if (Chart_)
+        Chart_->Clear();
+}
+
+// --- the decoder's refreshes ------------------------------------------------------------------
+
+void TMeterSession::ShowHold(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Hold, s);
+}
+void TMeterSession::ShowRelative(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Relative, s);
+}
+void TMeterSession::ShowLcr(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Lcr, s);
+}
+void TMeterSession::ShowAuto(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Auto, s);
+}
+void TMeterSession::ShowBattery(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Battery, s);
+}
+void TMeterSession::ShowFrequency(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Frequency, s);
+}
+void TMeterSession::ShowSorting(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::Sorting, s);
+}
+void TMeterSession::ShowMainMode(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::MainMode, s);
+}
+void TMeterSession::ShowMainUnit(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::MainUnit, s);
+}
+void TMeterSession::ShowSubMode(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::SubMode, s);
+}
+void TMeterSession::ShowSubUnit(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::SubUnit, s);
+}
+void TMeterSession::ShowSubStatus(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::SubStatus, s);
+}
+void TMeterSession::SetBarMax(int)
+{
+    emit DisplayChanged(TDisplayPart::BarMax, Decoder_.State());
+}
+
+void TMeterSession::ShowMainStatus(const TMeterState &s)
+{
+    emit DisplayChanged(TDisplayPart::MainStatus, s);
+    if (!Chart_)
+        return;
+    const double value = PlottedValue(s, Decoder_.DecimalSep());
+    emit PointAdded(value, Chart_->AddPoint(value));
+}
+
+void TMeterSession::SetAxisMin(double v)
+{
+    if (Chart_)
+        Chart_->SetAxisMin(v);
+}
+
+void TMeterSession::SetAxisMax(double v)
+{
+    if (Chart_)
+        Chart_->SetAxisMax(v);
+}
+
+bool TMeterSession::RecordEveryFrame() const
+{
+    return Step_->Repeat();
+}
+
+void TMeterSession::RecordReading(TMeterState &s)
+{
+    // The Cp rule's whole number is what the display shows from now on, as it was recorded.
+    const QString shown = s.MainText;
+    if (Step_->Record(s, shown, Decoder_.DecimalSep()) != shown)
+        emit DisplayChanged(TDisplayPart::MainText, s);
+    emit ReadingRecorded(Table_->RecordCount() - 1, s);
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "tcapturefile.h"
+#include "tframedecoder.h"
+#include "tmeterhooks.h"
+#include "tmeternotice.h"
+#include "tmetersource.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class QTimer;
+class TChartControl;
+class TChartEngine;
+class TLongTimer;
+class TRecordTable;
+class TRecordingStep;
+
+// The parts of the meter's display a refresh concerns; a front end redraws just that part.
+enum class TDisplayPart : std::uint8_t {
+    Activity, // a block arrived
+    Hold,
+    Relative,
+    Lcr,
+    Auto,
+    Battery,
+    Frequency,
+    Sorting,
+    MainMode,
+    MainUnit,
+    MainStatus, // the main reading and the bar
+    MainText,   // the main reading alone, rewritten as it was recorded
+    SubMode,
+    SubUnit,
+    SubStatus,
+    BarMax,
+};
+
+// One meter's whole pipeline: its source, the receive buffer and decoder, the capture, the
+// sampling timer, the recording step, the record table, the trend chart's points and paging.
+// It never touches a widget; front ends and whatever records or publishes connect to its
+// signals. See README.md for the order they come in.
+class TMeterSession : public QObject, private TMeterHooks
+{
+    Q_OBJECT
+public:
+    explicit TMeterSession(QObject *parent = nullptr);
+    ~TMeterSession() override;
+
+    // --- the source -----------------------------------------------------------------------
+    // Takes the source over (a source without a parent becomes the session's child); a source
+    // set before is closed and dropped.
+    void SetSource(TMeterSource *source);
+    TMeterSource *Source() const { return Source_; }
+    // Opens the source; false, after NoticeRaised, when it cannot.
+    bool Open();
+    void Close();
+    bool IsOpen() const;
+    // Holds reading (and the silence watchdog) while the front end cannot take data.
+    void SetPaused(bool paused);
+    // A block as the source delivered it; the sources call it, and so may tests and benchmarks.
+    void Receive(const std::uint8_t *data, std::uint32_t len,
+                 TBlockPath path = TBlockPath::Bridge);
+
+    // --- what is done with the readings ---------------------------------------------------
+    // "Repeat": every frame is recorded, else only one whose reading changed.
+    bool Repeat() const;
+    void SetRepeat(bool repeat);
+    // "Sampling Interval": frames are taken once per interval, not as they arrive.
+    bool Sampling() const;
+    void SetSampling(bool on);
+    void SetSamplingInterval(qint64 ms);
+    // The sampling pass: the newest whole frame waiting, or none.
+    void SamplingTick();
+    // While armed, an open link that brings no block for the watchdog's interval (10 s) is
+    // closed, with the notice that the cable is not connected properly.
+    void SetWatchdog(bool armed);
+    QTimer *Watchdog() const { return Watchdog_; }
+    QTimer *SamplingTimer() const { return SamplingTimer_; }
+
+    // Every received block also goes to this file, as it arrived. False, after NoticeRaised,
+    // when it cannot be written.
+    bool StartCapture(const QString &fileName);
+    // The chart the points are plotted on; without one no point is made.
+    void SetChart(TChartEngine &engine, std::int32_t pageSize);
+    TChartControl *Chart() const { return Chart_.get(); }
+    // Empties the record table and the chart.
+    void Clear();
+
+    TRecordTable &Table() const { return *Table_; }
+    const TMeterState &State() const { return Decoder_.State(); }
+    const TFrameDecoder &Decoder() const { return Decoder_; }
+    const QString &DecimalSep() const { return Decoder_.DecimalSep(); }
+
+signals:
+    void DisplayChanged(TDisplayPart part, const TMeterState &state);
+    // A point went onto the chart, which now shows page.
+    void PointAdded(double value, std::int32_t page);
+    // The frame's reading is row of Table(); state is what was recorded.
+    void ReadingRecorded(qsizetype row, const TMeterState &state);
+    void NoticeRaised(const TNotice &notice);
+    void LinkOpened();
+    void LinkClosed();
+    // The link broke under the session (reason is the user's text; a notice follows).
+    void LinkLost(const QString &reason);
+    // The source has delivered everything it had (the end of a capture).
+    void SourceEnded();
+
+private:
+    void raise(const TNotice &notice);
+    void watchdogTimeout();
+
+    void ShowHold(const TMeterState &s) override;
+    void ShowRelative(const TMeterState &s) override;
+    void ShowLcr(const TMeterState &s) override;
+    void ShowAuto(const TMeterState &s) override;
+    void ShowBattery(const TMeterState &s) override;
+    void ShowFrequency(const TMeterState &s) override;
+    void ShowSorting(const TMeterState &s) override;
+    void ShowMainMode(const TMeterState &s) override;
+    void ShowMainUnit(const TMeterState &s) override;
+    void ShowMainStatus(const TMeterState &s) override;
+    void ShowSubMode(const TMeterState &s) override;
+    void ShowSubUnit(const TMeterState &s) override;
+    void ShowSubStatus(const TMeterState &s) override;
+    void SetAxisMin(double v) override;
+    void SetAxisMax(double v) override;
+    void SetBarMax(int v) override;
+    bool RecordEveryFrame() const override;
+    void RecordReading(TMeterState &s) override;
+
+    TMeterSource *Source_ = nullptr;
+    TFrameDecoder Decoder_;
+    TRecordTable *Table_;
+    std::unique_ptr<TRecordingStep> Step_;
+    std::unique_ptr<TChartControl> Chart_;
+    std::unique_ptr<TCaptureWriter> Capture_;
+    QString CaptureName_;
+    QTimer *SamplingTimer_;
+    TLongTimer *Sampling_;
+    QTimer *Watchdog_;
+    bool WatchdogArmed_ = false;
+    bool Paused_ = false;
+};

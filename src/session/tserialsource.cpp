@@ -1,0 +1,49 @@
+#include "tserialsource.h"
+
+#include "tccomm.h"
+
+#include <exception>
+
+TSerialSource::TSerialSource(const QString &port, std::uint32_t baud, QObject *parent)
+    : TMeterSource(parent)
+    , Port_(new TCComm(this))
+{
+    Port_->SetCommPort(port);
+    for (int r = TCComm::CBR_110; r <= TCComm::CBR_256000; ++r)
+        if (TCComm::BaudRateValue(TCComm::TBaudrate(r)) == baud)
+            Port_->SetBaudRate(TCComm::TBaudrate(r));
+    connect(Port_, &TCComm::OnReceiveData, this, [this](const void *data, std::uint32_t len) {
+        emit BlockReceived(static_cast<const std::uint8_t *>(data), len);
+    });
+    connect(Port_, &TCComm::OnOpened, this, [this] {
+        Open_ = true;
+        emit Opened();
+    });
+    connect(Port_, &TCComm::OnClosed, this, [this] {
+        Open_ = false;
+        emit Closed();
+    });
+}
+
+QString TSerialSource::Name() const
+{
+    return Port_->CommPort();
+}
+
+bool TSerialSource::Open(TNotice &failure)
+{
+    try {
+        Port_->Open();
+    } catch (const std::exception &e) {
+        failure = {TNoticeKind::Error, QString::fromLocal8Bit(e.what())};
+        return false;
+    }
+    Open_ = true;
+    return true;
+}
+
+void TSerialSource::Close()
+{
+    Port_->Close();
+    Open_ = false;
+}
