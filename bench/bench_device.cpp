@@ -84,7 +84,7 @@ int main(int argc, char **argv)
     const double baseStart = cpuSeconds();
     spin(10000);
     const double baseline = cpuSeconds() - baseStart;
-    w.btnConnect->click();
+    w.Panel3->btnConnect->click();
     if (!w.CP21101->Connected()) {
         std::fprintf(stderr, "could not connect to the simulated bridge\n");
         return 1;
@@ -105,7 +105,7 @@ int main(int argc, char **argv)
     sim.feed(SimBridge::DefaultSerial, frames);
     app.Micros.clear();
     spin(15000);
-    w.btnConnect->click();
+    w.Panel3->btnConnect->click();
     const std::vector<double> bridgeMicros = app.Micros;
 
     // The serial port on a pseudo-terminal: silent, then one frame every 17.7 ms, the rate of a

@@ -69,7 +69,7 @@ void run(benchmark::State &state, const std::vector<QByteArray> &frames, bool pa
     // Repeat off: a frame is recorded only when its main reading changed, as for a user who
     // records changes. Frames with one main reading so measure the panel without the record
     // table growing under them.
-    w.cbRepeat->setChecked(false);
+    w.Panel4->cbRepeat->setChecked(false);
     w.show();
     if (!QTest::qWaitForWindowExposed(&w)) {
         state.SkipWithError("window not exposed");

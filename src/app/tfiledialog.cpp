@@ -1,5 +1,7 @@
 #include "tfiledialog.h"
 
+#include "ttoplevel.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -24,13 +26,16 @@ protected:
             const QString target = Written_ ? Written_(chosen.first()) : chosen.first();
             const QFileInfo info(target);
             // A folder is entered by the dialog itself, never replaced.
-            if (info.exists() && !info.isDir()
-                && QMessageBox::warning(
-                       this, windowTitle(),
-                       tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
-                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                       != QMessageBox::Yes)
-                return;
+            if (info.exists() && !info.isDir()) {
+                QMessageBox question(
+                    QMessageBox::Warning, windowTitle(),
+                    tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
+                    QMessageBox::Yes | QMessageBox::No, this);
+                question.setDefaultButton(QMessageBox::No);
+                CentreOnParent(&question);
+                if (question.exec() != QMessageBox::Yes)
+                    return;
+            }
         }
         QFileDialog::accept();
     }
@@ -108,6 +113,7 @@ bool TFileDialog::Execute(QWidget *parent)
         dialog.setDirectory(last.absolutePath());
         dialog.selectFile(last.fileName());
     }
+    CentreOnParent(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = dialog.selectedFiles();

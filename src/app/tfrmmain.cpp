@@ -3,11 +3,15 @@
 #include "newmessagedlg.h"
 #include "formatreading.h"
 #include "tccomm.h"
+#include "tchartpanel.h"
+#include "tconnectionbar.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "tlumetra.h"
+#include "tpanelframe.h"
+#include "tqtchartengine.h"
+#include "trecordpanel.h"
 #include "trecordjournal.h"
-#include "ttoolbar.h"
 #include "ttoplevel.h"
 
 #include <QChartView>
@@ -32,49 +36,12 @@ namespace {
 constexpr int ClientWidth = 924;
 constexpr int ClientHeight = 623;
 
-QFont arial8()
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
-    return f;
-}
-
-// A panel with the bevel of the layout; its frame already insets the contents, so layouts inside
-// need no margin of their own.
-QFrame *panel(const QString &name, QWidget *parent, QFrame::Shadow shadow, int lineWidth)
-{
-    auto *p = new QFrame(parent);
-    p->setObjectName(name);
-    if (lineWidth > 0) {
-        p->setFrameStyle(QFrame::Panel | shadow);
-        p->setLineWidth(lineWidth);
-    }
-    return p;
-}
-
-QVBoxLayout *fillLayout(QWidget *w, int margin)
-{
-    auto *l = new QVBoxLayout(w);
-    l->setContentsMargins(margin, margin, margin, margin);
-    l->setSpacing(0);
-    return l;
-}
-
 // Components that have no widget of their own keep their names, so the window's inventory is
 // whole and each subsystem can find its place.
 void nonVisual(QObject *owner, const char *name)
 {
     auto *o = new QObject(owner);
     o->setObjectName(QLatin1String(name));
-}
-
-QTimer *timer(QObject *owner, const char *name, int interval)
-{
-    auto *t = new QTimer(owner);
-    t->setObjectName(QLatin1String(name));
-    t->setInterval(interval);
-    return t;
 }
 
 } // namespace
@@ -110,20 +77,9 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::CreateComponents()
 {
-    auto *top = fillLayout(this, 0);
+    auto *top = FillLayout(this);
 
-    Panel3 = panel(QStringLiteral("Panel3"), this, QFrame::Raised, 1);
-    Panel3->setFixedHeight(33);
-    btnConnect = new QToolButton(Panel3);
-    btnConnect->setObjectName(QStringLiteral("btnConnect"));
-    btnConnect->setText(QStringLiteral("Connection"));
-    btnConnect->setCheckable(true);
-    btnConnect->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    btnConnect->setGeometry(7, 3, 106, 24);
-    cbbDevices = new QComboBox(Panel3);
-    cbbDevices->setObjectName(QStringLiteral("cbbDevices"));
-    cbbDevices->setGeometry(119, 5, 314, 21);
-    cbbDevices->hide();
+    Panel3 = new TConnectionBar(this);
     top->addWidget(Panel3);
 
     Splitter1 = new QSplitter(Qt::Horizontal, this);
@@ -132,19 +88,19 @@ void TfrmMain::CreateComponents()
     Splitter1->setChildrenCollapsible(false);
     top->addWidget(Splitter1, 1);
 
-    Panel1 = panel(QStringLiteral("Panel1"), Splitter1, QFrame::Plain, 0);
-    auto *left = fillLayout(Panel1, 0);
-    Panel2 = panel(QStringLiteral("Panel2"), Panel1, QFrame::Raised, 2);
+    Panel1 = NewPanel(QStringLiteral("Panel1"), Splitter1, QFrame::Plain, 0);
+    auto *left = FillLayout(Panel1);
+    Panel2 = NewPanel(QStringLiteral("Panel2"), Panel1, QFrame::Raised, 2);
     Panel2->setFixedHeight(249);
     pnlLcd = new TLcdPanel(Panel2);
-    fillLayout(Panel2, 0)->addWidget(pnlLcd);
+    FillLayout(Panel2)->addWidget(pnlLcd);
     left->addWidget(Panel2);
-    CreateRecordPanel();
+    Panel4 = new TRecordPanel(Panel1);
     left->addWidget(Panel4, 1);
 
-    Panel5 = panel(QStringLiteral("Panel5"), Splitter1, QFrame::Raised, 2);
-    CreateChartPanel();
-    fillLayout(Panel5, 0)->addWidget(pnlChartParent);
+    Panel5 = NewPanel(QStringLiteral("Panel5"), Splitter1, QFrame::Raised, 2);
+    pnlChartParent = new TChartPanel(Panel5);
+    FillLayout(Panel5)->addWidget(pnlChartParent);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(Panel5);
@@ -155,13 +111,9 @@ void TfrmMain::CreateComponents()
     // The watchdog and the sampling timer are the session's; the window only sets them.
     timerDisconectedUSB = Session_->Watchdog();
     timerInterval = Session_->SamplingTimer();
-    Timer_range = timer(this, "Timer_range", 1000);
-    timerInputDelay = timer(this, "timerInputDelay", 1000);
-    connect(Timer_range, &QTimer::timeout, this, &TfrmMain::Timer_rangeTimer);
-    connect(timerInputDelay, &QTimer::timeout, this, &TfrmMain::timerInputDelayTimer);
     connect(Session_, &TMeterSession::DisplayChanged, this, &TfrmMain::ShowDisplay);
-    connect(Session_, &TMeterSession::PointAdded, this,
-            [this](double, int page) { edtCurPage->setText(QString::number(page)); });
+    connect(Session_, &TMeterSession::PointAdded, pnlChartParent,
+            [this](double, int page) { pnlChartParent->ShowPage(page); });
 
     for (const char *name : {"frxReport1", "frxDBDataset1"})
         nonVisual(this, name);
@@ -169,149 +121,25 @@ void TfrmMain::CreateComponents()
 
     CreateBridge();
     CreateSerialPort();
-    connect(btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);
-}
-
-void TfrmMain::CreateRecordPanel()
-{
-    Panel4 = panel(QStringLiteral("Panel4"), Panel1, QFrame::Sunken, 1);
-    auto *l = fillLayout(Panel4, 0);
-
-    ToolBar4 = new TToolBar(QStringLiteral("ToolBar4"), 26, Panel4);
-    cbRepeat = new QCheckBox(QStringLiteral("Repeat"), ToolBar4);
-    cbRepeat->setObjectName(QStringLiteral("cbRepeat"));
-    cbRepeat->setFont(arial8());
-    cbRepeat->setChecked(true);
-    ToolBar4->addControl(cbRepeat, 89);
-    cbInterval = new QCheckBox(QStringLiteral("Sampling Interval"), ToolBar4);
-    cbInterval->setObjectName(QStringLiteral("cbInterval"));
-    cbInterval->setFont(arial8());
-    ToolBar4->addControl(cbInterval, 104);
-    edtRecInterval = new QLineEdit(QStringLiteral("1"), ToolBar4);
-    edtRecInterval->setObjectName(QStringLiteral("edtRecInterval"));
-    edtRecInterval->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ToolBar4->addControl(edtRecInterval, 40);
-    TntLabel1 = new QLabel(QStringLiteral(" S  "), ToolBar4);
-    TntLabel1->setObjectName(QStringLiteral("TntLabel1"));
-    TntLabel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    ToolBar4->addControl(TntLabel1, 16);
-    ToolBar4->addSeparator();
-    btnRecordNew = ToolBar4->addButton(QStringLiteral("btnRecordNew"), QStringLiteral("Clear"),
-                                       ToolIcon(iiBlankPage));
-    btnRecordOpen = ToolBar4->addButton(QStringLiteral("btnRecordOpen"), QStringLiteral("Open"),
-                                        ToolIcon(iiFolderYellow));
-    btnRecordSave = ToolBar4->addButton(QStringLiteral("btnRecordSave"), QStringLiteral("Save"),
-                                        ToolIcon(iiFloppy));
-    btnRecordPrint = ToolBar4->addButton(QStringLiteral("btnRecordPrint"), QStringLiteral("Print"),
-                                         ToolIcon(iiPrinter));
-    btnRecordFly =
-        ToolBar4->addButton(QStringLiteral("btnRecordFly"), QString(), ToolIcon(iiEnlarge));
-    btnGridZoomout =
-        ToolBar4->addButton(QStringLiteral("btnGridZoomout"), QString(), ToolIcon(iiShrink));
-    btnGridZoomout->hide();
-    l->addWidget(ToolBar4);
-
-    DBGrid1 = new QTableView(Panel4);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    if (!QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))) {
-        // The grid's column widths were made for MS Sans Serif, which is narrower than its
-        // stand-in: one pixel less keeps a whole time stamp ("2026-12-08 09:05:07") inside
-        // its 103-pixel column instead of cutting it short.
-        QFont gridFont = font();
-        gridFont.setPixelSize(10);
-        DBGrid1->setFont(gridFont);
-    }
-    // A unit such as "KOhm" fills its narrow column to the last pixel; it is clipped at the cell's
-    // edge rather than replaced by an ellipsis that hides the unit altogether.
-    DBGrid1->setTextElideMode(Qt::ElideNone);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->verticalHeader()->hide();
-    DBGrid1->setShowGrid(true);
-    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    l->addWidget(DBGrid1, 1);
-
-    connect(cbRepeat, &QCheckBox::toggled, this, &TfrmMain::cbRepeatClick);
-    connect(cbInterval, &QCheckBox::toggled, this, &TfrmMain::cbIntervalClick);
-    connect(edtRecInterval, &QLineEdit::textChanged, this, &TfrmMain::edtRecIntervalChange);
-    connect(btnRecordNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
-    connect(btnRecordOpen, &QToolButton::clicked, this, &TfrmMain::btnRecordOpenClick);
-    connect(btnRecordSave, &QToolButton::clicked, this, &TfrmMain::btnRecordSaveClick);
-    connect(btnRecordPrint, &QToolButton::clicked, this, &TfrmMain::btnRecordPrintClick);
-    connect(btnRecordFly, &QToolButton::clicked, this, &TfrmMain::btnRecordFlyClick);
-    connect(btnGridZoomout, &QToolButton::clicked, this, &TfrmMain::btnGridZoomoutClick);
-}
-
-void TfrmMain::CreateChartPanel()
-{
-    pnlChartParent = panel(QStringLiteral("pnlChartParent"), Panel5, QFrame::Plain, 0);
-    auto *l = fillLayout(pnlChartParent, 0);
-
-    ToolBar2 = new TToolBar(QStringLiteral("ToolBar2"), 27, pnlChartParent);
-    // Page-jump controls the tool bar carries hidden; they have no behaviour.
-    auto *fill = new QCheckBox(QStringLiteral("Fill"), ToolBar2);
-    fill->setChecked(true);
-    fill->hide();
-    auto *pageCaption = new QLabel(QStringLiteral("   Page: "), ToolBar2);
-    pageCaption->hide();
-    auto *gotoPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
-    gotoPage->setToolTip(QStringLiteral("GotoPage"));
-    gotoPage->hide();
-    ToolBar2->addSpacing(49);
-    edtRange = new QLineEdit(QStringLiteral("100"), ToolBar2);
-    edtRange->setObjectName(QStringLiteral("edtRange"));
-    edtRange->setToolTip(QStringLiteral("Range"));
-    edtRange->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ToolBar2->addControl(edtRange, 35);
-    ToolBar2->addSeparator();
-    btnFirst =
-        ToolBar2->addButton(QStringLiteral("btnFirst"), QStringLiteral("First"), ToolIcon(iiFirst));
-    btnPrevious = ToolBar2->addButton(QStringLiteral("btnPrevious"), QStringLiteral("Previous"),
-                                      ToolIcon(iiPrevious));
-    edtCurPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
-    edtCurPage->setObjectName(QStringLiteral("edtCurPage"));
-    edtCurPage->setToolTip(QStringLiteral("CurrentPage"));
-    edtCurPage->setReadOnly(true);
-    edtCurPage->setAlignment(Qt::AlignCenter);
-    edtCurPage->setCursor(Qt::ArrowCursor);
-    edtCurPage->setStyleSheet(QStringLiteral("QLineEdit { background: palette(button); }"));
-    ToolBar2->addControl(edtCurPage, 35);
-    btnNext =
-        ToolBar2->addButton(QStringLiteral("btnNext"), QStringLiteral("Next"), ToolIcon(iiNext));
-    btnLast =
-        ToolBar2->addButton(QStringLiteral("btnLast"), QStringLiteral("Last"), ToolIcon(iiLast));
-    ToolBar2->addSeparator();
-    btnNew = ToolBar2->addButton(QStringLiteral("btnNew"), QStringLiteral("Clear"),
-                                 ToolIcon(iiBlankPage));
-    btnSave =
-        ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"), ToolIcon(iiFloppy));
-    btnFly = ToolBar2->addButton(QStringLiteral("btnFly"), QString(), ToolIcon(iiEnlarge));
-    btnChartZoomOut =
-        ToolBar2->addButton(QStringLiteral("btnChartZoomOut"), QString(), ToolIcon(iiShrink));
-    btnChartZoomOut->hide();
-    auto *gotoButton = ToolBar2->addButton(QString(), QStringLiteral("GotoPage"), ToolIcon(iiGo));
-    gotoButton->hide();
-    l->addWidget(ToolBar2);
-
-    Chart1 = CreateChart1(pnlChartParent);
-    l->addWidget(Chart1, 1);
-
-    connect(edtRange, &QLineEdit::textChanged, this, &TfrmMain::edtRangeChange);
-    connect(btnFirst, &QToolButton::clicked, this, &TfrmMain::btnFirstClick);
-    connect(btnPrevious, &QToolButton::clicked, this, &TfrmMain::btnPreviousClick);
-    connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
-    connect(btnLast, &QToolButton::clicked, this, &TfrmMain::btnLastClick);
-    connect(btnNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
-    connect(btnSave, &QToolButton::clicked, this, &TfrmMain::btnSaveClick);
-    connect(btnFly, &QToolButton::clicked, this, &TfrmMain::btnFlyClick);
-    connect(btnChartZoomOut, &QToolButton::clicked, this, &TfrmMain::btnChartZoomOutClick);
+    connect(Panel3->btnConnect, &QToolButton::clicked, this, &TfrmMain::btnConnectClick);
+    const TRecordPanel *records = Panel4;
+    connect(records->btnRecordNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
+    connect(records->btnRecordOpen, &QToolButton::clicked, this, &TfrmMain::btnRecordOpenClick);
+    connect(records->btnRecordSave, &QToolButton::clicked, this, &TfrmMain::btnRecordSaveClick);
+    connect(records->btnRecordPrint, &QToolButton::clicked, this, &TfrmMain::btnRecordPrintClick);
+    connect(records->btnRecordFly, &QToolButton::clicked, this, &TfrmMain::btnRecordFlyClick);
+    connect(records->btnGridZoomout, &QToolButton::clicked, this, &TfrmMain::btnGridZoomoutClick);
+    const TChartPanel *chart = pnlChartParent;
+    connect(chart->btnNew, &QToolButton::clicked, this, &TfrmMain::btnRecordNewClick);
+    connect(chart->btnFly, &QToolButton::clicked, this, &TfrmMain::btnFlyClick);
+    connect(chart->btnChartZoomOut, &QToolButton::clicked, this, &TfrmMain::btnChartZoomOutClick);
 }
 
 void TfrmMain::FormCreate()
 {
     RefreshDeviceChoice();
-    CreateChartControl();
+    Session_->SetChart(pnlChartParent->Engine(), TChartPanel::DefaultPageSize);
+    pnlChartParent->SetControl(Session_->Chart(), DecimalSep());
     setWindowTitle(QStringLiteral("Lumetra v") + LumetraVersion());
     CreateRecordTable();
     CreateJournal();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "tchartpanel.h"
+#include "tconnectionbar.h"
 #include "tmeternotice.h"
 #include "tmetersession.h"
+#include "trecordpanel.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,20 +13,12 @@
 #include <memory>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QFrame;
-class QLabel;
-class QLineEdit;
 class QSplitter;
-class QTableView;
 class QTimer;
-class QToolButton;
 class TCComm;
 class TCP2110;
 class TLcdPanel;
-class TToolBar;
-class QChartView;
 
 // Options the program was started with.
 struct TStartOptions
@@ -63,46 +58,18 @@ public:
     // Notices raised while the window was being built, told once the event loop runs.
     const QList<TNotice> &PendingNotices() const { return PendingNotices_; }
 
-    // Controls, named as in the window's layout.
-    QFrame *Panel3 = nullptr;
-    QToolButton *btnConnect = nullptr;
-    QComboBox *cbbDevices = nullptr;
+    // Controls, named as in the window's layout; each panel holds its own.
+    TConnectionBar *Panel3 = nullptr;
     QSplitter *Splitter1 = nullptr;
     QFrame *Panel1 = nullptr;
     QFrame *Panel2 = nullptr;
     TLcdPanel *pnlLcd = nullptr;
-    QFrame *Panel4 = nullptr;
-    TToolBar *ToolBar4 = nullptr;
-    QCheckBox *cbRepeat = nullptr;
-    QCheckBox *cbInterval = nullptr;
-    QLineEdit *edtRecInterval = nullptr;
-    QLabel *TntLabel1 = nullptr;
-    QToolButton *btnRecordNew = nullptr;
-    QToolButton *btnRecordOpen = nullptr;
-    QToolButton *btnRecordSave = nullptr;
-    QToolButton *btnRecordPrint = nullptr;
-    QToolButton *btnRecordFly = nullptr;
-    QToolButton *btnGridZoomout = nullptr;
-    QTableView *DBGrid1 = nullptr;
+    TRecordPanel *Panel4 = nullptr;
     QFrame *Panel5 = nullptr;
-    QFrame *pnlChartParent = nullptr;
-    TToolBar *ToolBar2 = nullptr;
-    QLineEdit *edtRange = nullptr;
-    QToolButton *btnFirst = nullptr;
-    QToolButton *btnPrevious = nullptr;
-    QLineEdit *edtCurPage = nullptr;
-    QToolButton *btnNext = nullptr;
-    QToolButton *btnLast = nullptr;
-    QToolButton *btnNew = nullptr;
-    QToolButton *btnSave = nullptr;
-    QToolButton *btnFly = nullptr;
-    QToolButton *btnChartZoomOut = nullptr;
-    QChartView *Chart1 = nullptr;
+    TChartPanel *pnlChartParent = nullptr;
     TCP2110 *CP21101 = nullptr;
     TCComm *CComm1 = nullptr; // held closed: no control of the window opens it
     QTimer *timerDisconectedUSB = nullptr;
-    QTimer *Timer_range = nullptr;
-    QTimer *timerInputDelay = nullptr;
     QTimer *timerInterval = nullptr;
 
 signals:
@@ -114,8 +81,6 @@ protected:
 
 private:
     void CreateComponents();
-    void CreateRecordPanel();
-    void CreateChartPanel();
     void FormCreate();
     bool FormCloseQuery();
     void FormDestroy();
@@ -142,26 +107,14 @@ private:
 
     // --- record table and recording (tfrmmain_records.cpp) ---
     void CreateRecordTable();
-    static bool edtRecIntervalKeyPress(QChar Key);
-    void cbRepeatClick();
-    void cbIntervalClick();
-    void edtRecIntervalChange();
-    void timerInputDelayTimer();
     void btnRecordNewClick(); // also the chart tool bar's Clear
     void btnRecordOpenClick();
     void btnRecordSaveClick();
     void btnRecordPrintClick();
-    void btnRecordFlyClick();
-    void btnGridZoomoutClick();
-    void FollowCurrentRow(qsizetype row); // the grid moves to the table's current row
     class TRecordTable *cds1 = nullptr;
-    class TRecordModel *Data1 = nullptr;             // binds cds1 to DBGrid1
-    qsizetype GridRow_ = -1;
-    bool GridFollowPending_ = false;
 
     // --- record files (tfrmmain_files.cpp) ---
     void CreateFileDialogs();
-    QStringList GridTitles() const; // the text form's header: the grid's titles in order
     void RunFileJob(class TRecordFileJob &job, const QString &fileName, bool saving);
     class TFileDialog *SaveDialog2 = nullptr;
     class TFileDialog *OpenDialog1 = nullptr;
@@ -179,21 +132,11 @@ private:
     std::vector<std::unique_ptr<class TAbandonedJournal>> AbandonedJournals_;
     bool SessionEnding_ = false; // the desktop session ends: the journal is kept for restoring
 
-    // --- trend chart (tfrmmain_chart.cpp) ---
-    void CreateChartControl();
-    void edtRangeChange();
-    void Timer_rangeTimer();
-    void btnFirstClick();
-    void btnPreviousClick();
-    void btnNextClick();
-    void btnLastClick();
-    void btnSaveClick();
+    // --- enlarged views (tfrmmain_views.cpp) ---
+    void btnRecordFlyClick();
+    void btnGridZoomoutClick();
     void btnFlyClick();
     void btnChartZoomOutClick();
-    QChartView *CreateChart1(QWidget *parent);
-    bool edtRangeKeyPress(QChar Key);
-    class TQtChartEngine *ChartEngine_ = nullptr; // Chart1, as the controller drives it
-    class TSavePictureDialog *SavePictureDialog1 = nullptr;
 
     TStartOptions Options_;
     TMeterSession *Session_;

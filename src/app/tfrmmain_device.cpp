@@ -5,13 +5,13 @@
 #include "newmessagedlg.h"
 #include "tbridgesource.h"
 #include "tccomm.h"
+#include "tconnectionbar.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
 #include "tlcdpanel.h"
 #include "tmetersession.h"
 #include "treplaysource.h"
 
-#include <QComboBox>
 #include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
@@ -56,15 +56,7 @@ void TfrmMain::CreateSerialPort()
 
 void TfrmMain::RefreshDeviceChoice()
 {
-    const QStringList serials = BridgeSerials(CP21101->DeviceList());
-    cbbDevices->clear();
-    cbbDevices->addItems(serials);
-    if (cbbDevices->count() > 0) {
-        cbbDevices->setCurrentIndex(0);
-        CP21101->DeviceName = serials.first();
-    } else {
-        CP21101->DeviceName.clear();
-    }
+    CP21101->DeviceName = Panel3->SetDevices(BridgeSerials(CP21101->DeviceList()));
 }
 
 void TfrmMain::CloseBridge()
@@ -80,22 +72,19 @@ void TfrmMain::btnConnectClick()
         return;
     }
     // Nothing is connected until the link says so, also while a notice tells why not.
-    btnConnect->setChecked(false);
-    btnConnect->setText(QStringLiteral("Connection"));
+    Panel3->ShowLink(false);
     Session_->Open();
 }
 
 void TfrmMain::CP21101Connect(QObject *)
 {
-    btnConnect->setChecked(true);
-    btnConnect->setText(QStringLiteral("Disconnection"));
+    Panel3->ShowLink(true);
     pnlLcd->ShowUsbMark(true);
 }
 
 void TfrmMain::CP21101Disconnect(QObject *)
 {
-    btnConnect->setChecked(false);
-    btnConnect->setText(QStringLiteral("Connection"));
+    Panel3->ShowLink(false);
     pnlLcd->ShowUsbMark(false);
 }
 

@@ -6,6 +6,7 @@
 #include "trecordfilejob.h"
 #include "trecordmodel.h"
 #include "trecordtable.h"
+#include "ttoplevel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,21 +34,12 @@ void TfrmMain::CreateFileDialogs()
                                          "*.xml|notepad data files (*.txt)|*.txt");
 }
 
-QStringList TfrmMain::GridTitles() const
-{
-    const QHeaderView *header = DBGrid1->horizontalHeader();
-    QStringList titles;
-    for (int visual = 0; visual < header->count(); ++visual)
-        titles << Data1->headerData(header->logicalIndex(visual), Qt::Horizontal).toString();
-    return titles;
-}
-
 void TfrmMain::btnRecordSaveClick()
 {
     if (FileJobRunning_ || !SaveDialog2->Execute(this))
         return;
     const auto quit = qScopeGuard([this] { CloseIfQuitAsked(); });
-    TRecordSaveJob job(*cds1, SaveDialog2->FileName, GridTitles());
+    TRecordSaveJob job(*cds1, SaveDialog2->FileName, Panel4->GridTitles());
     RunFileJob(job, QFileInfo(job.Target().FileName).fileName(), true);
     if (!job.IsFinished())
         return;
@@ -89,17 +81,28 @@ void TfrmMain::RunFileJob(TRecordFileJob &job, const QString &fileName, bool sav
     QElapsedTimer clock;
     clock.start();
     const QLocale locale;
+    const auto labelFor = [&](qint64 rows) {
+        return saving ? QStringLiteral("Saving %1 of %2 rows to %3")
+                            .arg(locale.toString(rows), locale.toString(job.Total()), fileName)
+                      : QStringLiteral("Opening %1: %2 rows read")
+                            .arg(fileName, locale.toString(rows));
+    };
     const auto update = [&] {
+        progress.setLabelText(labelFor(job.Rows()));
         const QWidget *modal = QApplication::activeModalWidget();
         if (!progress.isVisible() && (QuitAsked_ || clock.elapsed() >= 500)
-            && (!modal || modal == &progress))
+            && (!modal || modal == &progress)) {
+            // As wide as its longest text from the start (a file holds no more rows than
+            // bytes), so that it stays where it was centred while the count grows: hidden, it
+            // takes the size its text asks for; shown, it only ever grows.
+            const QString now = progress.labelText();
+            progress.ensurePolished();
+            progress.setLabelText(labelFor(job.Total()));
+            CentreOnParent(&progress);
             progress.show();
+            progress.setLabelText(now);
+        }
         const qint64 total = job.Total();
-        const QString rows = locale.toString(job.Rows());
-        progress.setLabelText(saving
-                                  ? QStringLiteral("Saving %1 of %2 rows to %3")
-                                        .arg(rows, locale.toString(total), fileName)
-                                  : QStringLiteral("Opening %1: %2 rows read").arg(fileName, rows));
         if (progress.isVisible())
             progress.setValue(total > 0 ? int(job.Done() * 1000 / total) : 0);
     };

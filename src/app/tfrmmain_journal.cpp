@@ -58,7 +58,7 @@ void TfrmMain::StartUp()
     }
     // Restored records come first, then what the meter sends.
     if (Options_.Connect)
-        btnConnect->click();
+        Panel3->btnConnect->click();
 }
 
 void TfrmMain::OfferJournalRestore()

@@ -45,19 +45,19 @@ private:
 void TfrmMain::btnRecordFlyClick()
 {
     QList<int> savedWidths;
-    const TSwappedButtons buttons(btnRecordFly, btnGridZoomout);
+    const TSwappedButtons buttons(Panel4->btnRecordFly, Panel4->btnGridZoomout);
     const auto restore = qScopeGuard([&] {
         // Also undoes what the user resized inside the enlarged view.
         for (int c = 0; c < savedWidths.size(); ++c)
-            DBGrid1->setColumnWidth(c, savedWidths[c]);
+            Panel4->DBGrid1->setColumnWidth(c, savedWidths[c]);
         raise();
         activateWindow();
     });
-    const int columns = DBGrid1->model() ? DBGrid1->model()->columnCount() : 0;
+    const int columns = Panel4->DBGrid1->model() ? Panel4->DBGrid1->model()->columnCount() : 0;
     for (int c = 0; c < columns; ++c)
-        savedWidths << DBGrid1->columnWidth(c);
+        savedWidths << Panel4->DBGrid1->columnWidth(c);
     for (int c = 0; c < columns && c < int(EnlargedColumnWidths.size()); ++c)
-        DBGrid1->setColumnWidth(c, EnlargedColumnWidths[c]);
+        Panel4->DBGrid1->setColumnWidth(c, EnlargedColumnWidths[c]);
     ShowInSuperContainer(Panel4, Panel1);
 }
 
@@ -69,7 +69,7 @@ void TfrmMain::btnGridZoomoutClick()
 void TfrmMain::btnFlyClick()
 {
     // The chart fills whatever room it is given, so this view changes no sizes.
-    const TSwappedButtons buttons(btnFly, btnChartZoomOut);
+    const TSwappedButtons buttons(pnlChartParent->btnFly, pnlChartParent->btnChartZoomOut);
     ShowInSuperContainer(pnlChartParent, Panel5);
 }
 

@@ -51,19 +51,19 @@ void TLinkCheck::Start(TfrmMain &window)
         Notice(window.PendingNotices().first());
         return;
     }
-    QAbstractItemModel *records = window.DBGrid1->model();
+    QAbstractItemModel *records = window.Panel4->DBGrid1->model();
     connect(records, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int) { FirstRow(first); });
     Deadline_.start(TimeoutMs_);
-    window.btnConnect->click();
+    window.Panel3->btnConnect->click();
 }
 
 void TLinkCheck::FirstRow(int row)
 {
     if (Finished_ || !Window_)
         return;
-    const QString device = Window_->cbbDevices->currentText();
-    Finish(0, device + QStringLiteral(": ") + readingOf(*Window_->DBGrid1->model(), row));
+    const QString device = Window_->Panel3->cbbDevices->currentText();
+    Finish(0, device + QStringLiteral(": ") + readingOf(*Window_->Panel4->DBGrid1->model(), row));
 }
 
 void TLinkCheck::Notice(const TNotice &notice)

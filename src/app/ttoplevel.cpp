@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include <cstdlib>
+#include <functional>
 
 #if __has_include(<xcb/xcb.h>) && defined(LUMETRA_HAVE_XCB)
 #include <QtGui/qguiapplication_platform.h>
@@ -31,12 +32,15 @@ bool frameKnown(const QWidget *window)
     return handle && !handle->frameMargins().isNull();
 }
 
-void placeNow(QWidget *window, TScreenArea area, int left, int top)
+// Puts a window where it belongs, from what is known of its frame at the time.
+using TPlacer = std::function<void(QWidget *)>;
+
+// The window's outer rectangle centred on the area, or at the edges given.
+void centreOn(QWidget *window, const QRect &area, int left = -1, int top = -1)
 {
-    const QRect screen = screenArea(area);
     const QSize outer = window->frameGeometry().size();
-    const int x = screen.x() + screen.width() / 2 - outer.width() / 2;
-    const int y = screen.y() + screen.height() / 2 - outer.height() / 2;
+    const int x = area.x() + area.width() / 2 - outer.width() / 2;
+    const int y = area.y() + area.height() / 2 - outer.height() / 2;
     window->move(left >= 0 ? left : x, top >= 0 ? top : y);
 }
 
@@ -47,11 +51,9 @@ class TFrameWatch : public QObject
 public:
     static constexpr char Name[] = "lumetra-frame-watch";
 
-    TFrameWatch(QWidget *window, TScreenArea area, int left, int top)
+    TFrameWatch(QWidget *window, TPlacer place)
         : QObject(window)
-        , Area_(area)
-        , Left_(left)
-        , Top_(top)
+        , Place_(std::move(place))
     {
         setObjectName(QLatin1String(Name));
         window->installEventFilter(this);
@@ -66,30 +68,53 @@ protected:
             && frameKnown(window)) {
             window->removeEventFilter(this);
             deleteLater();
-            placeNow(window, Area_, Left_, Top_);
+            Place_(window);
         }
         return false;
     }
 
 private:
-    TScreenArea Area_;
-    int Left_, Top_;
+    TPlacer Place_;
 };
 
-} // namespace
-
-void PlaceOnScreen(QWidget *window, TScreenArea area, int left, int top)
+// Places the window now and, unless its frame is known already, once more when it is.
+void placeByFrame(QWidget *window, const TPlacer &place)
 {
-    placeNow(window, area, left, top);
-    if (left >= 0 && top >= 0)
-        return; // both edges given: the frame's size does not matter
+    place(window);
     if (frameKnown(window))
         return;
     // Placed anew: an earlier wait is replaced, never run after this placing.
     for (QObject *old : window->findChildren<QObject *>(QLatin1String(TFrameWatch::Name),
                                                         Qt::FindDirectChildrenOnly))
         delete old;
-    new TFrameWatch(window, area, left, top);
+    new TFrameWatch(window, place);
+}
+
+} // namespace
+
+void PlaceOnScreen(QWidget *window, TScreenArea area, int left, int top)
+{
+    const TPlacer place = [area, left, top](QWidget *w) {
+        centreOn(w, screenArea(area), left, top);
+    };
+    if (left >= 0 && top >= 0) {
+        place(window); // both edges given: the frame's size does not matter
+        return;
+    }
+    placeByFrame(window, place);
+}
+
+void CentreOnParent(QWidget *window)
+{
+    const QPointer<QWidget> parent = window->parentWidget() ? window->parentWidget()->window()
+                                                            : nullptr;
+    // The size it will be shown at, as showing would settle it.
+    window->ensurePolished();
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
+    placeByFrame(window, [parent](QWidget *w) {
+        centreOn(w, parent ? parent->frameGeometry() : screenArea(TScreenArea::Available));
+    });
 }
 
 void ShowEmptyTitle(QWidget *window)

@@ -14,6 +14,12 @@ enum class TScreenArea { Whole, Available };
 // placed again, once, as soon as it is.
 void PlaceOnScreen(QWidget *window, TScreenArea area, int left = -1, int top = -1);
 
+// Centres a dialog by its outer size on its parent's window, frame included, as PlaceOnScreen
+// does on the screen (on the screen's free area when it has no parent). Qt's own placing
+// guesses the frame before the window manager has made it: on X11 a dialog sat a title bar's
+// height too high. Call before showing the dialog.
+void CentreOnParent(QWidget *window);
+
 // An empty title stays empty on the screen too: Qt gives the native window the program's name
 // in its place, which the window manager would show. Call once the native window exists and
 // again after every change of the title.

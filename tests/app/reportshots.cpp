@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;
     // Half a minute of the virtual meter's bench work, two frames a second, each recorded.
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     if (!w.CP21101->Connected())
         return 2;
     auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
@@ -47,7 +47,7 @@ int main(int argc, char **argv)
         result = preview->WritePdf(out.filePath(QStringLiteral("report.pdf"))) ? 0 : 4;
         preview->close();
     });
-    QTest::mouseClick(w.btnRecordPrint, Qt::LeftButton);
+    QTest::mouseClick(w.Panel4->btnRecordPrint, Qt::LeftButton);
     w.CP21101->Close();
     return result;
 }

@@ -43,12 +43,12 @@ void feed(TfrmMain &w, int count)
 
 QValueAxis *axis(TfrmMain &w, Qt::Orientation o)
 {
-    return qobject_cast<QValueAxis *>(w.Chart1->chart()->axes(o).value(0));
+    return qobject_cast<QValueAxis *>(w.pnlChartParent->Chart1->chart()->axes(o).value(0));
 }
 
 QLineSeries *series(TfrmMain &w)
 {
-    return qobject_cast<QLineSeries *>(w.Chart1->chart()->series().value(0));
+    return qobject_cast<QLineSeries *>(w.pnlChartParent->Chart1->chart()->series().value(0));
 }
 
 // What the user sees once the event loop has run: the window of the horizontal axis.
@@ -73,16 +73,16 @@ void play(TfrmMain &w, const QString &script)
             feed(w, step.mid(1).toInt());
             break;
         case 'F':
-            click(w.btnFirst);
+            click(w.pnlChartParent->btnFirst);
             break;
         case 'P':
-            click(w.btnPrevious);
+            click(w.pnlChartParent->btnPrevious);
             break;
         case 'N':
-            click(w.btnNext);
+            click(w.pnlChartParent->btnNext);
             break;
         case 'L':
-            click(w.btnLast);
+            click(w.pnlChartParent->btnLast);
             break;
         default:
             QFAIL(qPrintable(step));
@@ -92,9 +92,9 @@ void play(TfrmMain &w, const QString &script)
 
 void typeIntoRange(TfrmMain &w, const QString &keys)
 {
-    w.edtRange->selectAll();
-    QTest::keyClick(w.edtRange, Qt::Key_Backspace);
-    QTest::keyClicks(w.edtRange, keys);
+    w.pnlChartParent->edtRange->selectAll();
+    QTest::keyClick(w.pnlChartParent->edtRange, Qt::Key_Backspace);
+    QTest::keyClicks(w.pnlChartParent->edtRange, keys);
 }
 
 // Answers the save dialog with a file name, typed as a user would, then Return. onTop, if
@@ -184,8 +184,8 @@ void TestChart::cleanup()
 
 void TestChart::startLooks()
 {
-    QChart *chart = w->Chart1->chart();
-    QCOMPARE(w->edtCurPage->text(), QStringLiteral("1"));
+    QChart *chart = w->pnlChartParent->Chart1->chart();
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
     QCOMPARE(axis(*w, Qt::Horizontal)->titleText(), QStringLiteral("Record Number"));
     QCOMPARE(axis(*w, Qt::Vertical)->titleText(), QStringLiteral("Value"));
@@ -200,23 +200,23 @@ void TestChart::startLooks()
     QVERIFY(chart->title().isEmpty());
     QVERIFY(!chart->legend()->isVisible());
     QCOMPARE(chart->backgroundBrush().color(), QColor(Qt::white));
-    QCOMPARE(w->Chart1->rubberBand(), QChartView::NoRubberBand);
+    QCOMPARE(w->pnlChartParent->Chart1->rubberBand(), QChartView::NoRubberBand);
     QCOMPARE(series(*w)->color(), QColor(Qt::blue));
     QVERIFY(!series(*w)->pointsVisible());
     // Only the zero point so far, left of page 1.
     QCOMPARE(series(*w)->points(), QList<QPointF>{QPointF(0, 0)});
 
     // Dragging across the chart neither zooms nor pans it.
-    QTest::mousePress(w->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
-    QTest::mouseMove(w->Chart1->viewport(), QPoint(250, 200));
-    QTest::mouseRelease(w->Chart1->viewport(), Qt::LeftButton, {}, QPoint(250, 200));
+    QTest::mousePress(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
+    QTest::mouseMove(w->pnlChartParent->Chart1->viewport(), QPoint(250, 200));
+    QTest::mouseRelease(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(250, 200));
     QCOMPARE(window(*w), Window(1, 100));
 }
 
 void TestChart::workedFramePlotsAndScales()
 {
     receive(*w, WorkedFrame);
-    QCOMPARE(w->edtCurPage->text(), QStringLiteral("1"));
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
     QCOMPARE(axis(*w, Qt::Vertical)->min(), -2000.0);
     QCOMPARE(axis(*w, Qt::Vertical)->max(), 2000.0);
@@ -242,7 +242,7 @@ void TestChart::readings()
 {
     QFETCH(int, count);
     feed(*w, count);
-    QTEST(w->edtCurPage->text(), "page");
+    QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
     const QList<QPointF> points = series(*w)->points();
     QTEST(Window(qRound(points.first().x()), qRound(points.last().x())), "plotted");
@@ -270,7 +270,7 @@ void TestChart::pagingButtons()
 {
     QFETCH(QString, script);
     play(*w, script);
-    QTEST(w->edtCurPage->text(), "page");
+    QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
 }
 
@@ -280,11 +280,11 @@ void TestChart::pageSizeChangeShowsTheLastPage()
     QCOMPARE(window(*w), Window(201, 300));
     typeIntoRange(*w, QStringLiteral("50"));
     QTRY_COMPARE(window(*w), Window(201, 250));
-    QCOMPARE(w->edtRange->text(), QStringLiteral("50"));
+    QCOMPARE(w->pnlChartParent->edtRange->text(), QStringLiteral("50"));
     // The box keeps its old number until the next reading brings the new one.
-    QCOMPARE(w->edtCurPage->text(), QStringLiteral("3"));
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("3"));
     feed(*w, 1);
-    QCOMPARE(w->edtCurPage->text(), QStringLiteral("5"));
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("5"));
     QCOMPARE(window(*w), Window(201, 250));
     QCOMPARE(series(*w)->points().last().x(), 231.0);
 }
@@ -319,11 +319,11 @@ void TestChart::rangeBox()
     QTRY_COMPARE(window(*w), Window(1, 40));
 
     typeIntoRange(*w, QString(keys).replace(QLatin1Char('#'), sep));
-    QCOMPARE(w->edtRange->text(), QString(shown).replace(QLatin1Char('#'), sep));
-    QVERIFY(w->Timer_range->isActive());
+    QCOMPARE(w->pnlChartParent->edtRange->text(), QString(shown).replace(QLatin1Char('#'), sep));
+    QVERIFY(w->pnlChartParent->Timer_range->isActive());
     // Applied once, a second after the last key: the timer then stays off.
-    QTRY_VERIFY(!w->Timer_range->isActive());
-    QCOMPARE(w->edtRange->text(), applied);
+    QTRY_VERIFY(!w->pnlChartParent->Timer_range->isActive());
+    QCOMPARE(w->pnlChartParent->edtRange->text(), applied);
     QCOMPARE(window(*w), Window(1, pageSize));
 }
 
@@ -331,17 +331,17 @@ void TestChart::rangeBoxWaitsForTheLastChange()
 {
     QElapsedTimer clock;
     clock.start();
-    QTest::keyClick(w->edtRange, Qt::Key_End);
-    QTest::keyClick(w->edtRange, Qt::Key_Backspace); // "10"
+    QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_End);
+    QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace); // "10"
     QTest::qWait(700);
-    QTest::keyClick(w->edtRange, Qt::Key_Backspace);    // "1"
-    QTest::keyClicks(w->edtRange, QStringLiteral("5")); // "15"
+    QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace);    // "1"
+    QTest::keyClicks(w->pnlChartParent->edtRange, QStringLiteral("5")); // "15"
     QTest::qWait(700);
     // 1.4 s after the first change, but only 0.7 s after the last: nothing applied yet.
     if (clock.elapsed() < 1650)
         QCOMPARE(window(*w), Window(1, 100));
     QTRY_COMPARE(window(*w), Window(1, 15));
-    QCOMPARE(w->edtRange->text(), QStringLiteral("15"));
+    QCOMPARE(w->pnlChartParent->edtRange->text(), QStringLiteral("15"));
 }
 
 void TestChart::clear_data()
@@ -367,11 +367,11 @@ void TestChart::clear()
     QFETCH(QString, answer);
     QFETCH(QString, then);
     feed(*w, 450);
-    QCOMPARE(w->edtCurPage->text(), QStringLiteral("5"));
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("5"));
     pressOnNextModal(answer);
-    click(w->btnNew);
+    click(w->pnlChartParent->btnNew);
     play(*w, then);
-    QTEST(w->edtCurPage->text(), "page");
+    QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
     QTEST(int(series(*w)->count()), "points");
     if (answer == QLatin1String("Yes"))
@@ -395,14 +395,14 @@ void TestChart::save()
     feed(*w, 150);
     QCoreApplication::processEvents();
     answerSaveDialog(dir.filePath(typed));
-    click(w->btnSave);
+    click(w->pnlChartParent->btnSave);
 
     QFile file(dir.filePath(written));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(2), QByteArray("BM"));
     file.close();
     const QImage image(file.fileName(), "BMP");
-    QCOMPARE(image.size(), w->Chart1->size() * w->Chart1->devicePixelRatioF());
+    QCOMPARE(image.size(), w->pnlChartParent->Chart1->size() * w->pnlChartParent->Chart1->devicePixelRatioF());
     QCOMPARE(image.pixelColor(0, 0), QColor(Qt::white));
     const auto [white, blue] = whiteAndBlue(image);
     QVERIFY2(white > 0.6, qPrintable(QString::number(white)));
@@ -440,7 +440,7 @@ void TestChart::saveAsksBeforeReplacing()
             box->close();
         }
     });
-    click(w->btnSave);
+    click(w->pnlChartParent->btnSave);
 
     QVERIFY2(question.contains(QStringLiteral("old.bmp")), qPrintable(question));
     QFile file(name);
@@ -458,7 +458,7 @@ void TestChart::saveFailureIsShown()
             shown = mb->text();
         box->close();
     });
-    click(w->btnSave);
+    click(w->pnlChartParent->btnSave);
     QVERIFY2(shown.contains(name), qPrintable(shown));
     QVERIFY(!QFile::exists(name));
 }

@@ -56,10 +56,10 @@ void connectExpectingN1(TfrmMain &w)
 {
     NoticeLog notices;
     notices.armOnce();
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QCOMPARE(notices.texts, QStringList{N1});
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
 }
 
 // What the code under test writes to stderr while it lives.
@@ -146,8 +146,8 @@ void TestConnection::noBridgeShowsN1AndLeavesTheButtonUp()
 {
     QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
     TfrmMain w(simulate);
-    QCOMPARE(w.cbbDevices->count(), 0);
-    QVERIFY(!w.cbbDevices->isVisibleTo(&w));
+    QCOMPARE(w.Panel3->cbbDevices->count(), 0);
+    QVERIFY(!w.Panel3->cbbDevices->isVisibleTo(&w));
     QCOMPARE(w.CP21101->DeviceName, QString());
     connectExpectingN1(w);
     QVERIFY(!w.CP21101->Connected());
@@ -157,13 +157,13 @@ void TestConnection::connectShowsLiveReadings()
 {
     TfrmMain w(simulate);
     w.show();
-    QCOMPARE(w.cbbDevices->count(), 1);
-    QCOMPARE(w.cbbDevices->currentText(), QString(SimBridge::DefaultSerial));
+    QCOMPARE(w.Panel3->cbbDevices->count(), 1);
+    QCOMPARE(w.Panel3->cbbDevices->currentText(), QString(SimBridge::DefaultSerial));
     QVERIFY(!usbMark(w)->isVisibleTo(&w));
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
-    QVERIFY(w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Disconnection"));
+    QVERIFY(w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Disconnection"));
     QVERIFY(usbMark(w)->isVisibleTo(&w));
     QVERIFY(w.timerDisconectedUSB->isActive());
     auto *reading = w.findChild<QLineEdit *>(QStringLiteral("lcdMDisp"));
@@ -178,13 +178,13 @@ void TestConnection::firstBridgeInSortOrderIsUsed()
     QCOMPARE(sim.Plug("Bench-B", 0x10C4, 0xEA80), HID_UART_SUCCESS);
     QCOMPARE(sim.Plug("bench-a", 0x10C4, 0xEA80), HID_UART_SUCCESS);
     TfrmMain w(simulate);
-    QCOMPARE(w.cbbDevices->count(), 3);
-    QCOMPARE(w.cbbDevices->itemText(0), QStringLiteral("bench-a"));
-    QCOMPARE(w.cbbDevices->itemText(1), QStringLiteral("Bench-B"));
+    QCOMPARE(w.Panel3->cbbDevices->count(), 3);
+    QCOMPARE(w.Panel3->cbbDevices->itemText(0), QStringLiteral("bench-a"));
+    QCOMPARE(w.Panel3->cbbDevices->itemText(1), QStringLiteral("Bench-B"));
     QCOMPARE(w.CP21101->DeviceName, QStringLiteral("bench-a"));
     for (const char *serial : {"bench-a", "Bench-B", SimBridge::DefaultSerial})
         sim.SetMeterSilent(serial, 1);
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
     TFrameFields fromChosen = workedFields();
     fromChosen.MainValue = 0x1111;
@@ -223,7 +223,7 @@ void TestConnection::failedOpenNotices()
     QByteArray errors;
     {
         StderrCapture capture;
-        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+        QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
         errors = capture.text();
     }
     QCOMPARE(notices.texts.size(), 1);
@@ -258,8 +258,8 @@ void TestConnection::failedOpenNotices()
         QVERIFY2(!errors.contains("lumetra:"), errors.constData());
     }
     QVERIFY(!w.CP21101->Connected());
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
     QVERIFY(!w.timerDisconectedUSB->isActive());
 }
 
@@ -269,19 +269,19 @@ void TestConnection::foreignDeviceWithEmptySerialIsNotOpened()
     QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
     QCOMPARE(sim.Plug("", 0x046D, 0xC077), HID_UART_SUCCESS);
     TfrmMain w(simulate);
-    QCOMPARE(w.cbbDevices->count(), 0);
+    QCOMPARE(w.Panel3->cbbDevices->count(), 0);
     QCOMPARE(w.CP21101->DeviceName, QString());
     connectExpectingN1(w);
     QVERIFY(!w.CP21101->Connected());
     QTest::qWait(200);
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
 }
 
 void TestConnection::unplugShowsN1BeforeTheLinkCloses()
 {
     TfrmMain w(simulate);
     w.show();
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
     NoticeLog notices;
     notices.window = &w;
@@ -290,11 +290,11 @@ void TestConnection::unplugShowsN1BeforeTheLinkCloses()
     QTRY_COMPARE(notices.texts, QStringList{N1});
     QCOMPARE(notices.connectedWhenShown, QList<bool>{true});
     QTRY_VERIFY(!w.CP21101->Connected());
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
     QVERIFY(!usbMark(w)->isVisibleTo(&w));
     QVERIFY(!w.timerDisconectedUSB->isActive());
-    QCOMPARE(w.cbbDevices->count(), 0);
+    QCOMPARE(w.Panel3->cbbDevices->count(), 0);
 }
 
 void TestConnection::silentMeterClosesWithN2Once()
@@ -306,7 +306,7 @@ void TestConnection::silentMeterClosesWithN2Once()
     qint64 lastBlock = -1, noticeAt = -1;
     connect(w.CP21101, &TCP2110::OnReceiveData, this,
             [&](const std::uint8_t *, std::uint32_t) { lastBlock = clock.elapsed(); });
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
     QTest::qWait(1300); // frames every 0.5 s keep restarting the watchdog
     QVERIFY(w.CP21101->Connected());
@@ -322,7 +322,7 @@ void TestConnection::silentMeterClosesWithN2Once()
     // The period counts from the last block, not from when the meter fell silent.
     QVERIFY2(noticeAt - lastBlock >= 550, qPrintable(QString::number(noticeAt - lastBlock)));
     QVERIFY(!w.CP21101->Connected());
-    QVERIFY(!w.btnConnect->isChecked());
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
     QVERIFY(!w.timerDisconectedUSB->isActive());
     notices.armOnce(); // a second notice would be a fault
     QTest::qWait(1500);
@@ -333,26 +333,26 @@ void TestConnection::arrivalRefreshesTheChoiceWithoutConnecting()
 {
     QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
     TfrmMain w(simulate);
-    QCOMPARE(w.cbbDevices->count(), 0);
+    QCOMPARE(w.Panel3->cbbDevices->count(), 0);
     QCOMPARE(sim.Plug("late-bridge", 0x10C4, 0xEA80), HID_UART_SUCCESS);
-    QTRY_COMPARE(w.cbbDevices->count(), 1);
+    QTRY_COMPARE(w.Panel3->cbbDevices->count(), 1);
     QCOMPARE(w.CP21101->DeviceName, QStringLiteral("late-bridge"));
     QVERIFY(!w.CP21101->Connected());
     // Another product id arriving enters the component's list but not the choice.
     QCOMPARE(sim.Plug("not-a-bridge", 0x10C4, 0x0001), HID_UART_SUCCESS);
     QTRY_COMPARE(w.CP21101->DeviceList().size(), 2);
-    QCOMPARE(w.cbbDevices->count(), 1);
+    QCOMPARE(w.Panel3->cbbDevices->count(), 1);
 }
 
 void TestConnection::disconnectByButton()
 {
     TfrmMain w(simulate);
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(!w.CP21101->Connected());
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
     QVERIFY(!w.timerDisconectedUSB->isActive());
     // The last reading stays on show after the link is gone.
     QVERIFY(usbMark(w) && !usbMark(w)->isVisibleTo(&w));
@@ -372,22 +372,22 @@ void TestConnection::readerThreadFailureLeavesTheButtonUp()
     {
         const TTightAddressSpace tight;
         QVERIFY(tight.Active());
-        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+        QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     }
 
     QCOMPARE(message, QStringLiteral("Failed to Create Thread!"));
     QVERIFY(!w.CP21101->Connected());
-    QVERIFY(!w.btnConnect->isChecked());
-    QCOMPARE(w.btnConnect->text(), QStringLiteral("Connection"));
+    QVERIFY(!w.Panel3->btnConnect->isChecked());
+    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
     // The bridge was let go: a second try with room for the thread connects.
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
 }
 
 void TestConnection::closingWhileConnectedAsksNothingMore()
 {
     auto *w = new TfrmMain(simulate);
-    QTest::mouseClick(w->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w->Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w->CP21101->Connected());
     bool anyDialog = false;
     onNextModal(

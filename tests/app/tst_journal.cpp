@@ -176,7 +176,7 @@ void TestJournal::followsTheTable()
         } else if (step.startsWith(QStringLiteral("clear"))) {
             pressOnNextModal(step.endsWith(QStringLiteral("yes")) ? QStringLiteral("Yes")
                                                                   : QStringLiteral("No"));
-            QTest::mouseClick(w->btnRecordNew, Qt::LeftButton);
+            QTest::mouseClick(w->Panel4->btnRecordNew, Qt::LeftButton);
         } else {
             onNextModal([&](QWidget *modal) {
                 auto *dialog = qobject_cast<QFileDialog *>(modal);
@@ -185,7 +185,7 @@ void TestJournal::followsTheTable()
                 edit->setText(openName);
                 QTest::keyClick(edit, Qt::Key_Return);
             });
-            QTest::mouseClick(w->btnRecordOpen, Qt::LeftButton);
+            QTest::mouseClick(w->Panel4->btnRecordOpen, Qt::LeftButton);
         }
         QCOMPARE(table->RecordCount(), qsizetype(rows[i]));
         // Right after the step, no event loop run: the journal reads back as the table.

@@ -220,11 +220,11 @@ void TestMainWindow::nonVisualComponents()
     for (const char *name : {"cds1", "Data1", "frxReport1", "frxDBDataset1", "OpenDialog1",
                              "SaveDialog2", "SavePictureDialog1", "CP21101", "CComm1"})
         QVERIFY2(w->findChild<QObject *>(name), name);
-    QVERIFY(w->cbRepeat->isChecked());
-    QVERIFY(!w->cbInterval->isChecked());
-    QVERIFY(w->edtCurPage->isReadOnly());
-    QVERIFY(w->btnConnect->isCheckable());
-    QVERIFY(!w->btnConnect->isChecked());
+    QVERIFY(w->Panel4->cbRepeat->isChecked());
+    QVERIFY(!w->Panel4->cbInterval->isChecked());
+    QVERIFY(w->pnlChartParent->edtCurPage->isReadOnly());
+    QVERIFY(w->Panel3->btnConnect->isCheckable());
+    QVERIFY(!w->Panel3->btnConnect->isChecked());
 }
 
 void TestMainWindow::splitterResizesTheLeftColumn()
@@ -329,16 +329,16 @@ void TestMainWindow::gridColumns()
     const QStringList titles = {"NO",    "Time",   "MMode", "MValue", "MUnit",
                                 "SMode", "SValue", "SUnit", "Freq"};
     const int widths[] = {36, 103, 43, 43, 35, 39, 40, 34};
-    auto *model = w->DBGrid1->model();
+    auto *model = w->Panel4->DBGrid1->model();
     QVERIFY(model);
     QCOMPARE(model->columnCount(), 9);
     for (int c = 0; c < 9; ++c)
         QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
     for (int c = 0; c < 8; ++c)
-        QCOMPARE(w->DBGrid1->columnWidth(c), widths[c]);
-    QVERIFY(w->DBGrid1->columnWidth(8) > widths[1]);
-    QVERIFY(w->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
-    QCOMPARE(w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(w->Panel4->DBGrid1->columnWidth(c), widths[c]);
+    QVERIFY(w->Panel4->DBGrid1->columnWidth(8) > widths[1]);
+    QVERIFY(w->Panel4->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
+    QCOMPARE(w->Panel4->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
 void TestMainWindow::receivedFramesAreDecoded()

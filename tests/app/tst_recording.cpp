@@ -142,7 +142,7 @@ void TestRecording::numbersStartAtOneAfterClear()
     pressOnNextModal(answer);
     QTest::mouseClick(w->findChild<QToolButton *>(button), Qt::LeftButton);
     QCOMPARE(t->RecordCount(), nextNumber == 1 ? 0 : 2);
-    QCOMPARE(w->DBGrid1->model()->rowCount(), int(t->RecordCount()));
+    QCOMPARE(w->Panel4->DBGrid1->model()->rowCount(), int(t->RecordCount()));
 
     send(reading(100));
     QCOMPARE(t->ValueAt(t->RecordCount() - 1, F::aNO), QVariant(nextNumber));
@@ -277,8 +277,8 @@ void TestRecording::repeatOffRecordsOnlyNewReadings()
 {
     QFETCH(TFrameFields, next);
     QFETCH(int, rows);
-    QTest::mouseClick(w->cbRepeat, Qt::LeftButton, {}, QPoint(8, w->cbRepeat->height() / 2));
-    QVERIFY(!w->cbRepeat->isChecked());
+    QTest::mouseClick(w->Panel4->cbRepeat, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbRepeat->height() / 2));
+    QVERIFY(!w->Panel4->cbRepeat->isChecked());
     send(reading());
     send(reading());
     QCOMPARE(t->RecordCount(), 1);
@@ -331,26 +331,26 @@ void TestRecording::secondsBox()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(qint64, interval);
-    w->timerInputDelay->setInterval(50); // the 1 s apply delay, shortened (see the next test)
-    w->edtRecInterval->setFocus();
-    w->edtRecInterval->selectAll();
-    QTest::keyClick(w->edtRecInterval, Qt::Key_Backspace);
-    QTest::keyClicks(w->edtRecInterval, typed);
-    QCOMPARE(w->edtRecInterval->text(), QString(typed).remove(QRegularExpression("[^0-9]")));
-    QTRY_COMPARE(w->edtRecInterval->text(), shown);
+    w->Panel4->timerInputDelay->setInterval(50); // the 1 s apply delay, shortened (see the next test)
+    w->Panel4->edtRecInterval->setFocus();
+    w->Panel4->edtRecInterval->selectAll();
+    QTest::keyClick(w->Panel4->edtRecInterval, Qt::Key_Backspace);
+    QTest::keyClicks(w->Panel4->edtRecInterval, typed);
+    QCOMPARE(w->Panel4->edtRecInterval->text(), QString(typed).remove(QRegularExpression("[^0-9]")));
+    QTRY_COMPARE(w->Panel4->edtRecInterval->text(), shown);
     QTRY_COMPARE(intervalTimer()->Interval(), interval);
-    QTRY_VERIFY(!w->timerInputDelay->isActive()); // the reset to "1" is applied once more
-    QCOMPARE(w->edtRecInterval->text(), shown);
+    QTRY_VERIFY(!w->Panel4->timerInputDelay->isActive()); // the reset to "1" is applied once more
+    QCOMPARE(w->Panel4->edtRecInterval->text(), shown);
     QCOMPARE(intervalTimer()->Interval(), interval);
 }
 
 void TestRecording::secondsBoxWaitsASecond()
 {
-    QCOMPARE(w->timerInputDelay->interval(), 1000);
-    w->edtRecInterval->selectAll();
-    QTest::keyClicks(w->edtRecInterval, QStringLiteral("7"));
+    QCOMPARE(w->Panel4->timerInputDelay->interval(), 1000);
+    w->Panel4->edtRecInterval->selectAll();
+    QTest::keyClicks(w->Panel4->edtRecInterval, QStringLiteral("7"));
     QTest::qWait(600);
-    QTest::keyClicks(w->edtRecInterval, QStringLiteral("5")); // every change starts anew
+    QTest::keyClicks(w->Panel4->edtRecInterval, QStringLiteral("5")); // every change starts anew
     QTest::qWait(600);
     QCOMPARE(intervalTimer()->Interval(), qint64(1000));
     QTRY_COMPARE_WITH_TIMEOUT(intervalTimer()->Interval(), qint64(75000), 1500);
@@ -375,11 +375,11 @@ void TestRecording::checkBoxCoupling()
     QFETCH(bool, repeat);
     QFETCH(bool, interval);
     for (QChar c : clicks) {
-        QCheckBox *box = c == u'R' ? w->cbRepeat : w->cbInterval;
+        QCheckBox *box = c == u'R' ? w->Panel4->cbRepeat : w->Panel4->cbInterval;
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     }
-    QCOMPARE(w->cbRepeat->isChecked(), repeat);
-    QCOMPARE(w->cbInterval->isChecked(), interval);
+    QCOMPARE(w->Panel4->cbRepeat->isChecked(), repeat);
+    QCOMPARE(w->Panel4->cbInterval->isChecked(), interval);
     QCOMPARE(w->timerInterval->isActive(), interval); // the timer runs exactly with the box
     QCOMPARE(t->RecordCount(), 0);                    // switching takes no record
 }
@@ -389,7 +389,7 @@ void TestRecording::checkBoxCoupling()
 void TestRecording::intervalRecordsTheNewestFramePerTick()
 {
     intervalTimer()->SetInterval(400); // 2 s against frames every 0.5 s, four times as fast
-    QTest::mouseClick(w->cbInterval, Qt::LeftButton, {}, QPoint(8, w->cbInterval->height() / 2));
+    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbInterval->height() / 2));
     QVERIFY(w->timerInterval->isActive());
     int sent = 0;
     QList<QString> lastSentAtTick;
@@ -404,7 +404,7 @@ void TestRecording::intervalRecordsTheNewestFramePerTick()
     meter.start(100);
     QTest::qWait(1300);
     meter.stop();
-    QTest::mouseClick(w->cbInterval, Qt::LeftButton, {}, QPoint(8, w->cbInterval->height() / 2));
+    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbInterval->height() / 2));
     QVERIFY(!w->timerInterval->isActive());
     QVERIFY2(sent >= 10, qPrintable(QString::number(sent)));
     QVERIFY2(lastSentAtTick.size() >= 2, qPrintable(QString::number(lastSentAtTick.size())));
@@ -423,15 +423,15 @@ void TestRecording::intervalRecordsTheNewestFramePerTick()
 
 void TestRecording::gridFollowsTheNewestRow()
 {
-    QCOMPARE(w->DBGrid1->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    QCOMPARE(w->Panel4->DBGrid1->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
     for (int i = 0; i < 50; ++i)
         send(reading(1000 + i));
-    QCOMPARE(w->DBGrid1->model()->rowCount(), 50);
-    QTRY_COMPARE(w->DBGrid1->currentIndex().row(), 49);
-    QCOMPARE(w->DBGrid1->model()->index(49, 3).data().toString(), number("10.49"));
-    QVERIFY(w->DBGrid1->selectionModel()->isRowSelected(49, QModelIndex()));
+    QCOMPARE(w->Panel4->DBGrid1->model()->rowCount(), 50);
+    QTRY_COMPARE(w->Panel4->DBGrid1->currentIndex().row(), 49);
+    QCOMPARE(w->Panel4->DBGrid1->model()->index(49, 3).data().toString(), number("10.49"));
+    QVERIFY(w->Panel4->DBGrid1->selectionModel()->isRowSelected(49, QModelIndex()));
     QCoreApplication::processEvents();
-    QVERIFY(w->DBGrid1->rowAt(w->DBGrid1->viewport()->height() - 2) >= 40); // scrolled down
+    QVERIFY(w->Panel4->DBGrid1->rowAt(w->Panel4->DBGrid1->viewport()->height() - 2) >= 40); // scrolled down
 }
 
 QTEST_MAIN(TestRecording)

@@ -46,7 +46,7 @@ bool printWith(TfrmMain &w, const std::function<void(TReportPreview *)> &inside)
         }
         modal->close();
     });
-    QTest::mouseClick(w.btnRecordPrint, Qt::LeftButton);
+    QTest::mouseClick(w.Panel4->btnRecordPrint, Qt::LeftButton);
     return seen;
 }
 
@@ -159,7 +159,7 @@ void TestReport::readingPausedWhilePreviewOpen()
 {
     TfrmMain w(simulate);
     w.show();
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
     // The virtual meter sends two frames a second, each one recorded.
     QTRY_VERIFY_WITH_TIMEOUT(table(w).RecordCount() >= 2, 5000);
@@ -197,7 +197,7 @@ void TestReport::watchdogAroundThePreview()
     TfrmMain w(simulate);
     w.show();
     if (connect) {
-        QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+        QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
         QVERIFY(w.CP21101->Connected());
         QVERIFY(w.timerDisconectedUSB->isActive());
         QTest::qWait(1000); // a second of the watchdog's period used up
@@ -226,8 +226,8 @@ void TestReport::watchdogAroundThePreview()
         return;
     // Plugged in again and connected, the new link reads: the pause ended with the old one.
     QCOMPARE(sim.Plug(SimBridge::DefaultSerial, 0x10C4, 0xEA80), HID_UART_SUCCESS);
-    QTRY_COMPARE(w.cbbDevices->count(), 1);
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTRY_COMPARE(w.Panel3->cbbDevices->count(), 1);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
     QVERIFY(!w.CP21101->ReadPause());
     const qsizetype before = table(w).RecordCount();

@@ -51,32 +51,32 @@ struct View
 View view(TfrmMain &w, const QString &name)
 {
     if (name == QLatin1String("record"))
-        return {w.btnRecordFly,
-                w.btnGridZoomout,
+        return {w.Panel4->btnRecordFly,
+                w.Panel4->btnGridZoomout,
                 w.Panel4,
                 w.Panel1,
                 {"btnRecordNew", "btnRecordOpen", "btnRecordSave", "btnRecordPrint", "cbRepeat",
                  "cbInterval", "edtRecInterval"},
-                w.DBGrid1};
-    return {w.btnFly,
-            w.btnChartZoomOut,
+                w.Panel4->DBGrid1};
+    return {w.pnlChartParent->btnFly,
+            w.pnlChartParent->btnChartZoomOut,
             w.pnlChartParent,
             w.Panel5,
             {"btnFirst", "btnPrevious", "btnNext", "btnLast", "btnNew", "btnSave", "edtRange"},
-            w.Chart1};
+            w.pnlChartParent->Chart1};
 }
 
 Widths widths(const TfrmMain &w)
 {
     Widths result;
-    for (int c = 0; c < w.DBGrid1->model()->columnCount(); ++c)
-        result << w.DBGrid1->columnWidth(c);
+    for (int c = 0; c < w.Panel4->DBGrid1->model()->columnCount(); ++c)
+        result << w.Panel4->DBGrid1->columnWidth(c);
     return result;
 }
 
 TQtChartEngine *chart(const TfrmMain &w)
 {
-    return qobject_cast<TQtChartEngine *>(w.Chart1);
+    return qobject_cast<TQtChartEngine *>(w.pnlChartParent->Chart1);
 }
 
 Window chartWindow(const TfrmMain &w)
@@ -255,7 +255,7 @@ void TestSuperContainer::viewOpensAndComesBack()
             QCOMPARE(child->geometry(), place);
         // The main window takes no input meanwhile; the lent panel does.
         QVERIFY(!w->isEnabled());
-        QVERIFY(!w->btnConnect->isEnabled());
+        QVERIFY(!w->Panel3->btnConnect->isEnabled());
         QVERIFY(kept->isEnabled());
         for (const QString &name : v.controls) {
             auto *control = v.panel->findChild<QWidget *>(name);
@@ -326,7 +326,7 @@ void TestSuperContainer::recordColumnWidths()
     QFETCH(int, dragBy);
     QFETCH(QString, way);
     for (int c = 0; c < before.size(); ++c)
-        w->DBGrid1->setColumnWidth(c, before[c]);
+        w->Panel4->DBGrid1->setColumnWidth(c, before[c]);
     const Widths expected = widths(*w);
     QVERIFY(expected != EnlargedWidths);
     const View v = view(*w, QStringLiteral("record"));
@@ -334,8 +334,8 @@ void TestSuperContainer::recordColumnWidths()
     QVERIFY(insideView(v.open, [&](TfrmSuperContainer *c) {
         QCOMPARE(widths(*w), EnlargedWidths);
         if (dragBy != 0) {
-            dragColumnEdge(w->DBGrid1, 1, dragBy);
-            QCOMPARE(w->DBGrid1->columnWidth(1), EnlargedWidths[1] + dragBy);
+            dragColumnEdge(w->Panel4->DBGrid1, 1, dragBy);
+            QCOMPARE(w->Panel4->DBGrid1->columnWidth(1), EnlargedWidths[1] + dragBy);
         }
         endView(c, v, way);
     }));
@@ -355,8 +355,8 @@ void TestSuperContainer::liveReadingsInside()
     const View v = view(*w, viewName);
     auto *table = w->findChild<TRecordTable *>(QStringLiteral("cds1"));
     QVERIFY(table);
-    QTest::mouseClick(w->btnConnect, Qt::LeftButton);
-    QVERIFY(w->btnConnect->isChecked());
+    QTest::mouseClick(w->Panel3->btnConnect, Qt::LeftButton);
+    QVERIFY(w->Panel3->btnConnect->isChecked());
 
     QVERIFY(insideView(v.open, [&](TfrmSuperContainer *c) {
         const qsizetype rows = table->RecordCount();
@@ -367,11 +367,11 @@ void TestSuperContainer::liveReadingsInside()
         QVERIFY(c->isVisible());
         if (viewName == QLatin1String("record")) {
             // The grid shows the newest row, selected, inside the enlarged window.
-            QAbstractItemModel *model = w->DBGrid1->model();
-            QTRY_VERIFY(w->DBGrid1->currentIndex().row() >= int(rows) + 2);
+            QAbstractItemModel *model = w->Panel4->DBGrid1->model();
+            QTRY_VERIFY(w->Panel4->DBGrid1->currentIndex().row() >= int(rows) + 2);
             QVERIFY(model->rowCount() >= int(rows) + 3);
-            const QModelIndex current = w->DBGrid1->currentIndex();
-            QVERIFY(w->DBGrid1->viewport()->rect().intersects(w->DBGrid1->visualRect(current)));
+            const QModelIndex current = w->Panel4->DBGrid1->currentIndex();
+            QVERIFY(w->Panel4->DBGrid1->viewport()->rect().intersects(w->Panel4->DBGrid1->visualRect(current)));
         } else {
             chart(*w)->sync();
             QVERIFY(chart(*w)->series()->count() >= 3);
@@ -391,15 +391,15 @@ void TestSuperContainer::play(const QString &script)
         } else if (step.startsWith(QLatin1String("clear:"))) {
             pressOnNextModal(step.mid(6));
             QToolButton *clear =
-                w->Panel4->parentWidget() != w->Panel1 ? w->btnRecordNew : w->btnNew;
+                w->Panel4->parentWidget() != w->Panel1 ? w->Panel4->btnRecordNew : w->pnlChartParent->btnNew;
             QTest::mouseClick(clear, Qt::LeftButton);
         } else if (step.startsWith(QLatin1String("range:"))) {
-            w->edtRange->selectAll();
-            QTest::keyClick(w->edtRange, Qt::Key_Backspace);
-            QTest::keyClicks(w->edtRange, step.mid(6));
-            QTRY_VERIFY(!w->Timer_range->isActive());
+            w->pnlChartParent->edtRange->selectAll();
+            QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace);
+            QTest::keyClicks(w->pnlChartParent->edtRange, step.mid(6));
+            QTRY_VERIFY(!w->pnlChartParent->Timer_range->isActive());
         } else if (step.size() == 1 && QStringLiteral("FPNL").contains(step)) {
-            QToolButton *buttons[] = {w->btnFirst, w->btnPrevious, w->btnNext, w->btnLast};
+            QToolButton *buttons[] = {w->pnlChartParent->btnFirst, w->pnlChartParent->btnPrevious, w->pnlChartParent->btnNext, w->pnlChartParent->btnLast};
             QTest::mouseClick(buttons[QStringLiteral("FPNL").indexOf(step)], Qt::LeftButton);
         } else {
             QFAIL(qPrintable(step));
@@ -441,15 +441,15 @@ void TestSuperContainer::toolBarsWorkInside()
     QVERIFY(insideView(v.open, [&](TfrmSuperContainer *c) {
         play(inside);
         QCOMPARE(int(table->RecordCount()), rows);
-        QCOMPARE(w->DBGrid1->model()->rowCount(), rows);
-        QCOMPARE(w->edtCurPage->text(), page);
+        QCOMPARE(w->Panel4->DBGrid1->model()->rowCount(), rows);
+        QCOMPARE(w->pnlChartParent->edtCurPage->text(), page);
         QCOMPARE(chartWindow(*w), shown);
         QCOMPARE(frmSuperContainer.data(), c);
         QTest::mouseClick(v.close, Qt::LeftButton);
     }));
     // Nothing done inside is undone by coming back.
     QCOMPARE(int(table->RecordCount()), rows);
-    QCOMPARE(w->edtCurPage->text(), page);
+    QCOMPARE(w->pnlChartParent->edtCurPage->text(), page);
     QCOMPARE(chartWindow(*w), shown);
 }
 
@@ -457,13 +457,13 @@ void TestSuperContainer::chartBitmapInsideHasTheEnlargedSize()
 {
     const QString file = out.filePath(QStringLiteral("enlarged.bmp"));
     feed(*w, 150);
-    const QSize homeSize = w->Chart1->size();
+    const QSize homeSize = w->pnlChartParent->Chart1->size();
     QSize enlargedSize;
     const View v = view(*w, QStringLiteral("chart"));
 
     QVERIFY(insideView(v.open, [&](TfrmSuperContainer *c) {
         QTRY_COMPARE(v.panel->size(), c->Panel1->contentsRect().size());
-        enlargedSize = w->Chart1->size();
+        enlargedSize = w->pnlChartParent->Chart1->size();
         onNextModal([&](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             QVERIFY(dialog);
@@ -473,7 +473,7 @@ void TestSuperContainer::chartBitmapInsideHasTheEnlargedSize()
             if (dialog->isVisible())
                 dialog->reject();
         });
-        QTest::mouseClick(w->btnSave, Qt::LeftButton);
+        QTest::mouseClick(w->pnlChartParent->btnSave, Qt::LeftButton);
         QVERIFY(c->isVisible());
         QTest::mouseClick(v.close, Qt::LeftButton);
     }));
@@ -481,8 +481,8 @@ void TestSuperContainer::chartBitmapInsideHasTheEnlargedSize()
     QVERIFY(enlargedSize.width() > homeSize.width());
     const QImage image(file, "BMP");
     QVERIFY(!image.isNull());
-    QCOMPARE(image.size(), enlargedSize * w->Chart1->devicePixelRatioF());
-    QCOMPARE(w->Chart1->size(), homeSize);
+    QCOMPARE(image.size(), enlargedSize * w->pnlChartParent->Chart1->devicePixelRatioF());
+    QCOMPARE(w->pnlChartParent->Chart1->size(), homeSize);
 }
 
 QTEST_MAIN(TestSuperContainer)

@@ -1,13 +1,22 @@
 // The windows on a real X server with a window manager that frames them: centred by their outer
-// size once the frame is known, and the enlarged view's empty title empty on the screen too.
+// size once the frame is known (the save's dialogs on the window they belong to), and the
+// enlarged view's empty title empty on the screen too.
 // Runs under xvfb-run; starts openbox itself.
+#include "../support/heldsave.h"
 #include "../support/modalhelper.h"
 #include "../support/statehome.h"
+#include "../support/testfiles.h"
 
 #include "newmessagedlg.h"
 #include "tfrmmain.h"
+#include "trecordtable.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QTemporaryDir>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -64,6 +73,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void windowsAreCentredByTheirFrame();
+    void saveDialogsAreCentredOnTheirWindow();
     void enlargedViewHasNoTitleOnScreen();
 
 private:
@@ -112,6 +122,59 @@ void TestX11Desktop::windowsAreCentredByTheirFrame()
     QVERIFY2(dialogOff.isEmpty(), qPrintable(dialogOff));
 }
 
+// Saving over a file: the file dialog on the main window, the replace question on the file
+// dialog, and the save's progress on the main window again.
+void TestX11Desktop::saveDialogsAreCentredOnTheirWindow()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("data.csv.xls")), "old"));
+    TfrmMain w(TStartOptions{.Journal = false});
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *table = w.findChild<TRecordTable *>(QStringLiteral("cds1"));
+    QVERIFY(table);
+    for (int i = 1; i <= 10; ++i) {
+        table->Append();
+        table->Fields(TRecordTable::aNO).SetValue(i);
+        table->Post();
+    }
+    HeldSave held;
+    QString dialogOff = QStringLiteral("no file dialog"), questionOff = QStringLiteral("no question");
+    QString progressOff = QStringLiteral("no progress");
+    onNextModal([&](QWidget *dialog) {
+        dialogOff = offCentre(dialog, w.frameGeometry());
+        onNextModal([&, dialog](QWidget *question) {
+            questionOff = offCentre(question, dialog->frameGeometry());
+            if (auto *box = qobject_cast<QMessageBox *>(question))
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            else
+                question->close();
+        });
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit->setText(dir.filePath(QStringLiteral("data.csv")));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    // The progress shows while the save is held; the notice that ends it is closed.
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *progress = w.findChild<QProgressDialog *>(QStringLiteral("FileProgress"));
+        if (!progress || !progress->isVisible() || !held.reached())
+            return;
+        poll.stop();
+        progressOff = offCentre(progress, w.frameGeometry());
+        onNextModalWhere([](QWidget *m) { return !qobject_cast<QProgressDialog *>(m); },
+                         [](QWidget *notice) { notice->close(); });
+        held.letGo();
+    });
+    poll.start();
+    QTest::mouseClick(w.Panel4->btnRecordSave, Qt::LeftButton);
+    QVERIFY2(dialogOff.isEmpty(), qPrintable(dialogOff));
+    QVERIFY2(questionOff.isEmpty(), qPrintable(questionOff));
+    QVERIFY2(progressOff.isEmpty(), qPrintable(progressOff));
+    QCOMPARE(fileBytes(dir.filePath(QStringLiteral("data.csv.xls"))).left(3), QByteArray("NO\t"));
+}
+
 void TestX11Desktop::enlargedViewHasNoTitleOnScreen()
 {
     TfrmMain w;
@@ -125,7 +188,7 @@ void TestX11Desktop::enlargedViewHasNoTitleOnScreen()
         viewName = netWmName(view);
         view->close();
     });
-    QTest::mouseClick(w.btnRecordFly, Qt::LeftButton);
+    QTest::mouseClick(w.Panel4->btnRecordFly, Qt::LeftButton);
     QCOMPARE(mainName, QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Lumetra v1.01\""));
     QCOMPARE(viewTitle, QString());
     // Set, and empty: xprop prints nothing after the "=" (trimmed here).

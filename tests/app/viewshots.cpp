@@ -22,11 +22,11 @@ int main(int argc, char **argv)
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;
-    QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     // A few pages of readings first, so the grid and the chart have something to show.
     QTest::qWait(4000);
-    QToolButton *open = view == QLatin1String("chart") ? w.btnFly : w.btnRecordFly;
-    QToolButton *close = view == QLatin1String("chart") ? w.btnChartZoomOut : w.btnGridZoomout;
+    QToolButton *open = view == QLatin1String("chart") ? w.pnlChartParent->btnFly : w.Panel4->btnRecordFly;
+    QToolButton *close = view == QLatin1String("chart") ? w.pnlChartParent->btnChartZoomOut : w.Panel4->btnGridZoomout;
     QTimer::singleShot(seconds * 1000, close, [close] { close->click(); });
     open->click();
     QTest::qWait(seconds * 1000);

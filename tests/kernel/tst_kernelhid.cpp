@@ -270,20 +270,20 @@ void TestKernelHid::unplugInTheWindow()
     options.Journal = false;
     TfrmMain window(options);
     window.show();
-    QCOMPARE(window.cbbDevices->currentText(), Serial);
+    QCOMPARE(window.Panel3->cbbDevices->currentText(), Serial);
 
-    QTest::mouseClick(window.btnConnect, Qt::LeftButton);
+    QTest::mouseClick(window.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(window.CP21101->Connected());
-    QVERIFY(window.btnConnect->isChecked());
+    QVERIFY(window.Panel3->btnConnect->isChecked());
     bridge.Transmit(frames(1), MeterPeriod);
-    QTRY_VERIFY_WITH_TIMEOUT(window.DBGrid1->model()->rowCount() >= 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.Panel4->DBGrid1->model()->rowCount() >= 1, 10000);
 
     QStringList notices;
     QList<bool> checkedWhenShown;
     const auto answer = [&](QWidget *dlg) {
         auto *label = dlg->findChild<QLabel *>(QStringLiteral("Message"));
         notices << (label ? label->text() : dlg->windowTitle());
-        checkedWhenShown << window.btnConnect->isChecked();
+        checkedWhenShown << window.Panel3->btnConnect->isChecked();
         if (auto *ok = dlg->findChild<QAbstractButton *>(QStringLiteral("OK")))
             ok->click();
         else
@@ -291,13 +291,13 @@ void TestKernelHid::unplugInTheWindow()
     };
     ModalHelper::onNextModal(answer, 20000);
     bridge.Unplug();
-    QTRY_VERIFY_WITH_TIMEOUT(!window.btnConnect->isChecked(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Panel3->btnConnect->isChecked(), 20000);
     QCOMPARE(notices, QStringList{N1});
     QCOMPARE(checkedWhenShown, QList<bool>{true}); // shown while the link was still open
-    QCOMPARE(window.btnConnect->text(), QStringLiteral("Connection"));
+    QCOMPARE(window.Panel3->btnConnect->text(), QStringLiteral("Connection"));
     QVERIFY(!window.CP21101->Connected());
     QVERIFY(!window.timerDisconectedUSB->isActive());
-    QVERIFY(window.cbbDevices->currentText().isEmpty());
+    QVERIFY(window.Panel3->cbbDevices->currentText().isEmpty());
     // A second notice would be on screen by now: the removal has been handled in full.
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
@@ -309,23 +309,23 @@ void TestKernelHid::hotPlugReachesTheDeviceList()
     options.Journal = false;
     TfrmMain window(options);
     window.show();
-    QCOMPARE(window.cbbDevices->count(), 0);
+    QCOMPARE(window.Panel3->cbbDevices->count(), 0);
     {
         UhidCp2110 foreign({0x046D, 0xC52B, QString(), QStringLiteral("Receiver")});
         UhidCp2110 bridge({0x10C4, 0xEA80, Serial});
         waitForNode(bridge);
-        QTRY_COMPARE_WITH_TIMEOUT(window.cbbDevices->count(), 1, 10000);
-        QCOMPARE(window.cbbDevices->currentText(), Serial);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Panel3->cbbDevices->count(), 1, 10000);
+        QCOMPARE(window.Panel3->cbbDevices->currentText(), Serial);
         QCOMPARE(window.CP21101->DeviceName, Serial);
         UhidCp2110 second({0x10C4, 0xEA80, QStringLiteral("LMT-K-0000")});
         waitForNode(second);
-        QTRY_COMPARE_WITH_TIMEOUT(window.cbbDevices->count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Panel3->cbbDevices->count(), 2, 10000);
         QCOMPARE(window.CP21101->DeviceName, QStringLiteral("LMT-K-0000"));
         second.Unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(window.cbbDevices->count(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.Panel3->cbbDevices->count(), 1, 10000);
         QCOMPARE(window.CP21101->DeviceName, Serial);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(window.cbbDevices->count(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.Panel3->cbbDevices->count(), 0, 10000);
     QCOMPARE(window.CP21101->DeviceName, QString());
 }
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFrame>
+#include <QStringList>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QTimer;
+class QToolButton;
+class TRecordModel;
+class TRecordTable;
+class TToolBar;
+
+// The record grid and its tool bar: how readings are taken ("Repeat", "Sampling Interval") and
+// the buttons for the records. What the buttons do is the window's; what the choices mean is
+// the session's, told through the signals.
+class TRecordPanel : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit TRecordPanel(QWidget *parent);
+
+    // Shows the table in the grid, which follows its current row.
+    void SetTable(TRecordTable *table);
+    // The interval typed, in seconds: a valid one, else 1.
+    qint64 IntervalSeconds() const;
+    // The text form's header: the grid's titles in the order the grid shows them.
+    QStringList GridTitles() const;
+
+    TToolBar *ToolBar4;
+    QCheckBox *cbRepeat;
+    QCheckBox *cbInterval;
+    QLineEdit *edtRecInterval;
+    QLabel *TntLabel1;
+    QToolButton *btnRecordNew;
+    QToolButton *btnRecordOpen;
+    QToolButton *btnRecordSave;
+    QToolButton *btnRecordPrint;
+    QToolButton *btnRecordFly;
+    QToolButton *btnGridZoomout;
+    QTableView *DBGrid1;
+    QTimer *timerInputDelay;
+
+signals:
+    void RepeatChanged(bool repeat);
+    void SamplingChanged(bool sampling);
+    void IntervalChanged(qint64 seconds);
+
+private:
+    static bool edtRecIntervalKeyPress(QChar Key);
+    void cbRepeatClick();
+    void cbIntervalClick();
+    void edtRecIntervalChange();
+    void timerInputDelayTimer();
+    void FollowCurrentRow(qsizetype row);
+
+    TRecordModel *Data1 = nullptr; // binds the table to DBGrid1
+    qsizetype GridRow_ = -1;
+    bool GridFollowPending_ = false;
+};
