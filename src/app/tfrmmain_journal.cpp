@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
+
 namespace {
 
 // "2026-12-09 14:38:12" from a journal's name, which begins with its start time.
@@ -76,16 +78,32 @@ void TfrmMain::OfferJournalRestore()
                 .arg(start.isEmpty() ? QString() : QStringLiteral("started on %1 ").arg(start),
                      QLocale().toString(rows),
                      rows == 1 ? QStringLiteral("record") : QStringLiteral("records"));
-        if (NewMessageDlg(question, mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0) != mrYes)
+        // A bench that starts itself (--connect) has nobody to answer: the records come back
+        // as a Yes would bring them, and the terminal says so.
+        if (Options_.Connect) {
+            std::fprintf(stderr, "lumetra: %s Restoring them.\n",
+                         question.left(question.lastIndexOf(QLatin1String(" Restore")))
+                             .toLocal8Bit()
+                             .constData());
+            std::fflush(stderr);
+        } else if (NewMessageDlg(question, mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0)
+                   != mrYes) {
             continue; // the journal stays where it is
+        }
         TRecordOpenJob job(*cds1, journal->FileName(), false);
         job.ReadAsJournal();
         RunFileJob(job, QFileInfo(journal->FileName()).fileName(), false);
         if (!job.IsFinished() || job.Outcome().Cancelled)
             continue;
         if (!job.Outcome().Ok) {
-            QMessageBox::critical(nullptr, QStringLiteral("Error"),
-                                  QString::fromLatin1(OpenFailedMessage));
+            if (Options_.Connect) {
+                std::fprintf(stderr, "lumetra: %s: %s\n",
+                             journal->FileName().toLocal8Bit().constData(), OpenFailedMessage);
+                std::fflush(stderr);
+            } else {
+                QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                                      QString::fromLatin1(OpenFailedMessage));
+            }
             continue;
         }
         if (const qsizetype skipped = job.Outcome().Skipped; skipped > 0)

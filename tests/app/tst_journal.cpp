@@ -219,10 +219,12 @@ void TestJournal::restoreOffered_data()
     QTest::addColumn<QString>("question");
     const QString q = QStringLiteral("The session started on %1 did not close normally. Restore "
                                      "its %2?");
-    QTest::newRow("one record, yes") << 1 << "Yes" << q.arg("%1", "1 record");
+    QTest::addColumn<bool>("connect"); // started with --connect: nobody is asked
+    QTest::newRow("one record, yes") << 1 << "Yes" << q.arg("%1", "1 record") << false;
     QTest::newRow("many, yes") << 1500 << "Yes"
-                               << q.arg("%1", QLocale().toString(1500) + " records");
-    QTest::newRow("many, no") << 16 << "No" << q.arg("%1", "16 records");
+                               << q.arg("%1", QLocale().toString(1500) + " records") << false;
+    QTest::newRow("many, no") << 16 << "No" << q.arg("%1", "16 records") << false;
+    QTest::newRow("--connect restores unasked") << 16 << "No" << QString() << true;
 }
 
 void TestJournal::restoreOffered()
@@ -230,6 +232,7 @@ void TestJournal::restoreOffered()
     QFETCH(int, count);
     QFETCH(QString, answer);
     QFETCH(QString, question);
+    QFETCH(bool, connect);
     // A session that ends without closing its journal, as a killed one does.
     TRecordTable before;
     QString left;
@@ -245,7 +248,19 @@ void TestJournal::restoreOffered()
                                            "KOhm", "θ", "-0.3", "Deg", "100Hz"})});
     }
     DialogAnswerer answerer(answer);
-    start();
+    TStartOptions options;
+    options.Simulate = options.Connect = connect;
+    start(options);
+    if (connect) {
+        // The records come back first, then the meter's readings follow them.
+        QTRY_VERIFY(w->Panel3->btnConnect->isChecked());
+        auto *table = w->findChild<TRecordTable *>(QStringLiteral("cds1"));
+        QVERIFY(table->RecordCount() >= count);
+        QCOMPARE(rowsOf(*table).mid(0, count), rowsOf(before));
+        QTRY_VERIFY(!QFileInfo::exists(left));
+        QCOMPARE(answerer.Texts, QStringList{});
+        return;
+    }
     QTRY_COMPARE(answerer.Texts.size(), 1);
     // The journal's name holds its start to the millisecond; the question to the second.
     const QString shown = answerer.Texts.first();
