@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
+
 namespace {
 
 // "2026-12-09 14:38:12" from a journal's name, which begins with its start time.
@@ -66,7 +68,7 @@ void TfrmMain::OfferJournalRestore()
     if (AbandonedJournals_.empty())
         return;
     auto journals = std::move(AbandonedJournals_);
-    for (const auto &journal : journals) {
+    for (auto &journal : journals) {
         if (QuitAsked_)
             break; // asked to quit while a restore ran; the rest stay for the next start
         const qsizetype rows = journal->Rows();
@@ -76,21 +78,45 @@ void TfrmMain::OfferJournalRestore()
                 .arg(start.isEmpty() ? QString() : QStringLiteral("started on %1 ").arg(start),
                      QLocale().toString(rows),
                      rows == 1 ? QStringLiteral("record") : QStringLiteral("records"));
-        if (NewMessageDlg(question, mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0) != mrYes)
+        // A bench that starts itself (--connect) has nobody to answer: the records come back
+        // as a Yes would bring them, and the terminal says so.
+        if (Options_.Connect) {
+            std::fprintf(stderr, "lumetra: %s Restoring them.\n",
+                         question.left(question.lastIndexOf(QLatin1String(" Restore")))
+                             .toLocal8Bit()
+                             .constData());
+            std::fflush(stderr);
+        } else if (NewMessageDlg(question, mtConfirmation, MsgDlgButtons({mbYes, mbNo}), 0)
+                   != mrYes) {
             continue; // the journal stays where it is
+        }
         TRecordOpenJob job(*cds1, journal->FileName(), false);
+        job.ReadAsJournal();
         RunFileJob(job, QFileInfo(journal->FileName()).fileName(), false);
         if (!job.IsFinished() || job.Outcome().Cancelled)
             continue;
         if (!job.Outcome().Ok) {
-            QMessageBox::critical(nullptr, QStringLiteral("Error"),
-                                  QString::fromLatin1(OpenFailedMessage));
+            if (Options_.Connect) {
+                std::fprintf(stderr, "lumetra: %s: %s\n",
+                             journal->FileName().toLocal8Bit().constData(), OpenFailedMessage);
+                std::fflush(stderr);
+            } else {
+                QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                                      QString::fromLatin1(OpenFailedMessage));
+            }
             continue;
         }
+        if (const qsizetype skipped = job.Outcome().Skipped; skipped > 0)
+            NewMessageDlg(QStringLiteral("%1 damaged %2 of the journal could not be restored; "
+                                         "the other records were.")
+                              .arg(QLocale().toString(skipped),
+                                   skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines")),
+                          mtInformation, MsgDlgButtons({mbOK}), 0);
         // The records live in this session's journal now; once that is on the disk the old
-        // one can go. Without a journal of its own the old one is kept.
-        if (Journal_ && Journal_->IsOn() && Journal_->Sync())
-            journal->Discard();
+        // one can go. Without a journal of its own the old one is kept (and held) until this
+        // session ends normally, so a crash still finds it, yet it is never offered twice.
+        if (!(Journal_ && Journal_->IsOn() && Journal_->Sync() && journal->Discard()))
+            AbandonedJournals_.push_back(std::move(journal));
     }
 }
 
@@ -109,4 +135,7 @@ void TfrmMain::CloseJournal()
 {
     if (Journal_)
         Journal_->Close();
+    // Restored journals this session could not take over: its normal end consumes them.
+    for (const auto &restored : std::exchange(AbandonedJournals_, {}))
+        restored->Discard();
 }

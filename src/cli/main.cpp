@@ -40,8 +40,8 @@ void printError(const QString &text)
     std::fflush(stderr);
 }
 
-// Ctrl+C and SIGTERM end the recording through the event loop, so the files are finished as
-// at any other stop.
+// Ctrl+C, SIGTERM and SIGHUP (a closed terminal, a dropped SSH link) end the recording through
+// the event loop, so the files and the report are finished as at any other stop.
 void catchStopSignals(const std::function<void()> &stop)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
@@ -60,6 +60,7 @@ void catchStopSignals(const std::function<void()> &stop)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 bool writeReport(const TRecordTable &table, const QString &fileName)
@@ -120,6 +121,8 @@ int listDevices(bool simulated)
 
 int main(int argc, char *argv[])
 {
+    // A reader of the printed lines that goes away (| head) must not end the recording.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
     const QStringList arguments = argumentList(argc, argv);
@@ -203,6 +206,14 @@ int main(int argc, char *argv[])
                 own.Prefix = name + QStringLiteral(": ");
         }
         recorders.push_back(std::make_unique<TRecorder>(own, source));
+    }
+
+    // Every file is known writable before any meter starts: not after hours of recording.
+    for (const auto &recorder : recorders) {
+        if (!recorder->CheckFiles()) {
+            printError(recorder->Error());
+            return TRecorder::ExitFailure;
+        }
     }
 
     int exitCode = TRecorder::ExitDone;

@@ -5,7 +5,33 @@
 #include "trecordtable.h"
 #include "ttextrecords.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Why a file cannot be written where it is to be, or "": a file made and removed beside it
+// proves the folder, long before hours of recording would find out.
+QString unwritableReason(const QString &file)
+{
+    const QFileInfo info(file);
+    if (info.isDir())
+        return QStringLiteral("Is a directory");
+    QTemporaryFile probe(info.absoluteDir().filePath(QStringLiteral(".lumetra-check-XXXXXX")));
+    if (!probe.open())
+        return probe.errorString();
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("Permission denied");
+    return {};
+}
+
+} // namespace
 
 TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObject *parent)
     : QObject(parent)
@@ -38,6 +64,25 @@ const TRecordTable &TRecorder::Table() const
     return Session_->Table();
 }
 
+bool TRecorder::CheckFiles()
+{
+    if (!Options_.Output.isEmpty()) {
+        const TSaveTarget target = SaveTargetOf(Options_.Output);
+        OutputName_ = target.FileName;
+        XmlOutput_ = target.Form == TRecordFileForm::Xml;
+    }
+    for (const QString &file : {OutputName_, Options_.Capture, Options_.Report}) {
+        if (file.isEmpty())
+            continue;
+        const QString why = unwritableReason(file);
+        if (!why.isEmpty()) {
+            Error_ = QStringLiteral("cannot write %1: %2").arg(file, why);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool TRecorder::Start()
 {
     for (const QString &file : Options_.Open) {
@@ -48,28 +93,31 @@ bool TRecorder::Start()
             return false;
         }
     }
+    // Until the recording runs, a notice is the reason Start fails and is told by the caller.
+    // The files are opened only once the meter is there: a start that fails changes none.
+    if (Session_->Source() && !Session_->Open())
+        return false;
+    const auto failed = [this] {
+        Session_->Close();
+        return false;
+    };
+    if (!Options_.Capture.isEmpty() && !Session_->StartCapture(Options_.Capture))
+        return failed();
+    if (!OutputName_.isEmpty() && !XmlOutput_) {
+        Text_.setFileName(OutputName_);
+        // Unbuffered: a failed write is seen at once, with the system's reason, and cut back.
+        if (!Text_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+            || !appendText(TextHeaderLine(TextFileTitles())) || !appendTextRows(0)) {
+            Error_ = WriteError_.isEmpty()
+                         ? QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString())
+                         : WriteError_;
+            return failed();
+        }
+    }
     // With nothing to record, the opened rows are what there is to show.
     if (!Session_->Source())
         for (qsizetype row = 0; row < Session_->Table().RecordCount(); ++row)
             printRow(row);
-    if (!Options_.Output.isEmpty()) {
-        const TSaveTarget target = SaveTargetOf(Options_.Output);
-        OutputName_ = target.FileName;
-        XmlOutput_ = target.Form == TRecordFileForm::Xml;
-        if (!XmlOutput_) {
-            Text_.setFileName(OutputName_);
-            if (!Text_.open(QIODevice::WriteOnly | QIODevice::Truncate)
-                || Text_.write(TextHeaderLine(TextFileTitles())) < 0 || !appendTextRows(0)) {
-                Error_ = QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString());
-                return false;
-            }
-        }
-    }
-    // Until the recording runs, a notice is the reason Start fails and is told by the caller.
-    if (!Options_.Capture.isEmpty() && !Session_->StartCapture(Options_.Capture))
-        return false;
-    if (Session_->Source() && !Session_->Open())
-        return false;
     Started_ = true;
     if (Options_.Mode == TRecorderOptions::Interval)
         Session_->SetSampling(true);
@@ -91,7 +139,7 @@ void TRecorder::recorded(qsizetype row)
     if (Stopped_)
         return;
     if (Text_.isOpen() && !appendTextRows(row)) {
-        fail(QStringLiteral("%1: %2").arg(OutputName_, Text_.errorString()));
+        fail(WriteError_);
         return;
     }
     printRow(row);
@@ -108,7 +156,32 @@ bool TRecorder::appendTextRows(qsizetype from)
     for (qsizetype row = from; row < table.RecordCount(); ++row)
         AppendTextRow(table, row, lines);
     // Every row is in the file once it is recorded: a kill loses none of them.
-    return Text_.write(lines) == lines.size() && Text_.flush();
+    return appendText(lines);
+}
+
+bool TRecorder::appendText(const QByteArray &lines)
+{
+    // Written straight to the file, so a failure comes with the system's own reason.
+    const int fd = Text_.handle();
+    const qint64 whole = Text_.size();
+    const char *data = lines.constData();
+    qint64 left = lines.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, std::size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            WriteError_ = QStringLiteral("%1: %2").arg(OutputName_,
+                                                       QString::fromLocal8Bit(std::strerror(errno)));
+            // A full disk takes part of a row: the file is cut back to its last whole one.
+            if (::ftruncate(fd, whole) == 0)
+                ::lseek(fd, whole, SEEK_SET);
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
 }
 
 void TRecorder::printRow(qsizetype row)
@@ -135,7 +208,16 @@ void TRecorder::printRow(qsizetype row)
             line << part;
     std::fprintf(stdout, "%s%s\n", Options_.Prefix.toLocal8Bit().constData(),
                  line.join(QStringLiteral(", ")).toLocal8Bit().constData());
-    std::fflush(stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return;
+    // Whoever read the lines has gone (| head): printing stops; the recording goes on into
+    // the output, and without one it ends as at Ctrl+C.
+    std::clearerr(stdout);
+    Options_.Quiet = true;
+    if (OutputName_.isEmpty() && !Stopped_) {
+        Stopped_ = true;
+        emit Stopped(false);
+    }
 }
 
 void TRecorder::fail(const QString &why)

@@ -23,8 +23,11 @@ public:
     TRecorder(const TRecorderOptions &options, TMeterSource *source, QObject *parent = nullptr);
     ~TRecorder() override;
 
-    // Appends the --open files, opens the output and the capture, then the source. False, with
-    // Error, when one of them fails.
+    // Whether every file the run will write (output, capture, report) can be written; False,
+    // with Error, when one cannot. Nothing is created or changed.
+    bool CheckFiles();
+    // Appends the --open files, opens the source, then the capture and the output. False, with
+    // Error, when one of them fails; a file is opened only once the source is.
     bool Start();
     // Stops the source and writes what is written at the end (the XML packet). False, with
     // Error, when that fails; a failure that stopped the run earlier is not told again.
@@ -46,6 +49,7 @@ private:
     void notice(const TNotice &notice);
     void fail(const QString &why);
     bool appendTextRows(qsizetype from);
+    bool appendText(const QByteArray &lines);
     void printRow(qsizetype row);
 
     TRecorderOptions Options_;
@@ -57,4 +61,5 @@ private:
     bool Started_ = false;
     bool Stopped_ = false;
     QString Error_;
+    QString WriteError_; // the output file and the system's reason a write failed
 };

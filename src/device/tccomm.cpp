@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <system_error>
 #include <unistd.h>
@@ -146,7 +147,12 @@ QStringList TCComm::ListPorts(const QString &ttyClass)
 TCComm::TCComm(QObject *owner)
     : QObject(owner)
     , PortList_(ListPorts())
-    , ReaderThread_(this, [this](const QByteArray &) { ReceiveQueued(); })
+    , ReaderThread_(this,
+                    [this](const QByteArray &hangUp) {
+                        ReceiveQueued();
+                        if (!hangUp.isEmpty())
+                            ReportLinkLost();
+                    })
 {}
 
 TCComm::~TCComm()
@@ -169,13 +175,23 @@ void TCComm::Open()
         port = ::open(QFile::encodeName(CommPort_).constData(),
                       O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     while (port < 0 && errno == EINTR);
+    const bool busy = port < 0 && errno == EBUSY; // held with TIOCEXCL
+    const QString inUse = failed + QStringLiteral(" It is in use by another program.");
     if (port < 0)
-        fail(failed);
+        fail(busy ? inUse : failed);
+
     // Anything but a terminal (a plain file that happens to carry the name) is no port.
     termios2 line{};
     if (ioctlRetry(port, TCGETS2, &line) != 0) {
         ::close(port);
         fail(failed);
+    }
+    // One program per port: a second reader would take bytes from the first. TIOCEXCL keeps
+    // out any later open but root's; the advisory lock also finds a program that holds the
+    // port without TIOCEXCL, if it takes the same lock (as some terminal programs do).
+    if (::flock(port, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(port);
+        fail(inUse);
     }
     ioctlRetry(port, TIOCEXCL, nullptr); // no other program may open it while we hold it
     const int stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -216,6 +232,7 @@ void TCComm::Close()
     ReleasePort();
     Closing_ = false;
     Connected_ = false;
+    LinkLost_ = false;
     emit OnClosed(this);
 }
 
@@ -294,14 +311,24 @@ void TCComm::ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop)
         const short events = watched > 1 ? watch[1].revents : 0;
         if (events == 0)
             continue;
-        // The reader only reports; the owner's thread reads what is queued by then.
-        if (!reader.HandOff())
+        // The reader only reports; the owner's thread reads what is queued by then. A line that
+        // has hung up (or whose device went away) reads as ready for ever: after handing on
+        // what was left, with the news of the loss, it is not watched again, and the reader
+        // sleeps until Close.
+        const bool lost = events & (POLLHUP | POLLERR | POLLNVAL);
+        if (!reader.HandOff(lost ? QByteArray(1, 'H') : QByteArray()))
             return;
-        // A line that has hung up reads as ready for ever: after handing on what was left,
-        // it is not watched again, and the reader sleeps until Close.
-        if (events & (POLLHUP | POLLERR | POLLNVAL))
+        if (lost)
             watched = 1;
     }
+}
+
+void TCComm::ReportLinkLost()
+{
+    if (PortHandle_ < 0 || LinkLost_)
+        return;
+    LinkLost_ = true;
+    emit OnLinkLost(this);
 }
 
 void TCComm::ReceiveQueued()

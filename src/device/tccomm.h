@@ -43,11 +43,14 @@ public:
     // Opens CommPort, passed to the system as it stands: a device path such as "/dev/ttyUSB0".
     // Throws std::runtime_error: CommPort + " has been opened!" while a port is open,
     // "Failed to open " + CommPort + "!" when the port is missing, busy, refused or no
-    // terminal, and "Failed to Create Thread!" when the reader cannot start.
+    // terminal (followed by " It is in use by another program." when another program holds
+    // its lock), and "Failed to Create Thread!" when the reader cannot start.
     void Open();
     // Closes an open port and raises OnClosed; does nothing when none is open.
     void Close();
     bool Connected() const { return Connected_; }
+    // The open line hung up or its device went away; OnLinkLost told it. Until Close.
+    bool LinkLost() const { return LinkLost_; }
 
     // A change of line setting applies to an open port at once; a refused one is ignored.
     TBaudrate BaudRate() const { return BaudRate_; }
@@ -75,6 +78,9 @@ signals:
     void OnReceiveData(const void *Buffer, std::uint32_t BufferLen);
     void OnOpened(QObject *Sender);
     void OnClosed(QObject *Sender);
+    // Once per open, after the bytes that were left: the line hung up or the port vanished.
+    // The port stays open (and silent) until the owner closes it.
+    void OnLinkLost(QObject *Sender);
 
 private:
     // Stores a setting and applies the settings to an open port, when it is a change.
@@ -82,6 +88,7 @@ private:
     void ApplySettings();
     void ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop);
     void ReceiveQueued();
+    void ReportLinkLost();
     void ReleasePort();
 
     QString CommPort_ = QStringLiteral("COM1");
@@ -93,6 +100,7 @@ private:
 
     bool Connected_ = false;
     bool Closing_ = false;
+    bool LinkLost_ = false;
     int PortHandle_ = -1;
     int StopEvent_ = -1; // wakes the reader's poll when it is to end
     TReaderHandOff ReaderThread_;

@@ -4,6 +4,7 @@
 #include "tdevicechoice.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMetaEnum>
 #include <QSocketNotifier>
@@ -182,9 +183,11 @@ bool TCP2110::OpenAndConfigure(QString *deniedNode)
         HID_UART_DEVICE handle = nullptr;
         const HID_UART_STATUS opened = Library_.Open(&handle, i, BridgeVid, BridgePid);
         if (opened != HID_UART_SUCCESS) {
-            if (opened == HID_UART_DEVICE_ACCESS_ERROR) {
+            if (opened == HID_UART_DEVICE_ACCESS_ERROR || opened == HID_UART_DEVICE_IN_USE) {
                 if (const auto path = DeviceString(i, HID_UART_GET_PATH_STR, BridgeVid, BridgePid))
-                    *deniedNode = DeviceNode(*path);
+                    *deniedNode = opened == HID_UART_DEVICE_IN_USE
+                                      ? InUseText(DeviceNode(*path))
+                                      : AccessDeniedText(DeviceNode(*path));
             }
             continue;
         }
@@ -230,9 +233,7 @@ bool TCP2110::Open()
 {
     QString deniedNode;
     if (!OpenAndConfigure(&deniedNode)) {
-        emit OnError(this, BridgeErrorCode,
-                     deniedNode.isEmpty() ? QByteArray()
-                                          : AccessDeniedText(deniedNode).toLocal8Bit());
+        emit OnError(this, BridgeErrorCode, deniedNode.toLocal8Bit());
         return false;
     }
     // A pause belongs to the link it was set on; a new link that started held would stay
@@ -257,19 +258,90 @@ QString TCP2110::DeviceNode(const QString &path)
     return mark < 0 ? path : path.left(mark);
 }
 
+namespace {
+const QLatin1String UdevRuleName("60-lumetra.rules");
+} // namespace
+
+QString TCP2110::InstalledUdevRule()
+{
+    // Only where udev reads rules: a copy anywhere else (an install below /usr/local) does
+    // nothing. /etc first, as udev lets it stand over a packaged one of the same name.
+    for (const char *folder : {"/etc/udev/rules.d/", "/usr/lib/udev/rules.d/", "/lib/udev/rules.d/"})
+        if (const QString rule = QLatin1String(folder) + UdevRuleName; QFileInfo::exists(rule))
+            return rule;
+    return QString();
+}
+
+QString TCP2110::UdevRuleToInstall()
+{
+    // The install's own copy (which udev may not read where it is), else the source tree's
+    // beside the build tree the program runs from.
+    const QString own = QDir::cleanPath(
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral(LUMETRA_UDEV_RULES_FROM_BINDIR "/") + UdevRuleName));
+    if (QFileInfo::exists(own))
+        return own;
+    if (QFileInfo::exists(QStringLiteral(LUMETRA_SOURCE_UDEV_RULE)))
+        return QStringLiteral(LUMETRA_SOURCE_UDEV_RULE);
+    return QStringLiteral("dist/") + UdevRuleName;
+}
+
+namespace {
+
+// The window has a button to press again; a program without one is run again.
+QString tryAgain()
+{
+    const bool window = QCoreApplication::instance()
+                        && QCoreApplication::instance()->inherits("QGuiApplication");
+    return window ? QStringLiteral("Then press \"Connection\" again.")
+                  : QStringLiteral("Then run the command again.");
+}
+
+} // namespace
+
+QString TCP2110::InUseText(const QString &node)
+{
+    return QStringLiteral("The meter's USB cable (device node %1) is in use by another program. "
+                          "Only one program at a time can read it; close the other one. %2")
+        .arg(node, tryAgain());
+}
+
 QString TCP2110::AccessDeniedText(const QString &node)
 {
-    return QStringLiteral(
-               "Access to the meter's USB cable was denied: this user may not open its device "
-               "node %1.\n\n"
-               "Lumetra comes with a udev rule that hands the cable to the user at the machine. "
-               "In Lumetra's folder, install it with:\n\n"
-               "sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/\n"
-               "sudo udevadm control --reload-rules\n"
-               "sudo udevadm trigger --subsystem-match=hidraw\n\n"
-               "Instead of the last command, unplugging the cable and plugging it in again is "
-               "enough. Then press \"Connection\" again.")
-        .arg(node);
+    const QString installed = InstalledUdevRule();
+    return AccessDeniedText(node, installed, installed.isEmpty() ? UdevRuleToInstall() : QString());
+}
+
+QString TCP2110::AccessDeniedText(const QString &node, const QString &installedRule,
+                                  const QString &ruleToInstall)
+{
+    const QString again = tryAgain();
+    const QString group = QStringLiteral(
+        "Without a seat at the machine (over SSH, from cron, on a board), the rule gives the "
+        "cable to the group plugdev; join it with\n\n"
+        "sudo adduser $USER plugdev\n\n"
+        "and log in again.");
+    const QString text = QStringLiteral(
+                             "Access to the meter's USB cable was denied: this user may not "
+                             "open its device node %1.\n\n")
+                             .arg(node);
+    if (!installedRule.isEmpty())
+        return text
+               + QStringLiteral("Lumetra's udev rule %1 hands the cable to the user at the "
+                                "machine. If it was installed after the cable was plugged in, "
+                                "unplug the cable and plug it in again. ")
+                     .arg(installedRule)
+               + group + QStringLiteral(" ") + again;
+    return text
+           + QStringLiteral("Lumetra comes with a udev rule that hands the cable to the user at "
+                            "the machine. Install it with:\n\n"
+                            "sudo install -m 644 %1 /etc/udev/rules.d/\n"
+                            "sudo udevadm control --reload-rules\n"
+                            "sudo udevadm trigger --subsystem-match=hidraw\n\n"
+                            "Instead of the last command, unplugging the cable and plugging it "
+                            "in again is enough. ")
+                 .arg(ruleToInstall)
+           + group + QStringLiteral(" ") + again;
 }
 
 bool TCP2110::Close()

@@ -54,7 +54,8 @@ public:
 
     // Opens the bridge named by DeviceName, configures it and starts reading, unpaused. Only
     // devices with the bridge's USB ids are considered. A failure raises OnError(101, ...), whose
-    // message is empty, or AccessDeniedText when the bridge is there but may not be opened.
+    // message is empty, or AccessDeniedText when the bridge is there but may not be opened, or
+    // InUseText when another program holds it (nothing is sent to a bridge in use).
     // Throws std::runtime_error("Failed to Create Thread!") when no reader can be started.
     bool Open();
     // Stops reading and closes the bridge; true only when one was open and closed cleanly.
@@ -88,7 +89,19 @@ public:
     // The node a device path names ("/dev/hidraw3" of "/dev/hidraw3#vid_10c4&pid_ea80").
     static QString DeviceNode(const QString &path);
     // What the user is told when the bridge's node may not be opened, and how to allow it.
+    // Names the installed rule when there is one, else the install commands for the rule of
+    // the source tree.
     static QString AccessDeniedText(const QString &node);
+    // The same, told that udev reads the rule installedRule, or (when that is "") that the
+    // rule is to be installed from ruleToInstall.
+    static QString AccessDeniedText(const QString &node, const QString &installedRule,
+                                    const QString &ruleToInstall);
+    // What the user is told when another program holds the bridge.
+    static QString InUseText(const QString &node);
+    // Where udev finds Lumetra's rule (/etc/udev/rules.d, /usr/lib/udev/rules.d), or "".
+    static QString InstalledUdevRule();
+    // The rule the install commands copy: the install's own, else the source tree's.
+    static QString UdevRuleToInstall();
     // What the user is told when no bridge can be opened or one went away.
     static QString NoDeviceText()
     {
@@ -116,7 +129,8 @@ private:
     void LoadBridgeLibrary();
     void StartDeviceMonitor();
     void ScanDevices();
-    // deniedNode: the node of a matching bridge that refused access, when none opened.
+    // deniedNode: what the user is told of a matching bridge that refused access or is held by
+    // another program, when none opened.
     bool OpenAndConfigure(QString *deniedNode);
     void StartReader();
     void StopReader();

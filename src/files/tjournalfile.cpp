@@ -83,6 +83,7 @@ bool TJournalFile::Open(const QString &fileName)
 {
     Close();
     Error_.clear();
+    FlushFailed_ = false;
     SyncErrno_.store(0);
     FileName_ = fileName;
     Size_ = 0;
@@ -145,14 +146,29 @@ bool TJournalFile::Restart(QByteArrayView bytes)
     return Append(bytes);
 }
 
+bool TJournalFile::Resume()
+{
+    checkSync();
+    const bool whole = !FlushFailed_;
+    Error_.clear();
+    FlushFailed_ = false;
+    SyncErrno_.store(0);
+    if (Fd_ >= 0 && truncateTo(Fd_, Size_) != 0)
+        fail(QStringLiteral("Cannot write file \"%1\"").arg(QDir::toNativeSeparators(FileName_)),
+             errno);
+    return whole;
+}
+
 bool TJournalFile::Sync()
 {
     if (Fd_ < 0 || Failed())
         return false;
-    if (flushToDisk(Fd_) != 0)
+    if (flushToDisk(Fd_) != 0) {
+        FlushFailed_ = true;
         return fail(
             QStringLiteral("Cannot flush file \"%1\"").arg(QDir::toNativeSeparators(FileName_)),
             errno);
+    }
     return checkSync();
 }
 
@@ -202,10 +218,12 @@ void TJournalFile::syncLoop()
 
 bool TJournalFile::checkSync()
 {
-    if (const int reason = SyncErrno_.load(); reason != 0 && !Failed())
+    if (const int reason = SyncErrno_.load(); reason != 0 && !Failed()) {
+        FlushFailed_ = true;
         return fail(
             QStringLiteral("Cannot flush file \"%1\"").arg(QDir::toNativeSeparators(FileName_)),
             reason);
+    }
     return !Failed();
 }
 

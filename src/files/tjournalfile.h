@@ -36,6 +36,9 @@ public:
     bool Restart(QByteArrayView bytes);
     // Flushes to the disk now, on the caller's thread; for the rare moments that must wait.
     bool Sync();
+    // After a failure, takes appends again. False when a flush had failed: what the file held
+    // may not be on the disk, so the caller writes it all again (Restart).
+    bool Resume();
     // Flushes, stops the flushing thread and closes the file.
     void Close();
 
@@ -55,6 +58,7 @@ private:
     qint64 Size_ = 0;
     QString FileName_;
     QString Error_;
+    bool FlushFailed_ = false;
 
     std::thread Syncer_;
     std::mutex Lock_;

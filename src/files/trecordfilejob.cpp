@@ -259,6 +259,7 @@ TRecordOpenJob::TRecordOpenJob(TRecordTable &table, const QString &fileName, boo
     : TRecordFileJob(table, parent)
     , FileName_(fileName)
     , EmptyFirst_(emptyFirst)
+    , Form_(OpenFormOf(fileName))
 {}
 
 TRecordOpenJob::~TRecordOpenJob()
@@ -272,7 +273,7 @@ void TRecordOpenJob::Start()
     if (EmptyFirst_)
         Table_->Empty();
     Rows_ = std::make_unique<TRecordTable>();
-    startThread([this] { Outcome_ = ReadRecordFile(FileName_, *Rows_, &Progress_); });
+    startThread([this] { Outcome_ = ReadRecordFile(FileName_, Form_, *Rows_, &Progress_); });
 }
 
 void TRecordOpenJob::poll()

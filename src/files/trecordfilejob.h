@@ -118,6 +118,8 @@ public:
     ~TRecordOpenJob() override;
 
     const TOpenOutcome &Outcome() const { return Outcome_; }
+    // Reads the file as a recording journal, whatever its name (before Start).
+    void ReadAsJournal() { Form_ = TRecordFileForm::Journal; }
     void Start() override;
     qint64 Done() const override { return Progress_.Bytes.load(std::memory_order_relaxed); }
     qint64 Total() const override { return Progress_.Size.load(std::memory_order_relaxed); }
@@ -127,6 +129,7 @@ private:
 
     QString FileName_;
     bool EmptyFirst_;
+    TRecordFileForm Form_;
     std::unique_ptr<TRecordTable> Rows_;
     TOpenOutcome Outcome_;
 };

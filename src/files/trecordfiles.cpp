@@ -209,13 +209,16 @@ TOpenOutcome ReadRecordFile(QIODevice &device, TRecordFileForm form, TRecordTabl
 {
     TOpenOutcome outcome;
     bool read = false;
-    if (form == TRecordFileForm::Text) {
-        TTextRecordReader reader(rows);
+    if (form != TRecordFileForm::Xml) {
+        TTextRecordReader reader(&rows, form == TRecordFileForm::Journal
+                                            ? TTextRecordReader::Form::Journal
+                                            : TTextRecordReader::Form::File);
         read = feed(
             device, reader, progress, [&] { return reader.RowsAppended(); }, outcome);
         if (read) {
             outcome.Ok = reader.Finish();
             outcome.Error = reader.Error();
+            outcome.Skipped = reader.LinesSkipped();
         }
     } else {
         TXmlPacketReader reader(rows);
@@ -248,6 +251,12 @@ TOpenOutcome ReadRecordFile(QIODevice &device, TRecordFileForm form, TRecordTabl
 
 TOpenOutcome ReadRecordFile(const QString &fileName, TRecordTable &rows, TFileProgress *progress)
 {
+    return ReadRecordFile(fileName, OpenFormOf(fileName), rows, progress);
+}
+
+TOpenOutcome ReadRecordFile(const QString &fileName, TRecordFileForm form, TRecordTable &rows,
+                            TFileProgress *progress)
+{
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         TOpenOutcome outcome;
@@ -256,7 +265,7 @@ TOpenOutcome ReadRecordFile(const QString &fileName, TRecordTable &rows, TFilePr
     }
     if (progress)
         progress->Size.store(file.size(), std::memory_order_relaxed);
-    return ReadRecordFile(file, OpenFormOf(fileName), rows, progress);
+    return ReadRecordFile(file, form, rows, progress);
 }
 
 void AppendOpenedRows(TRecordTable &table, const TRecordTable &rows, TOpenOutcome &outcome)

@@ -50,6 +50,7 @@ struct TOpenOutcome
     bool Ok = false;
     bool Cancelled = false;
     qsizetype Appended = 0; // records appended to the table, also when the open failed
+    qsizetype Skipped = 0;  // damaged lines of a journal, left out
     QString Error;          // why the open failed, naming the line, row or byte
 };
 
@@ -96,6 +97,8 @@ TOpenOutcome ReadRecordFile(QIODevice &device, TRecordFileForm form, TRecordTabl
 
 // The same for the file of that name.
 TOpenOutcome ReadRecordFile(const QString &fileName, TRecordTable &rows,
+                            TFileProgress *progress = nullptr);
+TOpenOutcome ReadRecordFile(const QString &fileName, TRecordFileForm form, TRecordTable &rows,
                             TFileProgress *progress = nullptr);
 
 // Appends what ReadRecordFile read to table in one block; the grid is told once.

@@ -6,7 +6,8 @@
 class TRecordTable;
 
 // The two forms a record file takes.
-enum class TRecordFileForm { Text, Xml };
+// Journal: the text form as the recording journal writes it, read so (see ttextrecords.h).
+enum class TRecordFileForm { Text, Xml, Journal };
 
 // Makes the bytes of a whole record file, piece by piece, so that a caller can write a large
 // table without holding the file in memory, and yield to its event loop between pieces. The

@@ -11,7 +11,15 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -42,6 +50,64 @@ bool replaceFile(const QString &from, const QString &to)
 #endif
 }
 
+// Why nothing can be kept in folder, in the system's words: it is made if missing, then a small
+// file is written in it and removed. Empty when that works.
+QString folderProblem(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("the folder cannot be created");
+    QFile probe(QDir(folder).filePath(QStringLiteral(".probe")));
+    const bool ok = probe.open(QIODevice::WriteOnly) && probe.write(QByteArray(64, ' ')) == 64
+                    && probe.flush();
+    const QString why = probe.errorString();
+    probe.remove();
+    return ok ? QString() : why;
+#else
+    int reason = 0;
+    // Made one level at a time, so the level that fails gives its reason.
+    const QStringList parts = QDir::cleanPath(QDir(folder).absolutePath()).split(u'/');
+    QString path;
+    for (const QString &part : parts) {
+        if (part.isEmpty())
+            continue;
+        path += u'/' + part;
+        const QByteArray name = QFile::encodeName(path);
+        struct stat st;
+        if (::stat(name.constData(), &st) == 0) {
+            if (S_ISDIR(st.st_mode))
+                continue;
+            reason = ENOTDIR; // a file stands where a folder must be
+            break;
+        }
+        if (::mkdir(name.constData(), 0700) != 0) {
+            reason = errno;
+            break;
+        }
+    }
+    if (reason == 0) {
+        const QByteArray probe = QFile::encodeName(
+            QDir(folder).filePath(QStringLiteral(".probe-%1").arg(QCoreApplication::applicationPid())));
+        const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            reason = errno;
+        } else {
+            const char bytes[256] = {};
+            for (std::size_t done = 0; done < sizeof bytes && reason == 0;) {
+                const ssize_t n = ::write(fd, bytes + done, sizeof bytes - done);
+                if (n > 0)
+                    done += std::size_t(n);
+                else if (n == 0 || errno != EINTR)
+                    reason = n == 0 ? ENOSPC : errno;
+            }
+            ::close(fd);
+            ::unlink(probe.constData());
+        }
+    }
+    return reason ? QString::fromLocal8Bit(std::strerror(reason)) : QString();
+#endif
+}
+
 } // namespace
 
 QString TRecordJournal::Folder()
@@ -65,7 +131,7 @@ QString TRecordJournal::ClosedFileName(const QString &folder)
 TRecordJournal::TRecordJournal(TRecordTable &table, QObject *parent)
     : QObject(parent)
     , Table_(&table)
-    , Header_(TextHeaderLine(TextFileTitles()))
+    , Header_(JournalHeaderLine())
 {}
 
 TRecordJournal::~TRecordJournal()
@@ -77,12 +143,15 @@ TRecordJournal::~TRecordJournal()
 
 bool TRecordJournal::Start(const QString &folder)
 {
-    if (!QDir().mkpath(folder)) {
-        Error_ =
-            QStringLiteral("Cannot create folder \"%1\"").arg(QDir::toNativeSeparators(folder));
+    const auto cannot = [this, &folder](const QString &why) {
+        Error_ = QStringLiteral("Cannot keep a journal in the folder \"%1\". %2")
+                     .arg(QDir::toNativeSeparators(folder), why);
+        Failing_ = true;
         emit Failed(Error_);
         return false;
-    }
+    };
+    if (const QString why = folderProblem(folder); !why.isEmpty())
+        return cannot(why);
     // The start time and the process make the name; a second journal of the same process in
     // the same millisecond gets a number, so no journal is ever opened over another.
     const QString base = QDir(folder).filePath(
@@ -96,17 +165,21 @@ bool TRecordJournal::Start(const QString &folder)
             Lock_.reset();
     }
     if (!Lock_) {
-        Error_ = QStringLiteral("Cannot lock file \"%1\"").arg(QDir::toNativeSeparators(name));
-        emit Failed(Error_);
-        return false;
+        // The folder took a file a moment ago; whatever keeps the lock from it now, say that.
+        const QString why = folderProblem(folder);
+        return cannot(why.isEmpty() ? QStringLiteral("No lock file can be made there") : why);
     }
-    if (!File_.Open(name) || !File_.Append(Header_)) {
-        fail();
-        return false;
+    if (!File_.Open(name)) {
+        Lock_.reset();
+        return cannot(File_.Error());
     }
     connect(Table_, &TRecordTable::RowsAppended, this,
             [this](qsizetype, qsizetype last) { write(last + 1); });
     connect(Table_, &TRecordTable::Emptied, this, &TRecordJournal::emptied);
+    if (!File_.Append(Header_)) {
+        fail(); // retried like any failed write
+        return false;
+    }
     write(Table_->RecordCount());
     return IsOn();
 }
@@ -132,7 +205,7 @@ void TRecordJournal::write(qsizetype end)
     }
     Buffer_.resize(0);
     for (qsizetype row = Written_; row < end; ++row) {
-        AppendTextRow(*Table_, row, Buffer_);
+        AppendJournalRow(*Table_, row, Buffer_);
         if (Buffer_.size() >= PieceBytes) {
             if (!File_.Append(Buffer_))
                 return fail();
@@ -162,18 +235,53 @@ void TRecordJournal::emptied()
 {
     Written_ = 0;
     CatchUpPending_ = false; // a block still being written went with the rows
-    if (IsOn() && !File_.Restart(Header_))
+    if (Failing_) {
+        // Emptying the file frees the room it took: it may well be whole again at once.
+        EmptiedWhileFailing_ = true;
+        retry();
+    } else if (IsOn() && !File_.Restart(Header_)) {
         fail();
+    }
 }
 
 void TRecordJournal::fail()
 {
-    if (!Error_.isEmpty())
+    if (!Retry_) {
+        Retry_ = new QTimer(this);
+        Retry_->setSingleShot(true);
+        // Once a second at most: a full disk is not hammered, and room made by the user is
+        // used within a second.
+        Retry_->setInterval(1000);
+        connect(Retry_, &QTimer::timeout, this, &TRecordJournal::retry);
+    }
+    Retry_->start();
+    if (Failing_)
         return;
+    Failing_ = true;
     Error_ = File_.Error();
-    if (Table_)
-        disconnect(Table_, nullptr, this, nullptr);
     emit Failed(Error_);
+}
+
+void TRecordJournal::retry()
+{
+    if (Closed_ || !File_.IsOpen() || !Table_)
+        return;
+    const bool intact = File_.Resume() && !EmptiedWhileFailing_;
+    if (File_.Failed())
+        return fail();
+    if (!intact || File_.Size() == 0) {
+        // A flush failed (what the file held may be gone) or the table was emptied meanwhile:
+        // the journal is written again from its header.
+        Written_ = 0;
+        if (!File_.Restart(Header_))
+            return fail();
+    }
+    EmptiedWhileFailing_ = false;
+    Flush();
+    if (!IsOn())
+        return fail();
+    Failing_ = false;
+    emit Resumed();
 }
 
 void TRecordJournal::Close()
@@ -181,15 +289,25 @@ void TRecordJournal::Close()
     if (Closed_)
         return;
     Closed_ = true;
+    if (Retry_)
+        Retry_->stop();
+    if (Failing_ && File_.IsOpen()) {
+        Closed_ = false;
+        retry(); // a last try: room may have come since the last one
+        Closed_ = true;
+    }
     Flush();
+    const bool whole = IsOn() && Table_ && Written_ == Table_->RecordCount();
     if (Table_)
         disconnect(Table_, nullptr, this, nullptr);
     const QString name = File_.FileName();
     const bool opened = File_.IsOpen();
     File_.Close();
-    // A session that ends without rows (or whose journal failed before its header) does not
-    // replace the last one that held records.
-    if (opened && Lock_ && Written_ > 0)
+    const bool synced = !File_.Failed();
+    // A session that ends without rows does not replace the last one that held records, and
+    // a journal that lost rows never replaces a whole one; neither stays to be offered as a
+    // session that did not close normally.
+    if (opened && Lock_ && whole && synced && Written_ > 0)
         replaceFile(name, ClosedFileName(QFileInfo(name).absolutePath()));
     else if (opened && Lock_)
         QFile::remove(name);
@@ -201,15 +319,13 @@ void TRecordJournal::Close()
 namespace {
 
 // Cuts a journal back to its last complete line: after a power cut its end may hold a line
-// that was never finished, or zeros where the data never reached the disk. Returns the
-// records it then holds (lines after the header).
-qsizetype repair(const QString &fileName)
+// that was never finished, or zeros where the data never reached the disk.
+void repair(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadWrite))
-        return 0;
+        return;
     qint64 keep = 0; // the end of the last complete line
-    qint64 lines = 0;
     qint64 at = 0;
     bool afterCr = false;
     QByteArray piece(PieceBytes, Qt::Uninitialized);
@@ -223,17 +339,34 @@ qsizetype repair(const QString &fileName)
                 more = false;
                 break;
             }
-            if (c == '\n' && afterCr) {
+            if (c == '\n' && afterCr)
                 keep = at + i + 1;
-                ++lines;
-            }
             afterCr = c == '\r';
         }
         at += n;
     }
     if (keep < file.size())
         file.resize(keep);
-    return qsizetype(std::max<qint64>(lines - 1, 0));
+}
+
+// Reads a journal as a restore would, counting what it would append and leave out.
+void count(const QString &fileName, qsizetype &rows, qsizetype &damaged, qsizetype &lines)
+{
+    rows = damaged = lines = 0;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    TTextRecordReader reader(nullptr, TTextRecordReader::Form::Journal);
+    QByteArray piece(PieceBytes, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(piece.data(), piece.size());
+        if (n <= 0 || !reader.Feed(QByteArrayView(piece.constData(), n)))
+            break;
+    }
+    reader.Finish();
+    rows = reader.RowsAppended();
+    damaged = reader.LinesSkipped();
+    lines = rows + damaged;
 }
 
 } // namespace
@@ -249,13 +382,23 @@ std::vector<std::unique_ptr<TAbandonedJournal>> TAbandonedJournal::Find(const QS
         std::unique_ptr<TAbandonedJournal> journal(new TAbandonedJournal);
         journal->FileName_ = dir.filePath(name);
         journal->Lock_ = lockFor(journal->FileName_);
-        if (!journal->Lock_->tryLock(0))
-            continue; // its instance still runs, or another one is offering it right now
+        if (!journal->Lock_->tryLock(0)) {
+            if (journal->Lock_->error() == QLockFile::LockFailedError)
+                continue; // its instance still runs, or another one is offering it right now
+            // No lock can be made here (a read-only or full folder), so none can be held by a
+            // running instance either: the journal is read as it stands, and left as it is.
+            journal->Lock_.reset();
+        }
         if (!QFileInfo::exists(journal->FileName_))
             continue; // closed just now by its instance
-        journal->Rows_ = repair(journal->FileName_);
+        if (journal->Lock_)
+            repair(journal->FileName_);
+        qsizetype lines = 0;
+        count(journal->FileName_, journal->Rows_, journal->Damaged_, lines);
         if (journal->Rows_ == 0) {
-            journal->Discard(); // nothing in it to restore
+            // Nothing in it to restore; one with damaged lines only is left for a person.
+            if (lines == 0 && journal->Lock_)
+                journal->Discard();
             continue;
         }
         found.push_back(std::move(journal));
@@ -265,8 +408,10 @@ std::vector<std::unique_ptr<TAbandonedJournal>> TAbandonedJournal::Find(const QS
 
 TAbandonedJournal::~TAbandonedJournal() = default;
 
-void TAbandonedJournal::Discard()
+bool TAbandonedJournal::Discard()
 {
-    QFile::remove(FileName_);
+    if (!QFile::remove(FileName_) && QFileInfo::exists(FileName_))
+        return false;
     Rows_ = 0;
+    return true;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QLockFile;
+class QTimer;
 class TRecordTable;
 
 // The record table mirrored on disk while the program runs, so that a crash, a kill or a power
@@ -19,7 +20,10 @@ class TRecordTable;
 // to the table is written in the same pass of the event loop (one write call, no flush on the
 // caller's thread); emptying the table empties the journal. Each running instance has a
 // journal of its own, locked while it runs; a normal end renames it to the one kept closed
-// journal, so only a journal left open by an instance that is gone is ever restored.
+// journal, so only a journal left open by an instance that is gone is ever restored. Rows are
+// written in the journal's own text form (ttextrecords.h), so every value comes back exactly.
+// A failed write (a full disk) is tried again once a second, with the rows missed meanwhile,
+// until the journal is whole again.
 class TRecordJournal : public QObject
 {
     Q_OBJECT
@@ -34,10 +38,10 @@ public:
     ~TRecordJournal() override;
 
     // Creates this instance's journal in folder and writes the rows the table holds. False
-    // (and the journal off, with Error) when it cannot.
+    // (and the journal off, with Error naming the folder and the reason) when it cannot.
     bool Start(const QString &folder = Folder());
     // A normal end: everything flushed, then the journal replaces the last closed one, unless
-    // it holds no rows.
+    // it holds no rows or is not whole (a write failed and never came through).
     void Close();
 
     bool IsOn() const { return File_.IsOpen() && !File_.Failed(); }
@@ -55,13 +59,16 @@ public:
     }
 
 signals:
-    // Raised once, on the thread the table lives on, when the journal goes off.
+    // Raised on the thread the table lives on when the journal goes off (not again while it
+    // is being retried), and when it holds every row again.
     void Failed(const QString &why);
+    void Resumed();
 
 private:
     void write(qsizetype end);
     void emptied();
     void fail();
+    void retry();
 
     QPointer<TRecordTable> Table_;
     TJournalFile File_;
@@ -72,12 +79,16 @@ private:
     static constexpr qsizetype SliceRows = 50000;
     qsizetype Written_ = 0; // table rows the journal holds
     bool CatchUpPending_ = false;
+    bool Failing_ = false;
+    bool EmptiedWhileFailing_ = false;
+    QTimer *Retry_ = nullptr;
     QString Error_;
     bool Closed_ = false;
 };
 
 // A journal whose instance ended without closing it. While this object lives it holds the
-// journal's lock, so no other instance offers it at the same time.
+// journal's lock, so no other instance offers it at the same time; in a folder where no lock can
+// be made (read-only, full) it is read as it stands, without a lock, and cannot be removed.
 class TAbandonedJournal
 {
 public:
@@ -88,15 +99,19 @@ public:
     ~TAbandonedJournal(); // lets go of the lock; the file stays
 
     const QString &FileName() const { return FileName_; }
-    // The records it holds.
+    // The records it holds: exactly what a restore (read as a journal) appends.
     qsizetype Rows() const { return Rows_; }
-    // Removes the file once its records are safe elsewhere.
-    void Discard();
+    // Damaged lines a restore leaves out.
+    qsizetype DamagedLines() const { return Damaged_; }
+    bool Claimed() const { return Lock_ != nullptr; }
+    // Removes the file once its records are safe elsewhere; false when it cannot.
+    bool Discard();
 
 private:
     TAbandonedJournal() = default;
 
     QString FileName_;
     qsizetype Rows_ = 0;
+    qsizetype Damaged_ = 0;
     std::unique_ptr<QLockFile> Lock_;
 };

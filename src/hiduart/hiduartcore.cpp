@@ -6,7 +6,46 @@
 #include <cstring>
 #include <deque>
 
+#ifdef __unix__
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+// One program per cable: opening the bridge purges its receive FIFO and closing it disables its
+// UART, either of which silences another program reading it. So every open takes an advisory
+// lock on the device node first and keeps it while open (flock, the lock serial tools take).
+// Returns the descriptor that holds it, -1 when the node cannot be opened for locking (the
+// back end's own open then says why), or -2 when another open file holds the lock.
+int lockNode(const std::string &node)
+{
+#ifdef __unix__
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return fd;
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return busy ? -2 : -1;
+#else
+    (void)node;
+    return -1;
+#endif
+}
+
+void unlockNode(int fd)
+{
+#ifdef __unix__
+    if (fd >= 0)
+        ::close(fd);
+#else
+    (void)fd;
+#endif
+}
 
 // Multi-byte numbers in the chip's reports are big-endian.
 uint16_t be16(const uint8_t *p)
@@ -88,6 +127,8 @@ struct HidUartCore::OpenDevice
     std::atomic<bool> closed{false};
     std::atomic<uint32_t> readTimeoutMs{1000};
     std::atomic<uint32_t> writeTimeoutMs{1000};
+    int nodeLock = -1;
+    ~OpenDevice() { unlockNode(nodeLock); }
 };
 
 HidUartCore::HidUartCore(HidBackend &backend)
@@ -198,6 +239,9 @@ HID_UART_STATUS HidUartCore::open(HID_UART_DEVICE *device, uint32_t deviceNum, u
         if (deviceNum >= devices.size())
             return HID_UART_DEVICE_NOT_FOUND;
         d->info = devices[deviceNum];
+        d->nodeLock = lockNode(d->info.nodePath);
+        if (d->nodeLock == -2)
+            return HID_UART_DEVICE_IN_USE; // nothing is sent to a bridge in use
         HidOpenResult opened = m_backend.open(d->info);
         if (!opened.device)
             return opened.status != HID_UART_SUCCESS ? opened.status : HID_UART_UNKNOWN_ERROR;

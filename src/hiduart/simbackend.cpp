@@ -141,6 +141,16 @@ std::shared_ptr<Cp2110Emulator> SimBackend::chip(const std::string &serial) cons
     return nullptr;
 }
 
+bool SimBackend::setNodePath(const std::string &serial, const std::string &path)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = findBridge(serial);
+    if (it == m_bridges.end())
+        return false;
+    it->info.nodePath = path;
+    return true;
+}
+
 bool SimBackend::failNextOpen(const std::string &serial, HID_UART_STATUS status)
 {
     std::lock_guard lock(m_mutex);

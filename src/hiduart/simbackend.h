@@ -25,6 +25,9 @@ public:
     std::shared_ptr<Cp2110Emulator> chip(const std::string &serial) const;
     // The next open of that bridge fails with the given status.
     bool failNextOpen(const std::string &serial, HID_UART_STATUS status);
+    // Gives the bridge another node path: a real file there stands for its device node, which
+    // opens lock as they would a hidraw node.
+    bool setNodePath(const std::string &serial, const std::string &path);
 
     std::vector<HidDeviceInfo> enumerate(uint16_t vid, uint16_t pid) override;
     HidOpenResult open(const HidDeviceInfo &info) override;

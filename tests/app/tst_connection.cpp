@@ -8,6 +8,8 @@
 #include "tfrmmain.h"
 
 #include <QComboBox>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -195,11 +197,12 @@ void TestConnection::failedOpenNotices_data()
 {
     QTest::addColumn<int>("openStatus"); // what the bridge's open fails with; 0: it opens
     QTest::addColumn<bool>("mismatch");  // the configuration reads back different
-    QTest::addColumn<bool>("denied");
-    QTest::newRow("open refused") << int(HID_UART_DEVICE_IO_FAILED) << false << false;
-    QTest::newRow("not supported") << int(HID_UART_DEVICE_NOT_SUPPORTED) << false << false;
-    QTest::newRow("configuration read back differs") << 0 << true << false;
-    QTest::newRow("access denied") << int(HID_UART_DEVICE_ACCESS_ERROR) << false << true;
+    QTest::addColumn<QString>("kind"); // of the notice: "usual", "denied" or "busy"
+    QTest::newRow("open refused") << int(HID_UART_DEVICE_IO_FAILED) << false << "usual";
+    QTest::newRow("not supported") << int(HID_UART_DEVICE_NOT_SUPPORTED) << false << "usual";
+    QTest::newRow("configuration read back differs") << 0 << true << "usual";
+    QTest::newRow("access denied") << int(HID_UART_DEVICE_ACCESS_ERROR) << false << "denied";
+    QTest::newRow("in use by another program") << int(HID_UART_DEVICE_IN_USE) << false << "busy";
 }
 
 // Only a bridge that is there but closed to this user gets its own notice, with the fix; every
@@ -208,7 +211,7 @@ void TestConnection::failedOpenNotices()
 {
     QFETCH(int, openStatus);
     QFETCH(bool, mismatch);
-    QFETCH(bool, denied);
+    QFETCH(QString, kind);
     TfrmMain w(simulate);
     w.show();
     if (mismatch)
@@ -224,17 +227,31 @@ void TestConnection::failedOpenNotices()
         errors = capture.text();
     }
     QCOMPARE(notices.texts.size(), 1);
-    if (denied) {
-        const QString text = notices.texts.first();
+    const QString text = notices.texts.first();
+    if (kind == "denied") {
         QVERIFY2(text.startsWith("Access to the meter's USB cable was denied"), qPrintable(text));
         QVERIFY(text.contains(" /sim/hidraw0."));
-        // The commands stand on lines of their own, to be copied as they are.
+        // The commands stand on lines of their own, to be copied as they are. Run from the
+        // build tree, with no rule installed, the rule is the source tree's, named so that
+        // the command works from any folder.
         const QStringList lines = text.split('\n');
-        for (const char *command : {"sudo install -m 644 dist/60-lumetra.rules /etc/udev/rules.d/",
-                                    "sudo udevadm control --reload-rules",
-                                    "sudo udevadm trigger --subsystem-match=hidraw"})
+        const QRegularExpression install(
+            QStringLiteral("^sudo install -m 644 (/\\S+/dist/60-lumetra\\.rules) /etc/udev/rules\\.d/$"));
+        const QStringList installs = lines.filter(install);
+        QCOMPARE(installs.size(), 1);
+        QVERIFY2(QFileInfo::exists(install.match(installs.first()).captured(1)),
+                 qPrintable(installs.first()));
+        for (const char *command : {"sudo udevadm control --reload-rules",
+                                    "sudo udevadm trigger --subsystem-match=hidraw",
+                                    "sudo adduser $USER plugdev"})
             QVERIFY2(lines.contains(command), command);
         QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
+        QVERIFY(text.endsWith("Then press \"Connection\" again."));
+        QVERIFY(errors.contains("lumetra: " + text.toLocal8Bit() + "\n"));
+    } else if (kind == "busy") {
+        QCOMPARE(text, QStringLiteral("The meter's USB cable (device node /sim/hidraw0) is in use "
+                                      "by another program. Only one program at a time can read "
+                                      "it; close the other one. Then press \"Connection\" again."));
         QVERIFY(errors.contains("lumetra: " + text.toLocal8Bit() + "\n"));
     } else {
         QCOMPARE(notices.texts.first(), N1);

@@ -3,6 +3,7 @@
 #include "../support/frames.h"
 #include "../support/pdftools.h"
 #include "../support/pty.h"
+#include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 #include "tcapturefile.h"
 #include "tframeencoder.h"
@@ -146,12 +147,6 @@ QByteArray blockCapture(int frames, int perBlock, qint64 spacingMs, int pauseAt 
     return text;
 }
 
-bool writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile f(name);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TestRecorder : public QObject
@@ -171,6 +166,9 @@ private slots:
     void intervalFollowsTheCapturesClock();
     void terminatedRunLeavesACompleteFile_data();
     void terminatedRunLeavesACompleteFile();
+    void closedOutputPipeKeepsRecording_data();
+    void closedOutputPipeKeepsRecording();
+    void fullDiskLeavesWholeRows();
     void helpAndVersion_data();
     void helpAndVersion();
     void failures_data();
@@ -349,28 +347,84 @@ void TestRecorder::intervalFollowsTheCapturesClock()
 void TestRecorder::terminatedRunLeavesACompleteFile_data()
 {
     QTest::addColumn<QString>("output");
-    QTest::newRow("text") << "x.txt";
-    QTest::newRow("xml") << "x.xml";
+    QTest::addColumn<int>("signal");
+    QTest::newRow("text, SIGTERM") << "x.txt" << SIGTERM;
+    QTest::newRow("xml, SIGTERM") << "x.xml" << SIGTERM;
+    QTest::newRow("xml, SIGHUP (terminal closed)") << "x.xml" << SIGHUP;
+    QTest::newRow("text, SIGINT") << "x.txt" << SIGINT;
 }
 
 void TestRecorder::terminatedRunLeavesACompleteFile()
 {
     QFETCH(QString, output);
+    QFETCH(int, signal);
     QProcess p;
     p.setWorkingDirectory(dir_->path());
-    p.start(recorder(), {"--simulate", "--output", output});
+    p.start(recorder(), {"--simulate", "--output", output, "--report", "r.pdf"});
     QVERIFY(p.waitForStarted());
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).count('\n') >= 3, 30000);
-    ::kill(pid_t(p.processId()), SIGTERM);
+    ::kill(pid_t(p.processId()), signal);
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
     out += p.readAllStandardOutput();
     const QList<QStringList> rows = fileRows(path(output));
-    // Every reading printed is in the file, and nothing else.
+    // Every reading printed is in the file, and nothing else; the report is written too.
     QCOMPARE(rows.size(), out.count('\n'));
     QVERIFY(rows.size() >= 3);
+    QVERIFY(fileBytes(path("r.pdf")).startsWith("%PDF"));
+}
+
+void TestRecorder::closedOutputPipeKeepsRecording_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("rows"); // in x.txt afterwards
+    // The reader goes after two lines; the recording goes on into the output.
+    QTest::newRow("with an output") << "--frames 8 --output x.txt" << 8;
+    // Without an output the printed lines were the whole point: it ends as at Ctrl+C.
+    QTest::newRow("without an output") << "" << -1;
+}
+
+void TestRecorder::closedOutputPipeKeepsRecording()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, rows);
+    QProcess shell;
+    shell.setWorkingDirectory(dir_->path());
+    shell.start("bash", {"-c", "\"$0\" --simulate " + arguments
+                                   + " | head -2 >/dev/null; exit ${PIPESTATUS[0]}",
+                         recorder()});
+    QVERIFY(shell.waitForFinished(60000));
+    QCOMPARE(shell.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    if (rows >= 0)
+        QCOMPARE(fileRows(path("x.txt")).size(), rows);
+}
+
+void TestRecorder::fullDiskLeavesWholeRows()
+{
+    // A disk that fills up mid-row: the row is cut away, the reason told once, status 2.
+    QProcess p;
+    p.setWorkingDirectory(dir_->path());
+    {
+        const FileSizeLimit full(700); // the header and some rows; the child inherits it
+        p.start(recorder(), {"--simulate", "--output", "x.txt"});
+        QVERIFY(p.waitForStarted());
+    }
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 2);
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(err, "lumetra-record: x.txt: File too large\n");
+    const QByteArray bytes = fileBytes(path("x.txt"));
+    QVERIFY(bytes.endsWith("\r\n"));
+    const QList<QStringList> rows = fileRows(path("x.txt"));
+    QVERIFY(rows.size() >= 3);
+    // Every row printed before the failure is in the file, whole.
+    QCOMPARE(rows.size(), p.readAllStandardOutput().count('\n'));
+    for (const QStringList &row : rows)
+        QCOMPARE(row.size(), TRecordTable::FieldCount - 1);
 }
 
 void TestRecorder::helpAndVersion_data()
@@ -462,8 +516,21 @@ void TestRecorder::failures_data()
         << QStringList{"--frames", "1", "--device"} << 2 << "No device found.";
     QTest::newRow("list with a source")
         << QStringList{"--list", "--serial", "/dev/null"} << 1 << "--list takes no other";
+    // Every file is checked before the meter is opened; a failed start changes no file.
     QTest::newRow("output folder missing")
-        << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2 << "no/such/x.txt";
+        << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2
+        << "cannot write no/such/x.txt: ";
+    QTest::newRow("report folder missing")
+        << QStringList{"--simulate", "--output", "keep.txt", "--report", "no/r.pdf"} << 2
+        << "cannot write no/r.pdf: ";
+    QTest::newRow("capture is a folder")
+        << QStringList{"--simulate", "--output", "keep.txt", "--capture", "folder"} << 2
+        << "cannot write folder: Is a directory";
+    QTest::newRow("no bridge keeps the output")
+        << QStringList{"--device", "NO-SUCH-BRIDGE", "--output", "keep.txt"} << 2
+        << "No device found.";
+    QTest::newRow("missing capture keeps the output")
+        << QStringList{"--replay", "none.txt", "--output", "keep.txt"} << 2 << "none.txt";
 }
 
 void TestRecorder::failures()
@@ -473,9 +540,13 @@ void TestRecorder::failures()
     QFETCH(QString, message);
     QVERIFY(writeFile(path("bad.txt"), captureOf({1234}) + "100 00 0D\n200 0G\n"));
     QVERIFY(writeFile(path("plain.txt"), "just text"));
+    QVERIFY(writeFile(path("keep.txt"), "recorded yesterday\n"));
+    QVERIFY(QDir(dir_->path()).mkpath("folder"));
     const Run r = runRecorder(arguments, dir_->path());
     QCOMPARE(r.status, status);
     QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
+    QCOMPARE(r.err.count(message.toLocal8Bit()), 1); // told once
+    QCOMPARE(fileBytes(path("keep.txt")), "recorded yesterday\n");
 }
 
 void TestRecorder::openedFilesReport()

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QProcess>
 #include <QtTest>
 
 #include <termios.h>
@@ -33,6 +34,10 @@ struct EventLog
         });
         QObject::connect(&c, &TCComm::OnClosed, [this](QObject *sender) {
             events << "Closed";
+            senders << sender;
+        });
+        QObject::connect(&c, &TCComm::OnLinkLost, [this](QObject *sender) {
+            events << "LinkLost";
             senders << sender;
         });
         QObject::connect(&c, &TCComm::OnReceiveData,
@@ -117,6 +122,8 @@ private slots:
     void commPortWhileOpenStaysOnThePort();
     void emptyQueueDeliversLengthZero();
     void hangUpLeavesTheComponentClosable();
+    void portInUseIsRefused_data();
+    void portInUseIsRefused();
     void queuedBytesAreDeliveredInsideClose();
     void stopDuringAStreamLosesNothing();
 };
@@ -456,10 +463,61 @@ void TestCComm::hangUpLeavesTheComponentClosable()
     QVERIFY2(busy < 0.25, qPrintable(QString("%1 of a core").arg(busy)));
     QVERIFY2(log.blocks.size() - before <= 1, qPrintable(QString::number(log.blocks.size())));
     QCOMPARE(log.joined(), QByteArray("last words"));
+    // Told once, after the last bytes, so the owner can end the link; until then it stays open.
+    QCOMPARE(log.events.count(QStringLiteral("LinkLost")), 1);
+    QCOMPARE(log.events.last(), QStringLiteral("LinkLost"));
+    QVERIFY(c.LinkLost());
     QVERIFY(c.Connected());
     c.Close();
     QVERIFY(!c.Connected());
+    QVERIFY(!c.LinkLost());
     QCOMPARE(log.events.last(), QStringLiteral("Closed"));
+}
+
+void TestCComm::portInUseIsRefused_data()
+{
+    QTest::addColumn<bool>("otherProcess"); // else a second component of this program
+    QTest::newRow("another component of this program") << false;
+    QTest::newRow("another program that locks the port") << true;
+}
+
+void TestCComm::portInUseIsRefused()
+{
+    // Root passes TIOCEXCL, so the lock alone must keep a second reader off the line.
+    QFETCH(bool, otherProcess);
+    TOpenLine first(!otherProcess);
+    QProcess other;
+    if (otherProcess) {
+        // The shell takes the lock on a descriptor of its own and becomes the sleep, so the
+        // process killed below is the one holding it.
+        other.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec 3<\"$1\" && flock --exclusive 3 && echo held && "
+                                    "exec sleep 60"),
+                     QStringLiteral("sh"), first.pty.Name});
+        QVERIFY2(other.waitForReadyRead(10000), qPrintable(other.errorString()));
+    }
+    TCComm second;
+    second.SetCommPort(first.pty.Name);
+    EventLog log;
+    log.attach(second);
+    const QString refused =
+        "Failed to open " + first.pty.Name + "! It is in use by another program.";
+    QCOMPARE(openError(second), refused);
+    QVERIFY(!second.Connected());
+    QVERIFY(log.events.isEmpty());
+    if (otherProcess) {
+        other.kill();
+        QVERIFY(other.waitForFinished(10000));
+        QCOMPARE(openError(second), QString()); // let go, it opens
+        QVERIFY(first.pty.Write("now mine"));
+        QTRY_COMPARE(log.joined(), QByteArray("now mine"));
+    } else {
+        // The first goes on undisturbed, and is still the one that reads.
+        QVERIFY(first.pty.Write("still the first's"));
+        QTRY_COMPARE(first.log.joined(), QByteArray("still the first's"));
+        QCOMPARE(log.joined(), QByteArray());
+    }
 }
 
 void TestCComm::queuedBytesAreDeliveredInsideClose()

@@ -72,6 +72,8 @@ private slots:
     void noBridgeFailsWith101();
     void openFailures_data();
     void openFailures();
+    void deniedNoticeNamesTheRule_data();
+    void deniedNoticeNamesTheRule();
     void pollsHandOnNonEmptyBlocksOnly();
     void readPauseHoldsTheReader();
     void readTimeInterval();
@@ -260,6 +262,44 @@ void TestCP2110::openFailures()
     QVERIFY(c->Open());
     QVERIFY(c->Connected());
     QVERIFY(c->Close());
+}
+
+void TestCP2110::deniedNoticeNamesTheRule_data()
+{
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("toInstall");
+    QTest::newRow("read by udev") << "/usr/lib/udev/rules.d/60-lumetra.rules" << "";
+    QTest::newRow("from a build tree") << "" << "/src/lumetra/dist/60-lumetra.rules";
+    QTest::newRow("installed where udev does not read")
+        << "" << "/usr/local/lib/udev/rules.d/60-lumetra.rules";
+}
+
+// The fix the notice gives fits where the rule is; and this program, without a button, is run
+// again. The group plugdev is the way in without a seat, whichever the case.
+void TestCP2110::deniedNoticeNamesTheRule()
+{
+    QFETCH(QString, installed);
+    QFETCH(QString, toInstall);
+    const QString text = TCP2110::AccessDeniedText("/dev/hidraw3", installed, toInstall);
+    const QStringList lines = text.split('\n');
+    QVERIFY2(text.startsWith("Access to the meter's USB cable was denied: this user may not open "
+                             "its device node /dev/hidraw3."),
+             qPrintable(text));
+    QVERIFY(lines.contains("sudo adduser $USER plugdev"));
+    QVERIFY2(text.endsWith("and log in again. Then run the command again."), qPrintable(text));
+    QVERIFY(!text.contains("Connection"));
+    const QStringList installs = lines.filter(QRegularExpression("^sudo install "));
+    if (installed.isEmpty()) {
+        QCOMPARE(installs, QStringList{"sudo install -m 644 " + toInstall + " /etc/udev/rules.d/"});
+        QVERIFY(lines.contains("sudo udevadm control --reload-rules"));
+    } else {
+        QCOMPARE(installs, QStringList{});
+        QVERIFY2(text.contains("Lumetra's udev rule " + installed + " hands the cable"),
+                 qPrintable(text));
+    }
+    // Whatever this machine has, the rule the notice names is a file that is there.
+    const QString rule = TCP2110::InstalledUdevRule();
+    QVERIFY(QFileInfo::exists(rule.isEmpty() ? TCP2110::UdevRuleToInstall() : rule));
 }
 
 void TestCP2110::pollsHandOnNonEmptyBlocksOnly()

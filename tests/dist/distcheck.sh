@@ -48,6 +48,8 @@ share/applications/org.lumetra.Lumetra.desktop
 share/metainfo/org.lumetra.Lumetra.metainfo.xml
 share/icons/hicolor/scalable/apps/lumetra.svg
 share/doc/lumetra/copyright
+share/doc/lumetra/changelog.Debian.gz
+share/lintian/overrides/lumetra
 LIST
     for size in $LUMETRA_ICON_SIZES; do
         echo "share/icons/hicolor/${size}x${size}/apps/lumetra.png"

@@ -33,6 +33,18 @@ Maintainer|^.+ <[^@ ]+@[^ ]+>$
 Description|^[a-z].+
 TABLE
 
+# Debian's own checks of the package: no error and no warning (informational tags may stay).
+if command -v lintian >/dev/null; then
+    set +e
+    lintian --fail-on error,warning --no-tag-display-limit "$deb" >"$scratch/lintian.log" 2>&1
+    status=$?
+    set -e
+    expect "lintian reports no error or warning: $(grep -E '^[EW]:' "$scratch/lintian.log" \
+        | paste -sd ';' -) (status $status)" [ "$status" -eq 0 ]
+else
+    fail "lintian is not installed (scripts/setup installs it)"
+fi
+
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$scratch/contents"
 while read -r file; do
     expect "in the package: usr/$file" grep -qxF "usr/$file" "$scratch/contents"

@@ -49,8 +49,8 @@ expect "metainfo refers to a screenshot" \
     grep -Eq '<image( [^>]*)?>https://[^<]+\.png</image>' "$metainfo"
 
 rule="$prefix/lib/udev/rules.d/60-lumetra.rules"
-expect "udev rule hands 10c4:ea80 to the seat's user" \
-    grep -Eq '^SUBSYSTEM=="hidraw", .*"0003:10C4:EA80\.\*".*TAG\+="uaccess"' "$rule"
+expect "udev rule hands 10c4:ea80 to the seat's user and to the group plugdev" \
+    grep -Eq '^SUBSYSTEM=="hidraw", .*"0003:10C4:EA80\.\*".*TAG\+="uaccess".*GROUP="plugdev", MODE="0660"' "$rule"
 
 for program in "${programs[@]}"; do
     page="$prefix/share/man/man1/$program.1.gz"

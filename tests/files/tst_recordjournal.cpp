@@ -1,18 +1,22 @@
-// The recording journal: it always reads as the table would be saved, every row is in the file
-// before the pass that posted it ends, a normal end keeps only the latest closed journal, a
-// journal left behind is found (cut back to whole lines) unless its instance still runs, and a
-// full disk turns it off once, keeping what it held.
+// The recording journal: it always reads back as the table holds it, value for value, every row
+// is in the file before the pass that posted it ends, a normal end keeps only the latest whole
+// journal, a journal left behind is found (cut back to whole lines) unless its instance still
+// runs and offers exactly what a restore appends, and a full disk is told once and caught up
+// with when room returns.
 #include "../support/testfiles.h"
 #include "../support/processlimits.h"
 #include "../support/recordrows.h"
 
 #include "tjournalfile.h"
+#include "trecordfilejob.h"
 #include "trecordfiles.h"
 #include "trecordjournal.h"
 #include "trecordtable.h"
 #include "ttextrecords.h"
 
 #include <QDir>
+#include <cstring>
+#include <optional>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -31,12 +35,22 @@ RecordRows recorded(int from, int count)
     return rows;
 }
 
-// The table as Save writes it in the text form: what the journal must hold at every moment.
-QByteArray savedText(TRecordTable &table, const QString &dir)
+// The rows a journal file gives back when it is opened.
+RecordRows journaled(const QString &name)
 {
-    const QString name = QDir(dir).filePath(QStringLiteral("saved.txt"));
-    const TSaveOutcome outcome = DBToFiles(table, name, TextFileTitles());
-    return outcome.Ok ? fileBytes(name) : QByteArray("<not saved>");
+    TRecordTable back;
+    const TOpenOutcome outcome = AnyToCds(name, back, false);
+    if (!outcome.Ok || outcome.Skipped)
+        return {{"<not read: " + outcome.Error.toUtf8() + ">"}};
+    return rowsOf(back);
+}
+
+QByteArray journalText(const QByteArrayList &lines)
+{
+    QByteArray text = JournalHeaderLine();
+    for (const QByteArray &line : lines)
+        text += line + "\r\n";
+    return text;
 }
 
 QStringList journals(const QString &dir)
@@ -53,12 +67,17 @@ class TestRecordJournal : public QObject
 private slots:
     void mirrorsTheTable_data();
     void mirrorsTheTable();
+    void valuesComeBackExactly_data();
+    void valuesComeBackExactly();
     void closedAndAbandoned();
     void journalsStartedTogetherStaySeparate();
     void repairsAbandoned_data();
     void repairsAbandoned();
-    void fullDiskTurnsItOff_data();
-    void fullDiskTurnsItOff();
+    void offeredWhereNoLockCanBeMade();
+    void fullDiskIsCaughtUp_data();
+    void fullDiskIsCaughtUp();
+    void cannotStartSaysWhy_data();
+    void cannotStartSaysWhy();
     void flushesAtMostOncePerPeriod();
 };
 
@@ -89,7 +108,7 @@ void TestRecordJournal::mirrorsTheTable()
     TRecordJournal journal(table);
     QSignalSpy failed(&journal, &TRecordJournal::Failed);
     QVERIFY2(journal.Start(dir.path()), qPrintable(journal.Error()));
-    QCOMPARE(fileBytes(journal.FileName()), savedText(table, dir.path()));
+    QCOMPARE(journaled(journal.FileName()), rowsOf(table));
     int next = rowsBeforeStart + 1;
     for (const QString &step : steps) {
         const int n = step.mid(2).toInt();
@@ -114,15 +133,60 @@ void TestRecordJournal::mirrorsTheTable()
         } else {
             table.Empty();
         }
-        QCOMPARE(fileBytes(journal.FileName()), savedText(table, dir.path()));
+        QCOMPARE(journaled(journal.FileName()), rowsOf(table));
         QCOMPARE(journal.BytesWritten(), QFileInfo(journal.FileName()).size());
     }
     QCOMPARE(failed.count(), 0);
-    // And it reads back as an opened file would.
-    TRecordTable back;
-    const TOpenOutcome outcome = AnyToCds(journal.FileName(), back, false);
-    QVERIFY2(outcome.Ok, qPrintable(outcome.Error));
-    QCOMPARE(back.RecordCount(), table.RecordCount());
+}
+
+void TestRecordJournal::valuesComeBackExactly_data()
+{
+    // Rows as the table holds them, and the line the journal must write for each: as it
+    // stands unless a value cannot stand in a line.
+    QTest::addColumn<RecordRows>("rows");
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::newRow("blanks are kept")
+        << RecordRows{recordRow("1", {" 2026 ", "Cp", "  1.5", "nF ", "", "\x01", "", "1KHz"})}
+        << QByteArrayList{"1\t 2026 \tCp\t  1.5\tnF \t\t\x01\t\t1KHz"};
+    QTest::newRow("trailing nulls are left out")
+        << RecordRows{recordRow("2", {"t", "Cs"}), recordRow("3", {})}
+        << QByteArrayList{"2\tt\tCs", "3"};
+    QTest::newRow("an empty text is no null")
+        << RecordRows{recordRow("4", {"t", "", "", "", "", "", "", ""})}
+        << QByteArrayList{"4\tt\t\t\t\t\t\t\t"};
+    QTest::newRow("a null before a value")
+        << RecordRows{recordRow("5", {"t", Null, "OL"})}
+        << QByteArrayList{"\\5\tt\t\\N\tOL\t\\N\t\\N\t\\N\t\\N\t\\N"};
+    QTest::newRow("no number")
+        << RecordRows{recordRow(Null, {"t"})}
+        << QByteArrayList{"\\\\N\tt\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N"};
+    QTest::newRow("line breaks, a TAB, a zero and a backslash")
+        << RecordRows{recordRow("6", {"a\tb", "c\r\nd", "\\e", QByteArray("f\0g", 3), "h\ri",
+                                      "j\nk", "\\N", "\\"}),
+                      recordRow("7", {"a\\b"})}
+        << QByteArrayList{"\\6\ta\\tb\tc\\r\\nd\t\\\\e\tf\\0g\th\\ri\tj\\nk\t\\\\N\t\\\\",
+                          "7\ta\\b"};
+}
+
+void TestRecordJournal::valuesComeBackExactly()
+{
+    QFETCH(RecordRows, rows);
+    QFETCH(QByteArrayList, lines);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TRecordTable table;
+    TRecordJournal journal(table);
+    QVERIFY(journal.Start(dir.path()));
+    appendRows(table, rows);
+    QCOMPARE(fileBytes(journal.FileName()), journalText(lines));
+    QCOMPARE(journaled(journal.FileName()), rows);
+    // A restore reads it the same way, whatever the file's name.
+    TRecordTable restored;
+    TRecordOpenJob job(restored, journal.FileName(), false);
+    job.ReadAsJournal();
+    job.Start();
+    QTRY_VERIFY(job.IsFinished());
+    QCOMPARE(rowsOf(restored), rows);
 }
 
 void TestRecordJournal::closedAndAbandoned()
@@ -139,7 +203,7 @@ void TestRecordJournal::closedAndAbandoned()
         appendRows(table, recorded(1, session * 3));
         journal.Close();
         QVERIFY(!QFileInfo::exists(journal.FileName()));
-        QCOMPARE(fileBytes(closed), savedText(table, dir.path()));
+        QCOMPARE(journaled(closed), rowsOf(table));
     }
     // A session that closes without rows keeps the last one that had some.
     {
@@ -216,26 +280,36 @@ void TestRecordJournal::repairsAbandoned_data()
     const QByteArray header = TextHeaderLine(TextFileTitles());
     const QByteArray row1 = "1\t2026-12-09 14:38:12\tCp\t123.4\tnF\tD\t0.012\t\t1KHz\r\n";
     const QByteArray row2 = "2\t2026-12-09 14:38:13\tCp\t123.5\tnF\tD\t0.012\t\t1KHz\r\n";
+    const QByteArray damaged = "2\t2026-12-09\r14:38:13\tCp\r\n";
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<QByteArray>("kept");
-    QTest::newRow("whole") << header + row1 + row2 << 2 << header + row1 + row2;
-    QTest::newRow("a line cut off") << header + row1 + row2.left(9) << 1 << header + row1;
-    QTest::newRow("cut between CR and LF") << header + row1 + row2.chopped(1) << 1 << header + row1;
+    QTest::addColumn<int>("damagedLines");
+    QTest::addColumn<QByteArray>("kept"); // empty: the journal is removed
+    QTest::newRow("whole") << header + row1 + row2 << 2 << 0 << header + row1 + row2;
+    QTest::newRow("a line cut off") << header + row1 + row2.left(9) << 1 << 0 << header + row1;
+    QTest::newRow("cut between CR and LF")
+        << header + row1 + row2.chopped(1) << 1 << 0 << header + row1;
     // Data that never reached the disk reads back as zeros.
     QTest::newRow("zeros at the end")
-        << header + row1 + QByteArray(4096, '\0') << 1 << header + row1;
+        << header + row1 + QByteArray(4096, '\0') << 1 << 0 << header + row1;
     QTest::newRow("zeros inside the last line")
-        << header + row1 + row2.left(20) + QByteArray(30, '\0') << 1 << header + row1;
-    QTest::newRow("header only") << header << 0 << QByteArray();
-    QTest::newRow("header cut off") << header.left(5) << 0 << QByteArray();
-    QTest::newRow("nothing") << QByteArray() << 0 << QByteArray();
+        << header + row1 + row2.left(20) + QByteArray(30, '\0') << 1 << 0 << header + row1;
+    QTest::newRow("header only") << header << 0 << 0 << QByteArray();
+    QTest::newRow("header cut off") << header.left(5) << 0 << 0 << QByteArray();
+    QTest::newRow("nothing") << QByteArray() << 0 << 0 << QByteArray();
+    // Offered with exactly the rows a restore appends: damaged lines are neither.
+    QTest::newRow("a damaged line between whole ones")
+        << header + row1 + damaged + row2 << 2 << 1 << header + row1 + damaged + row2;
+    const QByteArray lone = QByteArray::fromHex("0D0A31360D360D2AC70D0A00");
+    QTest::newRow("damaged lines only: not offered, kept for a person")
+        << lone << 0 << 1 << lone.chopped(1);
 }
 
 void TestRecordJournal::repairsAbandoned()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, rows);
+    QFETCH(int, damagedLines);
     QFETCH(QByteArray, kept);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -244,63 +318,151 @@ void TestRecordJournal::repairsAbandoned()
     QVERIFY(writeFile(name, bytes));
     const auto found = TAbandonedJournal::Find(dir.path());
     QCOMPARE(found.size(), std::size_t(rows > 0));
-    if (rows == 0) {
-        QVERIFY(!QFileInfo::exists(name));
+    QCOMPARE(QFileInfo::exists(name), !kept.isEmpty());
+    if (!kept.isEmpty())
+        QCOMPARE(fileBytes(name), kept);
+    if (rows == 0)
         return;
-    }
     QCOMPARE(found[0]->Rows(), qsizetype(rows));
-    QCOMPARE(fileBytes(name), kept);
+    QCOMPARE(found[0]->DamagedLines(), qsizetype(damagedLines));
+    QVERIFY(found[0]->Claimed());
     TRecordTable table;
-    const TOpenOutcome outcome = AnyToCds(name, table, false);
+    const TOpenOutcome outcome = ReadRecordFile(name, TRecordFileForm::Journal, table);
     QVERIFY2(outcome.Ok, qPrintable(outcome.Error));
     QCOMPARE(table.RecordCount(), qsizetype(rows));
+    QCOMPARE(outcome.Skipped, qsizetype(damagedLines));
 }
 
-void TestRecordJournal::fullDiskTurnsItOff_data()
+void TestRecordJournal::offeredWhereNoLockCanBeMade()
 {
-    QTest::addColumn<bool>("block");
-    QTest::newRow("rows recorded one by one") << false;
-    QTest::newRow("a block of opened rows") << true;
-}
-
-void TestRecordJournal::fullDiskTurnsItOff()
-{
-    QFETCH(bool, block);
+    // A folder that takes no new file (read-only, or full) cannot hold a lock: a journal in it
+    // is read as it stands, cut-off end and all, and left there. A full disk stands in for
+    // such a folder, which root could write anyway.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    const QString name =
+        QDir(dir.path()).filePath(QStringLiteral("journal-20261209-143812-000-1.txt"));
+    const QByteArray bytes = JournalHeaderLine() + "1\ta\r\n2\tb\r\n3\tc";
+    QVERIFY(writeFile(name, bytes));
+    const auto found = [&] {
+        const FileSizeLimit full(0);
+        return TAbandonedJournal::Find(dir.path());
+    }();
+    QCOMPARE(found.size(), std::size_t(1));
+    QVERIFY(!found[0]->Claimed());
+    QCOMPARE(found[0]->Rows(), qsizetype(2));
+    QCOMPARE(found[0]->DamagedLines(), qsizetype(1)); // the line never finished
+    QCOMPARE(fileBytes(name), bytes);
+}
+
+void TestRecordJournal::fullDiskIsCaughtUp_data()
+{
+    // What happens while the disk is full: "r" rows recorded one by one, "o" a block of opened
+    // rows, "c" Clear; and whether room comes back before the session ends.
+    // Clear frees the room, so the journal is whole again at once and the next rows fill it anew.
+    QTest::addColumn<QString>("whileFull");
+    QTest::addColumn<bool>("roomAgain");
+    QTest::addColumn<int>("failures");
+    QTest::newRow("rows recorded one by one") << "r" << true << 1;
+    QTest::newRow("a block of opened rows") << "o" << true << 1;
+    QTest::newRow("cleared while full, then recorded") << "rcr" << true << 2;
+    QTest::newRow("still full at the end") << "r" << false << 1;
+}
+
+void TestRecordJournal::fullDiskIsCaughtUp()
+{
+    QFETCH(QString, whileFull);
+    QFETCH(bool, roomAgain);
+    QFETCH(int, failures);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString closed = TRecordJournal::ClosedFileName(dir.path());
+    QVERIFY(writeFile(closed, "the last whole session\r\n"));
     TRecordTable table;
     TRecordJournal journal(table);
     QSignalSpy failed(&journal, &TRecordJournal::Failed);
+    QSignalSpy resumed(&journal, &TRecordJournal::Resumed);
     QVERIFY(journal.Start(dir.path()));
     const QString name = journal.FileName();
+    int next = 1;
     {
         const FileSizeLimit limit(2000); // room for the header and some 30 rows
-        if (block) {
-            TRecordTable opened;
-            appendRows(opened, recorded(1, 100));
-            table.AppendRows(opened);
-        } else {
-            appendRows(table, recorded(1, 100));
+        for (const QChar step : whileFull) {
+            if (step == u'o') {
+                TRecordTable opened;
+                appendRows(opened, recorded(next, 100));
+                table.AppendRows(opened);
+            } else if (step == u'r') {
+                appendRows(table, recorded(next, 100));
+            } else {
+                table.Empty();
+            }
+            next += 100;
+        }
+        QCOMPARE(failed.count(), failures);
+        QVERIFY(!journal.IsOn());
+        QVERIFY2(failed.at(0).at(0).toString().contains(QStringLiteral("File too large")),
+                 qPrintable(failed.at(0).at(0).toString()));
+        // The table went on; the journal holds whole rows only, as the table held them.
+        const RecordRows kept = journaled(name);
+        QCOMPARE(kept, rowsOf(table).mid(0, kept.size()));
+        // Tried again (once a second) while still full: not told again.
+        QTest::qWait(1500);
+        QCOMPARE(failed.count(), failures);
+        if (!roomAgain) {
+            journal.Close();
+            QVERIFY(!QFileInfo::exists(name));
+            QCOMPARE(fileBytes(closed), QByteArray("the last whole session\r\n"));
+            return;
         }
     }
+    // Room again: the rows missed are written, the journal is whole and goes on.
+    QTRY_COMPARE_WITH_TIMEOUT(resumed.count(), failures, 5000);
+    QVERIFY(journal.IsOn());
+    appendRows(table, recorded(next, 3));
+    QCOMPARE(journaled(name), rowsOf(table));
+    QCOMPARE(failed.count(), failures);
+    journal.Close();
+    QCOMPARE(journaled(closed), rowsOf(table));
+}
+
+void TestRecordJournal::cannotStartSaysWhy_data()
+{
+    // The folder as given, relative to a scratch folder that holds a plain file "file"; the
+    // file size allowed (0: no limit); the reason the notice must give.
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("sizeLimit");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a file where a folder should be")
+        << "file/lumetra" << 0 << QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    QTest::newRow("a full disk") << "state/lumetra" << 100
+                                 << QString::fromLocal8Bit(std::strerror(EFBIG));
+}
+
+void TestRecordJournal::cannotStartSaysWhy()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, sizeLimit);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(QDir(dir.path()).filePath(QStringLiteral("file")), "x"));
+    const QString path = QDir(dir.path()).filePath(folder);
+    TRecordTable table;
+    TRecordJournal journal(table);
+    QSignalSpy failed(&journal, &TRecordJournal::Failed);
+    {
+        std::optional<FileSizeLimit> limit;
+        if (sizeLimit > 0)
+            limit.emplace(sizeLimit);
+        QVERIFY(!journal.Start(path));
+    }
     QCOMPARE(failed.count(), 1);
+    const QString why = failed.at(0).at(0).toString();
+    QVERIFY2(why.contains(QDir::toNativeSeparators(path)) && why.endsWith(reason), qPrintable(why));
     QVERIFY(!journal.IsOn());
-    QVERIFY2(failed.at(0).at(0).toString().contains(QStringLiteral("File too large")),
-             qPrintable(failed.at(0).at(0).toString()));
-    // The table went on; the journal keeps whole lines only, each a row of the table.
-    QCOMPARE(table.RecordCount(), qsizetype(100));
-    const QByteArray bytes = fileBytes(name);
-    QVERIFY(bytes.endsWith("\r\n"));
-    QVERIFY(savedText(table, dir.path()).startsWith(bytes));
-    // Rows one by one fill the room; a block is written whole or not at all.
-    if (block)
-        QCOMPARE(bytes, TextHeaderLine(TextFileTitles()));
-    else
-        QVERIFY(bytes.count("\r\n") > 20);
-    appendRows(table, recorded(101, 5));
-    table.Empty();
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(fileBytes(name), bytes);
+    // Nothing is left behind in a folder that could be made.
+    QCOMPARE(entries(path).size(), 0);
 }
 
 void TestRecordJournal::flushesAtMostOncePerPeriod()

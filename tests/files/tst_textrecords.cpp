@@ -47,6 +47,33 @@ Read readText(const QByteArray &bytes, int piece)
     return r;
 }
 
+// Reads bytes as a journal (or as a file whose header may say it is one), fed in pieces; the
+// same bytes are also only counted, which must give the same numbers.
+Read readJournal(const QByteArray &bytes, int piece, TTextRecordReader::Form form,
+                 qsizetype *skipped)
+{
+    TRecordTable table;
+    TTextRecordReader reader(&table, form);
+    TTextRecordReader counter(nullptr, form);
+    const qsizetype step = piece > 0 ? piece : std::max<qsizetype>(bytes.size(), 1);
+    for (qsizetype at = 0; at < bytes.size(); at += step) {
+        const QByteArrayView slice = QByteArrayView(bytes).sliced(at, std::min(step, bytes.size() - at));
+        const bool more = reader.Feed(slice);
+        counter.Feed(slice);
+        if (!more)
+            break;
+    }
+    Read r;
+    r.ok = reader.Finish();
+    counter.Finish();
+    r.error = reader.Error();
+    r.rows = rowsOf(table);
+    *skipped = reader.LinesSkipped();
+    if (counter.RowsAppended() != table.RecordCount() || counter.LinesSkipped() != *skipped)
+        r.error += QStringLiteral(" <the count differs from the rows read>");
+    return r;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(RecordRows)
@@ -224,8 +251,61 @@ private slots:
         }
     }
 
+    // A journal: lines end at CR LF only, escaped rows are undone, and a line that is no whole
+    // row is skipped and counted, never the end of the reading. "file" rows are read as Open
+    // reads any text file, which must know a journal by its header.
+    void readingJournal_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("asFile");
+        QTest::addColumn<RecordRows>("rows");
+        QTest::addColumn<int>("skipped");
+        const QByteArray h = JournalHeaderLine();
+        const RecordRows two{recordRow("1", {"a"}), recordRow("2", {"b"})};
+        QTest::newRow("whole rows") << h + "1\ta\r\n2\tb\r\n" << false << two << 0;
+        QTest::newRow("opened as a file") << h + "1\ta\r\n2\tb\r\n" << true << two << 0;
+        QTest::newRow("an escaped row, opened as a file")
+            << h + "\\1\ta\\tb\t\\N\tc\\r\\n\t\\\\\t\t\t\t\r\n" << true
+            << RecordRows{recordRow("1", {"a\tb", Null, "c\r\n", "\\", "", "", "", ""})} << 0;
+        QTest::newRow("any header, when told it is a journal")
+            << Header + "1\ta\r\n2\tb\r\n" << false << two << 0;
+        QTest::newRow("a lone CR or LF inside a line")
+            << h + "1\ta\r\n3\tx\ry\r\n4\tx\ny\r\n2\tb\r\n" << false << two << 2;
+        QTest::newRow("lone CRs where a file would see lines")
+            << bytes("\r\n16\r6\r*\xC7\r\n\000") << false << RecordRows{} << 1;
+        QTest::newRow("the last line without CR LF")
+            << h + "1\ta\r\n2\tb\r\n3\tc" << false << two << 1;
+        QTest::newRow("cut between CR and LF")
+            << h + "1\ta\r\n2\tb\r\n3\tc\r" << false << two << 1;
+        QTest::newRow("a zero byte ends the text inside a line")
+            << h + bytes("1\ta\r\n2\tb\r\n3\t\000c\r\n4\td\r\n") << false << two << 1;
+        QTest::newRow("damaged lines between whole ones")
+            << h + "1\ta\r\n\r\nx\ty\r\n5\t1\t2\t3\t4\t5\t6\t7\t8\t9\r\n"
+                   "\\6\ta\\q\t\t\t\t\t\t\t\r\n\\7\ta\r\n2147483648\tz\r\n2\tb\r\n"
+            << false << two << 6;
+    }
+    void readingJournal()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, asFile);
+        QFETCH(RecordRows, rows);
+        QFETCH(int, skipped);
+        for (int piece : {0, 1, 2, 3, 5, 64}) {
+            qsizetype left = -1;
+            const Read r = readJournal(bytes, piece,
+                                       asFile ? TTextRecordReader::Form::File
+                                              : TTextRecordReader::Form::Journal,
+                                       &left);
+            const QByteArray where = "pieces of " + QByteArray::number(piece);
+            QVERIFY2(r.ok && r.error.isEmpty(), where + ": " + r.error.toUtf8());
+            QVERIFY2(r.rows == rows, where);
+            QVERIFY2(left == skipped, where + ": skipped " + QByteArray::number(left));
+        }
+    }
+
     // A line costs the memory of the row it makes, not its own length: a huge header, a huge
-    // value and a line of nothing but TABs, fed as a file is read, in pieces of a megabyte.
+    // value and a line of nothing but TABs, fed as a file is read, in pieces of a megabyte; and
+    // a huge line in a journal.
     void longLinesCostTheRowOnly_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -233,13 +313,20 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<RecordRows>("rows");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("skipped"); // -1: read as a file, else as a journal
         const RecordRows one{recordRow("1", {"a"})};
         QTest::newRow("header") << QByteArray("NO") << 'h' << QByteArray("\r\n1\ta\r\n") << one
-                                << "";
+                                << "" << -1;
         QTest::newRow("value") << Header + "1\t" << 'v' << QByteArray("\tb\r\n")
-                               << RecordRows{recordRow("1", {QByteArray(20, 'v'), "b"})} << "";
+                               << RecordRows{recordRow("1", {QByteArray(20, 'v'), "b"})} << ""
+                               << -1;
         QTest::newRow("TABs") << Header + "1\ta\r\n2" << '\t' << QByteArray("\r\n") << one
-                              << "more fields";
+                              << "more fields" << -1;
+        // A journal keeps a line's bytes, not its pieces: one longer than any row is damage.
+        QTest::newRow("journal value") << JournalHeaderLine() + "2\t" << 'v'
+                                       << QByteArray("\r\n1\ta\r\n") << one << "" << 1;
+        QTest::newRow("journal CRs") << JournalHeaderLine() + "2\t" << '\r'
+                                     << QByteArray("\n1\ta\r\n") << one << "" << 1;
     }
     void longLinesCostTheRowOnly()
     {
@@ -251,11 +338,13 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(RecordRows, rows);
         QFETCH(QString, error);
+        QFETCH(int, skipped);
         constexpr qsizetype Piece = 1 << 20;
         constexpr int Pieces = 100; // a line of 100 MB
         const QByteArray piece(Piece, fill);
         TRecordTable table;
-        TTextRecordReader reader(table);
+        TTextRecordReader reader(&table, skipped < 0 ? TTextRecordReader::Form::File
+                                                     : TTextRecordReader::Form::Journal);
         // Large blocks are mapped on their own and counted apart from the heap's.
         const auto inUse = [] {
             const struct mallinfo2 m = mallinfo2();
@@ -273,6 +362,7 @@ private slots:
         QCOMPARE(reader.Finish(), error.isEmpty());
         QVERIFY2(reader.Error().contains(error), qPrintable(reader.Error()));
         QCOMPARE(rowsOf(table), rows);
+        QCOMPARE(reader.LinesSkipped(), std::max(skipped, 0));
         // Far below the megabyte of a single piece, let alone the line's hundred.
         QVERIFY2(most - heap < std::size_t(Piece / 4),
                  qPrintable(QString::number(qint64(most - heap))));

@@ -3,6 +3,8 @@
 #include "simbackend.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 
 #include <poll.h>
@@ -48,6 +50,7 @@ private slots:
 
     void openEnablesAndPurgesReceiver();
     void closeDisablesReceiver();
+    void bridgeInUseIsLeftAlone();
     void openFailures_data();
     void openFailures();
     void enumerationFiltersByIds();
@@ -126,6 +129,40 @@ void TestHidUartCore::openEnablesAndPurgesReceiver()
     uint32_t got = 99;
     QCOMPARE(m_core->read(h, buf, sizeof buf, &got), HID_UART_READ_TIMED_OUT);
     QCOMPARE(got, 0u);
+}
+
+void TestHidUartCore::bridgeInUseIsLeftAlone()
+{
+    // Two programs (each its own core and its own open of the node) on one cable: a real file
+    // stands for the device node, locked as a hidraw node would be.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString node = dir.filePath(QStringLiteral("hidraw0"));
+    QFile file(node);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(m_backend->setNodePath("0001", node.toStdString()));
+    HID_UART_DEVICE first = openFirst();
+    QVERIFY(first);
+    m_core->setTimeouts(first, 0, 0);
+    const size_t reportsBefore = m_chip->featureReportsSet().size();
+
+    HidUartCore other(*m_backend);
+    HID_UART_DEVICE second = nullptr;
+    QCOMPARE(other.open(&second, 0, 0, 0), HID_UART_DEVICE_IN_USE);
+    QVERIFY(!second);
+    // Nothing was sent to the chip: its FIFO was not purged, its UART stays on for the first.
+    QCOMPARE(m_chip->featureReportsSet().size(), reportsBefore);
+    m_chip->receiveNow({7, 8});
+    uint8_t buf[4];
+    uint32_t got = 0;
+    m_core->read(first, buf, sizeof buf, &got);
+    QCOMPARE(got, 2u);
+
+    // Let go, it is the other's.
+    QCOMPARE(m_core->close(first), HID_UART_SUCCESS);
+    QCOMPARE(other.open(&second, 0, 0, 0), HID_UART_SUCCESS);
+    QCOMPARE(other.close(second), HID_UART_SUCCESS);
 }
 
 void TestHidUartCore::closeDisablesReceiver()

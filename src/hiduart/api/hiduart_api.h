@@ -51,6 +51,8 @@ enum {
     HID_UART_DEVICE_IO_FAILED = 0x14,
     HID_UART_DEVICE_ACCESS_ERROR = 0x15,
     HID_UART_DEVICE_NOT_SUPPORTED = 0x16,
+    // Ours, not the vendor's: another program holds the bridge (HidUart_Open only).
+    HID_UART_DEVICE_IN_USE = 0x17,
     HID_UART_UNKNOWN_ERROR = 0xFF
 };
 
