@@ -61,6 +61,11 @@ TSerialSource::TSerialSource(const QString &port, std::uint32_t baud, QObject *p
         Open_ = true;
         emit Opened();
     });
+    // A hang-up or a port that vanished is a lost link: nothing will come on it again.
+    connect(Port_, &TCComm::OnLinkLost, this, [this] {
+        emit LinkLost(QStringLiteral("%1: the serial line hung up or the port went away.")
+                          .arg(Port_->CommPort()));
+    });
     connect(Port_, &TCComm::OnClosed, this, [this] {
         Open_ = false;
         emit Closed();

@@ -713,6 +713,24 @@ void TestRecorder::serialPort()
     QCOMPARE(rows.size(), 3);
     for (const QStringList &row : rows)
         QCOMPARE(row.mid(1), (QStringList{"Cs", "123.4", "nF", "D", "0.012", "", "1KHz"}));
+
+    // A line that hangs up ends the run as a failure, with what was recorded kept.
+    TPty gone;
+    QVERIFY(gone.IsOpen());
+    QProcess q;
+    q.setWorkingDirectory(dir_->path());
+    q.start(recorder(), {"--serial", gone.Name, "--frames", "100", "--output", "y.txt"});
+    QVERIFY(q.waitForStarted());
+    while (!q.canReadLine() && q.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+        gone.Write(WorkedFrame);
+        q.waitForReadyRead(200);
+    }
+    gone.HangUp();
+    QVERIFY(q.waitForFinished(30000));
+    QCOMPARE(q.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(q.exitCode(), 2);
+    QVERIFY2(q.readAllStandardError().contains("hung up"), "no reason told");
+    QVERIFY(!fileRows(path("y.txt")).isEmpty());
 }
 
 void TestRecorder::captureLines_data()

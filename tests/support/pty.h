@@ -26,6 +26,10 @@ public:
         }
         Name = QString::fromLocal8Bit(name);
         ::fcntl(Slave, F_SETFL, ::fcntl(Slave, F_GETFL) | O_NONBLOCK);
+        // A program the test starts must not hold the line open behind the test's back: a
+        // hang-up would never reach it.
+        ::fcntl(Master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(Slave, F_SETFD, FD_CLOEXEC);
     }
     ~TPty()
     {
