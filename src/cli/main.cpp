@@ -1,4 +1,8 @@
 #include "tlumetra.h"
+#include "tlabrecorder.h"
+#include "tlaburl.h"
+#include "tmetersession.h"
+#include "tsessionpublisher.h"
 #include "tbridgesource.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
@@ -11,6 +15,7 @@
 #include "treportwriter.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -90,6 +95,64 @@ bool wantsReport(const QStringList &arguments)
     return false;
 }
 
+// Writes what each recorder writes at the end (the XML packet, the report); false when one
+// fails, which has then been told.
+bool finishRecorders(const std::vector<TRecorder *> &recorders)
+{
+    bool ok = true;
+    for (TRecorder *recorder : recorders) {
+        if (!recorder->Finish()) {
+            printError(recorder->Error());
+            ok = false;
+        }
+        const QString &report = recorder->Options().Report;
+        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
+            ok = false;
+    }
+    return ok;
+}
+
+// Gives the broker a few seconds to take what is queued; the rows are in the files anyway.
+void finishPublisher(TSessionPublisher &publisher)
+{
+    QEventLoop wait;
+    bool finished = false;
+    QObject::connect(&publisher, &TSessionPublisher::Finished, &wait, [&] {
+        finished = true;
+        wait.quit();
+    });
+    QTimer::singleShot(5000, &wait, &QEventLoop::quit);
+    publisher.Finish();
+    if (!finished)
+        wait.exec();
+}
+
+int recordFromLab(const TRecorderOptions &options)
+{
+    TLabRecorder lab(options);
+    int exitCode = TRecorder::ExitDone;
+    QObject::connect(&lab, &TLabRecorder::Notice, [](const QString &text) { printError(text); });
+    QObject::connect(&lab, &TLabRecorder::Stopped, [&](bool failed) {
+        if (failed) {
+            printError(lab.Error());
+            exitCode = TRecorder::ExitFailure;
+        }
+        QCoreApplication::exit(exitCode);
+    });
+    if (!lab.Start()) {
+        printError(lab.Error());
+        return TRecorder::ExitFailure;
+    }
+    catchStopSignals([] { QCoreApplication::exit(TRecorder::ExitDone); });
+    if (options.DurationMs > 0)
+        QTimer::singleShot(std::min<qint64>(options.DurationMs, std::numeric_limits<int>::max()),
+                           [] { QCoreApplication::exit(TRecorder::ExitDone); });
+    QCoreApplication::exec();
+    if (!finishRecorders(lab.Recorders()))
+        exitCode = TRecorder::ExitFailure;
+    return exitCode;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -129,6 +192,9 @@ int main(int argc, char *argv[])
                                          });
     if (simulated > qEnvironmentVariableIntValue("LUMETRA_SIM_BRIDGES"))
         qputenv("LUMETRA_SIM_BRIDGES", QByteArray::number(qsizetype(simulated)));
+
+    if (!options.FromMqtt.isEmpty())
+        return recordFromLab(options);
 
     // One recorder, with its own session and files, per meter; --open alone makes one without.
     std::vector<std::unique_ptr<TRecorder>> recorders;
@@ -177,6 +243,27 @@ int main(int argc, char *argv[])
         recorders.push_back(std::make_unique<TRecorder>(own, source));
     }
 
+    // Each meter on the lab bus under its own serial, listening before its link opens.
+    std::vector<std::unique_ptr<TSessionPublisher>> publishers;
+    if (!options.Mqtt.isEmpty()) {
+        QString why;
+        const std::optional<TLabUrl> url = ParseLabUrl(options.Mqtt, TLabUrlUse::Publish, &why);
+        for (const auto &recorder : recorders) {
+            TMeterSession &session = recorder->Session();
+            if (!url || !session.Source())
+                continue;
+            auto publisher = std::make_unique<TSessionPublisher>(
+                session, *url, session.Source()->Name(), options.MqttDisplay);
+            QObject::connect(publisher.get(), &TSessionPublisher::Notice,
+                             [](const QString &text) { printError(text); });
+            if (!publisher->Start(options.MqttCa, &why)) {
+                printError(QStringLiteral("--mqtt: %1").arg(why));
+                return TRecorder::ExitFailure;
+            }
+            publishers.push_back(std::move(publisher));
+        }
+    }
+
     // Every file is known writable before any meter starts: not after hours of recording.
     for (const auto &recorder : recorders) {
         if (!recorder->CheckFiles()) {
@@ -219,14 +306,13 @@ int main(int argc, char *argv[])
     if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 
-    for (const auto &recorder : recorders) {
-        if (!recorder->Finish()) {
-            printError(recorder->Error());
-            exitCode = TRecorder::ExitFailure;
-        }
-        const QString &report = recorder->Options().Report;
-        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
-            exitCode = TRecorder::ExitFailure;
-    }
+    std::vector<TRecorder *> all;
+    for (const auto &recorder : recorders)
+        all.push_back(recorder.get());
+    if (!finishRecorders(all))
+        exitCode = TRecorder::ExitFailure;
+    // What is still queued for the broker goes out now; what cannot is in the files.
+    for (const auto &publisher : publishers)
+        finishPublisher(*publisher);
     return exitCode;
 }
