@@ -1,5 +1,7 @@
 #include "tcommandline.h"
 
+#include "tlaburl.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -41,6 +43,18 @@ struct TOptions
         QStringLiteral("FILE")};
     QCommandLineOption fast{QStringLiteral("fast"),
                             QStringLiteral("With --replay: as fast as the line takes it.")};
+    QCommandLineOption mqtt{
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publish every recorded reading to the MQTT broker at URL "
+                       "(mqtt://[user[:password]@]host[:port]/PREFIX or mqtts://; the password "
+                       "may come from LUMETRA_MQTT_PASSWORD), to PREFIX/SERIAL/reading."),
+        QStringLiteral("URL")};
+    QCommandLineOption mqttCa{QStringLiteral("mqtt-ca"),
+                              QStringLiteral("The CA certificate of an mqtts:// broker."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption mqttDisplay{QStringLiteral("mqtt-display"),
+                                   QStringLiteral("With --mqtt: every decoded frame also to "
+                                                  "PREFIX/SERIAL/display.")};
 
     explicit TOptions(QCommandLineParser &parser)
         : help(parser.addHelpOption())
@@ -49,7 +63,8 @@ struct TOptions
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
                            "display, plots and records its readings."));
-        parser.addOptions({simulate, check, connect, noJournal, capture, replay, fast});
+        parser.addOptions(
+            {simulate, check, connect, noJournal, capture, replay, fast, mqtt, mqttCa, mqttDisplay});
     }
 };
 
@@ -125,6 +140,14 @@ TCommandLine ParseCommandLine(const QStringList &given)
     } else if (parser.isSet(options.fast) && !parser.isSet(options.replay)) {
         line.Action = TCommandLine::Fail;
         line.Message = QStringLiteral("--fast belongs to --replay.");
+    } else if ((parser.isSet(options.mqttCa) || parser.isSet(options.mqttDisplay))
+               && !parser.isSet(options.mqtt)) {
+        line.Action = TCommandLine::Fail;
+        line.Message = QStringLiteral("--mqtt-display and --mqtt-ca belong to --mqtt.");
+    } else if (QString why; parser.isSet(options.mqtt)
+                            && !ParseLabUrl(parser.value(options.mqtt), TLabUrlUse::Publish, &why)) {
+        line.Action = TCommandLine::Fail;
+        line.Message = QStringLiteral("--mqtt: %1").arg(why);
     }
     if (line.Action == TCommandLine::Fail) {
         const QString program = arguments.isEmpty() ? QStringLiteral("lumetra")
@@ -138,6 +161,9 @@ TCommandLine ParseCommandLine(const QStringList &given)
     line.Window.Simulate = parser.isSet(options.simulate) || !line.Window.Replay.isEmpty();
     line.Window.Capture = parser.value(options.capture);
     line.Window.Fast = parser.isSet(options.fast);
+    line.Window.Mqtt = parser.value(options.mqtt);
+    line.Window.MqttCa = parser.value(options.mqttCa);
+    line.Window.MqttDisplay = parser.isSet(options.mqttDisplay);
     line.Check = parser.isSet(options.check);
     line.Window.Connect = parser.isSet(options.connect) && !line.Check;
     // A check records one reading and quits: nothing worth keeping, and no question to answer.

@@ -145,6 +145,7 @@ void TfrmMain::FormCreate()
     CreateJournal();
     pnlLcd->FillUnitLabels();
     StartCapture();
+    StartLab();
     QTimer::singleShot(0, this, &TfrmMain::StartUp);
 }
 

@@ -32,6 +32,10 @@ struct TStartOptions
     bool Journal = true;
     // Press "Connection" once the window is up (after the restore question), without a click.
     bool Connect = false;
+    // The lab bus: every recorded reading published to this broker (mqtt[s]://.../PREFIX).
+    QString Mqtt;
+    QString MqttCa;
+    bool MqttDisplay = false; // and every decoded frame as a live view
 };
 
 // The main window: owns every component for the life of the program and wires them together.
@@ -93,6 +97,8 @@ private:
     void CreateBridge();
     // --capture: the raw stream to a file.
     void StartCapture();
+    // --mqtt: the session's readings onto the lab bus.
+    void StartLab();
     class TBridgeSource *Bridge_ = nullptr;
     QList<TNotice> PendingNotices_;
     bool Unattended_ = false;

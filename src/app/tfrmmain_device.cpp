@@ -11,8 +11,10 @@
 #include "tlcdpanel.h"
 #include "tmetersession.h"
 #include "treplaysource.h"
+#include "tsessionpublisher.h"
 
 #include <QMessageBox>
+#include <QSysInfo>
 #include <QTimer>
 #include <QToolButton>
 
@@ -45,6 +47,29 @@ void TfrmMain::StartCapture()
 {
     if (!Options_.Capture.isEmpty())
         Session_->StartCapture(Options_.Capture);
+}
+
+void TfrmMain::StartLab()
+{
+    if (Options_.Mqtt.isEmpty())
+        return;
+    QString why;
+    const std::optional<TLabUrl> url = ParseLabUrl(Options_.Mqtt, TLabUrlUse::Publish, &why);
+    // The meter's serial names its topics; without a bridge at start, this machine does.
+    QString serial = Session_->Source() ? Session_->Source()->Name() : QString();
+    if (serial.isEmpty())
+        serial = QSysInfo::machineHostName();
+    auto *publisher = url ? new TSessionPublisher(*Session_, *url, serial, Options_.MqttDisplay,
+                                                  this)
+                          : nullptr;
+    if (publisher && publisher->Start(Options_.MqttCa, &why)) {
+        connect(publisher, &TSessionPublisher::Notice, this, [this](const QString &text) {
+            ShowNotice({TNoticeKind::Information, text, true});
+        });
+        return;
+    }
+    ShowNotice({TNoticeKind::Error, QStringLiteral("--mqtt: %1").arg(why), true});
+    delete publisher;
 }
 
 void TfrmMain::CreateSerialPort()

@@ -1,4 +1,8 @@
 #include "tlumetra.h"
+#include "tlabrecorder.h"
+#include "tlaburl.h"
+#include "tmetersession.h"
+#include "tsessionpublisher.h"
 #include "tbridgesource.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
@@ -12,6 +16,7 @@
 #include "treportwriter.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -117,6 +122,73 @@ int listDevices(bool simulated)
     return bridge.HasLibrary() ? TRecorder::ExitDone : TRecorder::ExitFailure;
 }
 
+// --duration: precise and of any length, where a plain timer may end 5 % early and stops at
+// 24.8 days.
+void endAfter(qint64 ms, const std::function<void()> &end)
+{
+    auto *duration = new TLongTimer(new QTimer(QCoreApplication::instance()));
+    duration->SetInterval(ms);
+    QObject::connect(duration, &TLongTimer::timeout, end);
+    duration->SetEnabled(true);
+}
+
+// Writes what each recorder writes at the end (the XML packet, the report); false when one
+// fails, which has then been told.
+bool finishRecorders(const std::vector<TRecorder *> &recorders)
+{
+    bool ok = true;
+    for (TRecorder *recorder : recorders) {
+        if (!recorder->Finish()) {
+            printError(recorder->Error());
+            ok = false;
+        }
+        const QString &report = recorder->Options().Report;
+        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
+            ok = false;
+    }
+    return ok;
+}
+
+// Gives the broker a few seconds to take what is queued; the rows are in the files anyway.
+void finishPublisher(TSessionPublisher &publisher)
+{
+    QEventLoop wait;
+    bool finished = false;
+    QObject::connect(&publisher, &TSessionPublisher::Finished, &wait, [&] {
+        finished = true;
+        wait.quit();
+    });
+    QTimer::singleShot(5000, &wait, &QEventLoop::quit);
+    publisher.Finish();
+    if (!finished)
+        wait.exec();
+}
+
+int recordFromLab(const TRecorderOptions &options)
+{
+    TLabRecorder lab(options);
+    int exitCode = TRecorder::ExitDone;
+    QObject::connect(&lab, &TLabRecorder::Notice, [](const QString &text) { printError(text); });
+    QObject::connect(&lab, &TLabRecorder::Stopped, [&](bool failed) {
+        if (failed) {
+            printError(lab.Error());
+            exitCode = TRecorder::ExitFailure;
+        }
+        QCoreApplication::exit(exitCode);
+    });
+    if (!lab.Start()) {
+        printError(lab.Error());
+        return TRecorder::ExitFailure;
+    }
+    catchStopSignals([] { QCoreApplication::exit(TRecorder::ExitDone); });
+    if (options.DurationMs > 0)
+        endAfter(options.DurationMs, [] { QCoreApplication::exit(TRecorder::ExitDone); });
+    QCoreApplication::exec();
+    if (!finishRecorders(lab.Recorders()))
+        exitCode = TRecorder::ExitFailure;
+    return exitCode;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -160,6 +232,9 @@ int main(int argc, char *argv[])
                                          });
     if (simulated > qEnvironmentVariableIntValue("LUMETRA_SIM_BRIDGES"))
         qputenv("LUMETRA_SIM_BRIDGES", QByteArray::number(qsizetype(simulated)));
+
+    if (!options.FromMqtt.isEmpty())
+        return recordFromLab(options);
 
     // One recorder, with its own session and files, per meter; --open alone makes one without.
     std::vector<std::unique_ptr<TRecorder>> recorders;
@@ -208,6 +283,27 @@ int main(int argc, char *argv[])
         recorders.push_back(std::make_unique<TRecorder>(own, source));
     }
 
+    // Each meter on the lab bus under its own serial, listening before its link opens.
+    std::vector<std::unique_ptr<TSessionPublisher>> publishers;
+    if (!options.Mqtt.isEmpty()) {
+        QString why;
+        const std::optional<TLabUrl> url = ParseLabUrl(options.Mqtt, TLabUrlUse::Publish, &why);
+        for (const auto &recorder : recorders) {
+            TMeterSession &session = recorder->Session();
+            if (!url || !session.Source())
+                continue;
+            auto publisher = std::make_unique<TSessionPublisher>(
+                session, *url, session.Source()->Name(), options.MqttDisplay);
+            QObject::connect(publisher.get(), &TSessionPublisher::Notice,
+                             [](const QString &text) { printError(text); });
+            if (!publisher->Start(options.MqttCa, &why)) {
+                printError(QStringLiteral("--mqtt: %1").arg(why));
+                return TRecorder::ExitFailure;
+            }
+            publishers.push_back(std::move(publisher));
+        }
+    }
+
     // Every file is known writable before any meter starts: not after hours of recording.
     for (const auto &recorder : recorders) {
         if (!recorder->CheckFiles()) {
@@ -244,24 +340,18 @@ int main(int argc, char *argv[])
     }
 
     catchStopSignals([&] { finish(TRecorder::ExitDone); });
-    if (options.DurationMs > 0) {
-        // Precise and of any length: a plain timer may end 5 % early and stops at 24.8 days.
-        auto *duration = new TLongTimer(new QTimer(app.get()));
-        duration->SetInterval(options.DurationMs);
-        QObject::connect(duration, &TLongTimer::timeout, [&] { finish(TRecorder::ExitDone); });
-        duration->SetEnabled(true);
-    }
+    if (options.DurationMs > 0)
+        endAfter(options.DurationMs, [&] { finish(TRecorder::ExitDone); });
     if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 
-    for (const auto &recorder : recorders) {
-        if (!recorder->Finish()) {
-            printError(recorder->Error());
-            exitCode = TRecorder::ExitFailure;
-        }
-        const QString &report = recorder->Options().Report;
-        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
-            exitCode = TRecorder::ExitFailure;
-    }
+    std::vector<TRecorder *> all;
+    for (const auto &recorder : recorders)
+        all.push_back(recorder.get());
+    if (!finishRecorders(all))
+        exitCode = TRecorder::ExitFailure;
+    // What is still queued for the broker goes out now; what cannot is in the files.
+    for (const auto &publisher : publishers)
+        finishPublisher(*publisher);
     return exitCode;
 }

@@ -1,6 +1,8 @@
 #include "trecorder.h"
 
+#include "tlabreading.h"
 #include "tmetersession.h"
+#include "trecording.h"
 #include "trecordfiles.h"
 #include "trecordtable.h"
 #include "ttextrecords.h"
@@ -147,6 +149,14 @@ void TRecorder::recorded(qsizetype row)
         Stopped_ = true;
         emit Stopped(false);
     }
+}
+
+void TRecorder::AddReading(const TLabReading &reading)
+{
+    if (Stopped_)
+        return;
+    AppendLabReading(Session_->Table(), reading, SystemTimeSeparator());
+    recorded(Session_->Table().RecordCount() - 1);
 }
 
 bool TRecorder::appendTextRows(qsizetype from)

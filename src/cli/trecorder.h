@@ -9,6 +9,7 @@
 class TMeterSession;
 class TMeterSource;
 class TRecordTable;
+struct TLabReading;
 struct TNotice;
 
 // The headless front end on one meter session: writes the session's rows to the output file as
@@ -32,6 +33,8 @@ public:
     // Stops the source and writes what is written at the end (the XML packet). False, with
     // Error, when that fails; a failure that stopped the run earlier is not told again.
     bool Finish();
+    // A reading recorded elsewhere (the lab bus), kept with its own number and time.
+    void AddReading(const TLabReading &reading);
 
     const QString &Error() const { return Error_; }
     qsizetype Rows() const;

@@ -1,6 +1,7 @@
 #include "trecorderoptions.h"
 
 #include "tccomm.h"
+#include "tlaburl.h"
 #include "trecording.h"
 
 #include <QCommandLineParser>
@@ -75,6 +76,24 @@ struct TOptions
         QStringLiteral("Print the meters that can be recorded, one a line, and quit: "
                        "\"bridge<TAB>SERIAL<TAB>NODE\" for each USB bridge, \"serial<TAB>PORT\" "
                        "for each serial port; with --simulate, the virtual bridges alone.")};
+    QCommandLineOption mqtt{
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publish every recorded reading to the MQTT broker at URL "
+                       "(mqtt://[user[:password]@]host[:port]/PREFIX or mqtts://; the password "
+                       "may come from LUMETRA_MQTT_PASSWORD), to PREFIX/SERIAL/reading."),
+        QStringLiteral("URL")};
+    QCommandLineOption mqttCa{QStringLiteral("mqtt-ca"),
+                              QStringLiteral("The CA certificate of an mqtts:// broker."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption mqttDisplay{QStringLiteral("mqtt-display"),
+                                   QStringLiteral("With --mqtt: every decoded frame also to "
+                                                  "PREFIX/SERIAL/display.")};
+    QCommandLineOption fromMqtt{
+        QStringLiteral("from-mqtt"),
+        QStringLiteral("Record what meters publish to the broker under URL/FILTER "
+                       "(e.g. mqtt://server/lab/#) instead of a meter: each meter into its own "
+                       "files, %s standing for its serial."),
+        QStringLiteral("URL")};
 
     explicit TOptions(QCommandLineParser &parser)
         : help(parser.addHelpOption())
@@ -86,7 +105,8 @@ struct TOptions
                            "Ctrl+C; the output file is complete in every case.\n"
                            "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
         parser.addOptions({simulate, device, serial, baud, replay, fast, onChange, interval, frames,
-                           duration, output, open, report, capture, quiet, list});
+                           duration, output, open, report, capture, quiet, list, mqtt,
+                           mqttCa, mqttDisplay, fromMqtt});
     }
 };
 
@@ -180,6 +200,23 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
                                       "each meter's own file.")
                     .arg(named->names().constFirst());
     }
+    r.Mqtt = parser.value(o.mqtt);
+    r.MqttCa = parser.value(o.mqttCa);
+    r.MqttDisplay = parser.isSet(o.mqttDisplay);
+    r.FromMqtt = parser.value(o.fromMqtt);
+    for (const auto &[named, use] : {std::pair{&o.mqtt, TLabUrlUse::Publish},
+                                     std::pair{&o.fromMqtt, TLabUrlUse::Subscribe}}) {
+        QString why;
+        if (parser.isSet(*named) && !ParseLabUrl(parser.value(*named), use, &why))
+            return QStringLiteral("--%1: %2").arg(named->names().constFirst(), why);
+    }
+    if (!r.FromMqtt.isEmpty() && (!r.Meters.isEmpty() || !r.Mqtt.isEmpty()))
+        return QStringLiteral("--from-mqtt takes the place of the meters: give no --simulate, "
+                              "--device, --serial, --replay or --mqtt with it.");
+    if ((r.MqttDisplay || !r.MqttCa.isEmpty()) && r.Mqtt.isEmpty() && r.FromMqtt.isEmpty())
+        return QStringLiteral("--mqtt-display and --mqtt-ca belong to --mqtt.");
+    if (!r.FromMqtt.isEmpty())
+        return {};
     if (r.Meters.isEmpty() && r.Open.isEmpty())
         return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
                               "--serial or --replay) or --open.");

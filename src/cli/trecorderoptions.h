@@ -30,6 +30,12 @@ struct TRecorderOptions
     QString Report;        // the record report as PDF, written at the end
     QString Capture;       // every received block, as it arrived
     bool Quiet = false;
+    // The lab bus: every recorded reading published to this broker (mqtt[s]://.../PREFIX)...
+    QString Mqtt;
+    QString MqttCa;       // the CA of an mqtts:// broker (default: the system's)
+    bool MqttDisplay = false; // ...and every decoded frame as a live view
+    // ...or, in place of meters, every meter publishing under this filter recorded here.
+    QString FromMqtt;
     QString Prefix; // put before each printed row ("LMT-SIM-0002: "), for several meters
 };
 

@@ -1,6 +1,7 @@
 // lumetra-record as a user runs it: the built program in a process of its own, with its files
 // in a temporary folder, compared where it matters with what the window records.
 #include "../support/frames.h"
+#include "../support/mosquittobroker.h"
 #include "../support/pdftools.h"
 #include "../support/pty.h"
 #include "../support/testfiles.h"
@@ -185,6 +186,8 @@ private slots:
     void severalMetersAtOnce();
     void frontEndsRecordTheSameRows_data();
     void frontEndsRecordTheSameRows();
+    void labRoundTrip_data();
+    void labRoundTrip();
 
 private:
     QTemporaryDir state_;
@@ -516,6 +519,11 @@ void TestRecorder::failures_data()
         << QStringList{"--frames", "1", "--device"} << 2 << "No device found.";
     QTest::newRow("list with a source")
         << QStringList{"--list", "--serial", "/dev/null"} << 1 << "--list takes no other";
+    QTest::newRow("bad broker address")
+        << QStringList{"--simulate", "--mqtt", "http://server/lab"} << 1 << "--mqtt: ";
+    QTest::newRow("lab and a meter") << QStringList{"--simulate", "--from-mqtt",
+                                                    "mqtt://server/lab/#"}
+                                     << 1 << "--from-mqtt takes the place of the meters";
     // Every file is checked before the meter is opened; a failed start changes no file.
     QTest::newRow("output folder missing")
         << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2
@@ -849,6 +857,53 @@ void TestRecorder::frontEndsRecordTheSameRows()
     const Run r = runRecorder(arguments, dir_->path());
     QVERIFY2(r.status == 0, r.err.constData());
     QCOMPARE(fileRows(path("x.txt")), shown);
+}
+
+void TestRecorder::labRoundTrip_data()
+{
+    QTest::addColumn<int>("meters");
+    QTest::addColumn<QString>("central"); // the central recorder's --output
+    QTest::addColumn<int>("status");      // the central recorder's
+    QTest::newRow("one meter") << 1 << "c-%s.txt" << 0;
+    QTest::newRow("two meters, one file each") << 2 << "c-%s.xml" << 0;
+    QTest::newRow("two meters, one file name") << 2 << "c.txt" << 2;
+}
+
+void TestRecorder::labRoundTrip()
+{
+    QFETCH(int, meters);
+    QFETCH(QString, central);
+    QFETCH(int, status);
+    TMosquittoBroker broker;
+    QVERIFY2(broker.Start(), qPrintable(broker.Log()));
+    // The central recorder listens first; then the meters record and publish.
+    QProcess listener;
+    listener.setWorkingDirectory(dir_->path());
+    listener.start(recorder(), {"--from-mqtt", broker.Url("lab/#"), "--frames", "10", "--output",
+                                central, "--quiet"});
+    QVERIFY(listener.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(broker.Log().contains("SUBSCRIBE"), 10000);
+    QStringList publish{"--frames", "10", "--output", "m-%s.txt", "--quiet", "--mqtt",
+                        broker.Url("lab")};
+    for (int m = 0; m < meters; ++m)
+        publish.prepend("--simulate");
+    const Run r = runRecorder(publish, dir_->path());
+    QVERIFY2(r.status == 0, r.err.constData());
+    QVERIFY(listener.waitForFinished(30000));
+    QCOMPARE(listener.exitCode(), status);
+    if (status != 0) {
+        // Which meters clash is named.
+        const QByteArray err = listener.readAllStandardError();
+        QVERIFY2(err.contains("LMT-SIM-0001") && err.contains("LMT-SIM-0002"), err.constData());
+        return;
+    }
+    for (int m = 1; m <= meters; ++m) {
+        const QString serial = QStringLiteral("LMT-SIM-%1").arg(m, 4, 10, QLatin1Char('0'));
+        // Numbers and times as the meter's own recorder wrote them.
+        const QList<QStringList> recorded = fileRows(path("m-" + serial + ".txt"), true);
+        QCOMPARE(recorded.size(), 10);
+        QCOMPARE(fileRows(path(QString(central).replace("%s", serial)), true), recorded);
+    }
 }
 
 #include "tst_recorder.moc"
