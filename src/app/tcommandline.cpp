@@ -1,5 +1,6 @@
 #include "tcommandline.h"
 
+#include "tlaboptions.h"
 #include "tlaburl.h"
 
 #include <QCommandLineParser>
@@ -43,18 +44,9 @@ struct TOptions
         QStringLiteral("FILE")};
     QCommandLineOption fast{QStringLiteral("fast"),
                             QStringLiteral("With --replay: as fast as the line takes it.")};
-    QCommandLineOption mqtt{
-        QStringLiteral("mqtt"),
-        QStringLiteral("Publish every recorded reading to the MQTT broker at URL "
-                       "(mqtt://[user[:password]@]host[:port]/PREFIX or mqtts://; the password "
-                       "may come from LUMETRA_MQTT_PASSWORD), to PREFIX/SERIAL/reading."),
-        QStringLiteral("URL")};
-    QCommandLineOption mqttCa{QStringLiteral("mqtt-ca"),
-                              QStringLiteral("The CA certificate of an mqtts:// broker."),
-                              QStringLiteral("FILE")};
-    QCommandLineOption mqttDisplay{QStringLiteral("mqtt-display"),
-                                   QStringLiteral("With --mqtt: every decoded frame also to "
-                                                  "PREFIX/SERIAL/display.")};
+    QCommandLineOption mqtt = LabMqttOption();
+    QCommandLineOption mqttCa = LabMqttCaOption();
+    QCommandLineOption mqttDisplay = LabMqttDisplayOption();
 
     explicit TOptions(QCommandLineParser &parser)
         : help(parser.addHelpOption())

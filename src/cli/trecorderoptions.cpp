@@ -1,6 +1,7 @@
 #include "trecorderoptions.h"
 
 #include "tccomm.h"
+#include "tlaboptions.h"
 #include "tlaburl.h"
 #include "trecording.h"
 
@@ -76,18 +77,9 @@ struct TOptions
         QStringLiteral("Print the meters that can be recorded, one a line, and quit: "
                        "\"bridge<TAB>SERIAL<TAB>NODE\" for each USB bridge, \"serial<TAB>PORT\" "
                        "for each serial port; with --simulate, the virtual bridges alone.")};
-    QCommandLineOption mqtt{
-        QStringLiteral("mqtt"),
-        QStringLiteral("Publish every recorded reading to the MQTT broker at URL "
-                       "(mqtt://[user[:password]@]host[:port]/PREFIX or mqtts://; the password "
-                       "may come from LUMETRA_MQTT_PASSWORD), to PREFIX/SERIAL/reading."),
-        QStringLiteral("URL")};
-    QCommandLineOption mqttCa{QStringLiteral("mqtt-ca"),
-                              QStringLiteral("The CA certificate of an mqtts:// broker."),
-                              QStringLiteral("FILE")};
-    QCommandLineOption mqttDisplay{QStringLiteral("mqtt-display"),
-                                   QStringLiteral("With --mqtt: every decoded frame also to "
-                                                  "PREFIX/SERIAL/display.")};
+    QCommandLineOption mqtt = LabMqttOption();
+    QCommandLineOption mqttCa = LabMqttCaOption();
+    QCommandLineOption mqttDisplay = LabMqttDisplayOption();
     QCommandLineOption fromMqtt{
         QStringLiteral("from-mqtt"),
         QStringLiteral("Record what meters publish to the broker under URL/FILTER "
