@@ -91,8 +91,9 @@ struct TOptions
         QStringLiteral("PERCENT")};
     QCommandLineOption settleTime{
         QStringLiteral("settle-time"),
-        QStringLiteral("With --per-part: ... for SECONDS (default 1.5; on a capture's own clock "
-                       "during --replay, also with --fast)."),
+        QStringLiteral("With --per-part: how long a reading stays in the band before it is "
+                       "recorded (default 1.5; on a capture's own clock during --replay, also "
+                       "with --fast)."),
         QStringLiteral("SECONDS")};
     QCommandLineOption stats{
         QStringLiteral("stats"),
@@ -112,7 +113,7 @@ struct TOptions
         QStringLiteral("series"),
         QStringLiteral("The E series an automatic nominal is taken from: E6, E12, E24, E48, "
                        "E96 or E192 (default E12)."),
-        QStringLiteral("E12")};
+        QStringLiteral("SERIES")};
     QCommandLineOption match{QStringLiteral("match"),
                              QStringLiteral("Find matched sets of K parts (default 2)."),
                              QStringLiteral("K")};
