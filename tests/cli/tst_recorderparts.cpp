@@ -1,5 +1,6 @@
 // lumetra-record sorting parts: one row per part from a replayed batch, and the statistics it
 // prints, writes as JSON and as a summary page, run as a user runs the program.
+#include "../support/mosquittobroker.h"
 #include "../support/partbatch.h"
 #include "../support/pdftools.h"
 #include "../support/recorderrun.h"
@@ -24,6 +25,7 @@ private slots:
     void usage();
     void statisticsOnSigusr1_data();
     void statisticsOnSigusr1();
+    void labStatistics();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -173,6 +175,35 @@ void TestRecorderParts::statisticsOnSigusr1()
         QVERIFY2(tail.value(at + (heading.isEmpty() ? 0 : 1))
                      .contains(QRegularExpression(QStringLiteral("^Rows +%1$").arg(rows))),
                  qPrintable(text));
+    }
+}
+
+void TestRecorderParts::labStatistics()
+{
+    // The central recorder keeps each publishing meter's statistics apart, as it keeps its files.
+    TMosquittoBroker broker;
+    QVERIFY2(broker.Start(), qPrintable(broker.Log()));
+    QProcess central;
+    central.setWorkingDirectory(dir_->path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_STATE_HOME", dir_->path());
+    central.setProcessEnvironment(env);
+    central.start(recorder(), {"--from-mqtt", broker.Url("lab/#"), "--frames", "3", "--quiet",
+                               "--stats", "--stats-json", "c-%s.json"});
+    QVERIFY(central.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(broker.Log().contains("SUBSCRIBE"), 10000);
+    const Run meters = runRecorder({"--simulate", "--simulate", "--frames", "3", "--quiet",
+                                    "--output", "m-%s.txt", "--mqtt", broker.Url("lab")},
+                                   dir_->path());
+    QVERIFY2(meters.status == 0, meters.err.constData());
+    QVERIFY(central.waitForFinished(30000));
+    QCOMPARE(central.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(central.readAllStandardOutput());
+    for (const QString serial : {"LMT-SIM-0001", "LMT-SIM-0002"}) {
+        QVERIFY2(out.contains(serial + ":\nRows          3\n"), qPrintable(out));
+        const QJsonObject json =
+            QJsonDocument::fromJson(fileBytes(path("c-" + serial + ".json"))).object();
+        QCOMPARE(json["rows"].toInt(), 3);
     }
 }
 
