@@ -45,12 +45,30 @@ else
     exec 9<>"$fifo.in"
 fi
 
+# The guest covers /tmp and /run with its own; the trees the command names there (a clone or
+# a build under /tmp) are handed to it by their top folder, so it keeps them in sight.
+keep=
+for arg in "$results" "$@"; do
+    case "$arg" in
+        /tmp/?* | /run/?*) ;;
+        *) continue ;;
+    esac
+    top=$(printf '%s' "$arg" | cut -d/ -f1-3)
+    case "$top" in
+        *[!A-Za-z0-9._+/-]*) echo "boot.sh: $top cannot be handed to the guest by name" >&2; exit 3 ;;
+    esac
+    case ",$keep," in
+        *",$top,"*) ;;
+        *) keep=${keep:+$keep,}$top ;;
+    esac
+done
+
 started=$(date +%s%N)
 # TCG: a guest under KVM does not come up on these machines.
 qemu-system-x86_64 -accel tcg -cpu max -m 1024 -smp 1 \
     -nodefaults -no-user-config -display none -no-reboot \
     -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
-    -append "console=ttyS0 quiet loglevel=3 panic=-1 lumetra.results=$results" \
+    -append "console=ttyS0 quiet loglevel=3 panic=-1 lumetra.results=$results${keep:+ lumetra.keep=$keep}" \
     -chardev stdio,id=console,signal=off -serial chardev:console \
     -serial "pipe:$fifo" \
     -virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap" \
