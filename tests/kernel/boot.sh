@@ -2,7 +2,8 @@
 # Boots the prepared guest once and runs one script in it, as root, in a chroot of the host's
 # own root (shared read-only), so the guest runs the very programs of the build tree.
 # Usage: boot.sh CACHE_DIR RESULTS_DIR [--feeder PROGRAM] -- COMMAND [ARGUMENTS]
-#   COMMAND runs in the guest in RESULTS_DIR (shared writable), with /tmp and /run its own.
+#   COMMAND runs in the guest in RESULTS_DIR (shared writable), with /tmp and /run its own but
+#   for the trees under them that COMMAND and RESULTS_DIR lie in.
 #   PROGRAM, when given, runs on the host as the far end of the guest's second serial port
 #   (/dev/ttyS1): its standard input is what the guest sends, its output what the guest gets.
 # Exits with the command's status; 3 when the guest did not come back with one.
