@@ -292,7 +292,9 @@ void TestHidUartSim::fasterMeterPlaysTheSameScene()
             stream.remove(0, i + (stream.mid(i + 15, 2) == "\r\n" ? 17 : 1));
         }
     }
-    QCOMPARE(frames.size(), Wanted);
+    // One read may bring the last two at once (a slow machine, a sanitizer).
+    QVERIFY2(frames.size() >= Wanted, qPrintable(QString::number(frames.size())));
+    frames.resize(Wanted);
     // The frames are counted from the plug, a few seconds ago at most; the first whole one
     // read may be any of them, and from there they follow one by one.
     const auto sceneFrame = [](uint64_t k) {
