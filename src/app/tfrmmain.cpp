@@ -142,6 +142,7 @@ void TfrmMain::FormCreate()
     pnlChartParent->SetControl(Session_->Chart(), DecimalSep());
     setWindowTitle(QStringLiteral("Lumetra v") + LumetraVersion());
     CreateRecordTable();
+    CreatePartsTools();
     CreateJournal();
     pnlLcd->FillUnitLabels();
     StartCapture();

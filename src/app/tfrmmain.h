@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QFrame;
 class QSplitter;
 class QTimer;
@@ -137,6 +138,17 @@ private:
     class TRecordJournal *Journal_ = nullptr;
     std::vector<std::unique_ptr<class TAbandonedJournal>> AbandonedJournals_;
     bool SessionEnding_ = false; // the desktop session ends: the journal is kept for restoring
+
+    // --- sorting parts (tfrmmain_parts.cpp) ---
+public:
+    QAction *actPerPart = nullptr;    // the grid's context menu: "One reading per part"
+    QAction *actStatistics = nullptr; // the grid's and the chart's, and Ctrl+T
+    class TfrmStatistics *Statistics_ = nullptr;
+    void ShowStatistics();
+
+private:
+    void CreatePartsTools();
+    void actPerPartToggled(bool on);
 
     // --- enlarged views (tfrmmain_views.cpp) ---
     void btnRecordFlyClick();

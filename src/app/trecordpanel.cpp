@@ -12,6 +12,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -87,7 +88,8 @@ TRecordPanel::TRecordPanel(QWidget *parent)
     DBGrid1->setTextElideMode(Qt::ElideNone);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows may be selected, for the statistics of just those parts.
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     DBGrid1->verticalHeader()->hide();
     DBGrid1->setShowGrid(true);
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -193,4 +195,37 @@ QStringList TRecordPanel::GridTitles() const
     for (int visual = 0; visual < header->count(); ++visual)
         titles << Data1->headerData(header->logicalIndex(visual), Qt::Horizontal).toString();
     return titles;
+}
+
+void TRecordPanel::SetPerPart(bool on)
+{
+    if (on == PerPart_)
+        return;
+    PerPart_ = on;
+    if (on) {
+        SavedRepeat_ = cbRepeat->isChecked();
+        SavedInterval_ = cbInterval->isChecked();
+        cbInterval->setChecked(false);
+        cbRepeat->setChecked(false);
+    } else {
+        cbRepeat->setChecked(SavedRepeat_);
+        cbInterval->setChecked(SavedInterval_);
+    }
+    for (QWidget *w : {static_cast<QWidget *>(cbRepeat), static_cast<QWidget *>(cbInterval),
+                       static_cast<QWidget *>(edtRecInterval)})
+        w->setEnabled(!on);
+}
+
+std::vector<qsizetype> TRecordPanel::SelectedRows() const
+{
+    std::vector<qsizetype> rows;
+    if (!DBGrid1->selectionModel())
+        return rows;
+    // By ranges: a whole table selected is one range, not a million indexes.
+    for (const QItemSelectionRange &range : DBGrid1->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }

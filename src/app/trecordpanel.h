@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QStringList>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -28,6 +29,11 @@ public:
     qint64 IntervalSeconds() const;
     // The text form's header: the grid's titles in the order the grid shows them.
     QStringList GridTitles() const;
+    // One reading per part takes the place of "Repeat" and "Sampling Interval": they are
+    // cleared and disabled while it is on, and come back as they were when it is turned off.
+    void SetPerPart(bool on);
+    // The rows selected in the grid, 0-based and ascending.
+    std::vector<qsizetype> SelectedRows() const;
 
     TToolBar *ToolBar4;
     QCheckBox *cbRepeat;
@@ -58,5 +64,8 @@ private:
 
     TRecordModel *Data1 = nullptr; // binds the table to DBGrid1
     qsizetype GridRow_ = -1;
+    bool PerPart_ = false;
+    bool SavedRepeat_ = true;
+    bool SavedInterval_ = false;
     bool GridFollowPending_ = false;
 };

@@ -14,10 +14,12 @@
 #include "trecordreport.h"
 #include "trecordtable.h"
 #include "treportwriter.h"
+#include "tsummaryreport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -33,9 +35,9 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -46,16 +48,22 @@ void printError(const QString &text)
 }
 
 // Ctrl+C, SIGTERM and SIGHUP (a closed terminal, a dropped SSH link) end the recording through
-// the event loop, so the files and the report are finished as at any other stop.
-void catchStopSignals(const std::function<void()> &stop)
+// the event loop, so the files and the report are finished as at any other stop. SIGUSR1 asks
+// for the statistics so far (status, with --stats); without --stats it is ignored rather than
+// let its default action kill a recording.
+void catchSignals(const std::function<void()> &stop, const std::function<void()> &status)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     auto *notifier =
         new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, stop] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, stop, status] {
         char byte;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        if (::read(signalPipe[0], &byte, 1) == 1 && byte == char(SIGUSR1)) {
+            if (status)
+                status();
+            return;
+        }
         notifier->setEnabled(false);
         stop();
     });
@@ -66,6 +74,37 @@ void catchStopSignals(const std::function<void()> &stop)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    if (!status)
+        action.sa_handler = SIG_IGN;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
+// --stats: each meter's statistics as a block, headed by the meter's name when there are
+// several.
+void printStatistics(const std::vector<TRecorder *> &recorders)
+{
+    QString out;
+    for (TRecorder *recorder : recorders) {
+        if (!out.isEmpty())
+            out += QLatin1Char('\n');
+        if (!recorder->Options().Meter.isEmpty())
+            out += recorder->Options().Meter + QStringLiteral(":\n");
+        out += SummaryText(recorder->Summary());
+    }
+    std::fputs(out.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// --stats-json: whole or not at all, as the XML record file is written.
+bool writeStatsJson(const TPartSummary &summary, const QString &fileName)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(SummaryJson(summary)) < 0
+        || !file.commit()) {
+        printError(QStringLiteral("%1: %2").arg(fileName, file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 bool writeReport(const TRecordTable &table, const QString &fileName)
@@ -88,11 +127,13 @@ QStringList argumentList(int argc, char *argv[])
     return list;
 }
 
+// The record report and the summary page lay out text.
 bool wantsReport(const QStringList &arguments)
 {
     for (const QString &a : arguments)
-        if (a == QLatin1String("--report") || a.startsWith(QLatin1String("--report=")))
-            return true;
+        for (const QLatin1String option : {QLatin1String("--report"), QLatin1String("--summary")})
+            if (a == option || a.startsWith(option + QLatin1Char('=')))
+                return true;
     return false;
 }
 
@@ -132,8 +173,8 @@ void endAfter(qint64 ms, const std::function<void()> &end)
     duration->SetEnabled(true);
 }
 
-// Writes what each recorder writes at the end (the XML packet, the report); false when one
-// fails, which has then been told.
+// Writes what each recorder writes at the end (the XML packet, the report, the statistics);
+// false when one fails, which has then been told.
 bool finishRecorders(const std::vector<TRecorder *> &recorders)
 {
     bool ok = true;
@@ -142,11 +183,32 @@ bool finishRecorders(const std::vector<TRecorder *> &recorders)
             printError(recorder->Error());
             ok = false;
         }
-        const QString &report = recorder->Options().Report;
-        if (!report.isEmpty() && !writeReport(recorder->Table(), report))
+        const TRecorderOptions &options = recorder->Options();
+        if (!options.Report.isEmpty() && !writeReport(recorder->Table(), options.Report))
+            ok = false;
+        if (options.Summary.isEmpty() && options.StatsJson.isEmpty())
+            continue;
+        const TPartSummary summary = recorder->Summary();
+        QString error;
+        if (!options.Summary.isEmpty() && !SaveSummaryPdf(summary, options.Summary, &error)) {
+            printError(QStringLiteral("%1: %2").arg(options.Summary, error));
+            ok = false;
+        }
+        if (!options.StatsJson.isEmpty() && !writeStatsJson(summary, options.StatsJson))
             ok = false;
     }
+    if (!recorders.empty() && recorders.front()->Options().Stats)
+        printStatistics(recorders);
     return ok;
+}
+
+// What SIGUSR1 does: the statistics so far, with --stats.
+std::function<void()> statusPrinter(const TRecorderOptions &options,
+                                    std::function<std::vector<TRecorder *>()> recorders)
+{
+    if (!options.Stats)
+        return {};
+    return [recorders = std::move(recorders)] { printStatistics(recorders()); };
 }
 
 // Gives the broker a few seconds to take what is queued; the rows are in the files anyway.
@@ -180,7 +242,8 @@ int recordFromLab(const TRecorderOptions &options)
         printError(lab.Error());
         return TRecorder::ExitFailure;
     }
-    catchStopSignals([] { QCoreApplication::exit(TRecorder::ExitDone); });
+    catchSignals([] { QCoreApplication::exit(TRecorder::ExitDone); },
+                 statusPrinter(options, [&lab] { return lab.Recorders(); }));
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [] { QCoreApplication::exit(TRecorder::ExitDone); });
     QCoreApplication::exec();
@@ -271,16 +334,8 @@ int main(int argc, char *argv[])
             source = new TReplaySource(meter.Name, options.Fast);
             break;
         }
-        TRecorderOptions own = options;
-        if (source) {
-            const QString name = source->Name();
-            for (QString *file : {&own.Output, &own.Capture, &own.Report})
-                if (!file->isEmpty())
-                    *file = MeterFileName(*file, name);
-            if (several)
-                own.Prefix = name + QStringLiteral(": ");
-        }
-        recorders.push_back(std::make_unique<TRecorder>(own, source));
+        recorders.push_back(std::make_unique<TRecorder>(
+            source ? options.ForMeter(source->Name(), several) : options, source));
     }
 
     // Each meter on the lab bus under its own serial, listening before its link opens.
@@ -339,15 +394,15 @@ int main(int argc, char *argv[])
         }
     }
 
-    catchStopSignals([&] { finish(TRecorder::ExitDone); });
+    std::vector<TRecorder *> all;
+    for (const auto &recorder : recorders)
+        all.push_back(recorder.get());
+    catchSignals([&] { finish(TRecorder::ExitDone); }, statusPrinter(options, [&all] { return all; }));
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [&] { finish(TRecorder::ExitDone); });
     if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 
-    std::vector<TRecorder *> all;
-    for (const auto &recorder : recorders)
-        all.push_back(recorder.get());
     if (!finishRecorders(all))
         exitCode = TRecorder::ExitFailure;
     // What is still queued for the broker goes out now; what cannot is in the files.

@@ -38,7 +38,7 @@ TRecorder *TLabRecorder::recorderFor(const QString &serial)
         return found->second.get();
     // A file name without %s is one meter's; a second meter publishing is then an error.
     if (!Meters_.empty()) {
-        for (const QString *file : {&Options_.Output, &Options_.Report})
+        for (const QString *file : Options_.MeterFiles())
             if (!file->isEmpty() && !file->contains(QLatin1String("%s"))) {
                 fail(QStringLiteral("%1 is one meter's file, but %2 and %3 both publish: put %s "
                                     "in its name.")
@@ -46,12 +46,7 @@ TRecorder *TLabRecorder::recorderFor(const QString &serial)
                 return nullptr;
             }
     }
-    TRecorderOptions own = Options_;
-    for (QString *file : {&own.Output, &own.Report})
-        if (!file->isEmpty())
-            *file = MeterFileName(*file, serial);
-    own.Prefix = serial + QStringLiteral(": ");
-    auto recorder = std::make_unique<TRecorder>(own, nullptr);
+    auto recorder = std::make_unique<TRecorder>(Options_.ForMeter(serial, true), nullptr);
     if (!recorder->CheckFiles() || !recorder->Start()) {
         fail(recorder->Error());
         return nullptr;

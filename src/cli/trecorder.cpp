@@ -39,8 +39,10 @@ TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObj
     : QObject(parent)
     , Options_(options)
     , Session_(new TMeterSession(this))
+    , Stats_(Session_->DecimalSep().toUtf8())
 {
     Session_->SetRepeat(options.Mode != TRecorderOptions::OnChange);
+    Session_->SetPartRule(options.PerPart);
     if (options.Mode == TRecorderOptions::Interval)
         Session_->SetSamplingInterval(options.IntervalSeconds * 1000);
     Session_->SetSource(source);
@@ -73,7 +75,8 @@ bool TRecorder::CheckFiles()
         OutputName_ = target.FileName;
         XmlOutput_ = target.Form == TRecordFileForm::Xml;
     }
-    for (const QString &file : {OutputName_, Options_.Capture, Options_.Report}) {
+    for (const QString &file : {OutputName_, Options_.Capture, Options_.Report, Options_.Summary,
+                                Options_.StatsJson}) {
         if (file.isEmpty())
             continue;
         const QString why = unwritableReason(file);
@@ -145,10 +148,27 @@ void TRecorder::recorded(qsizetype row)
         return;
     }
     printRow(row);
+    countRows();
     if (Options_.Frames > 0 && ++Recorded_ >= Options_.Frames) {
         Stopped_ = true;
         emit Stopped(false);
     }
+}
+
+void TRecorder::countRows()
+{
+    if (!Options_.KeepsStatistics())
+        return;
+    const qsizetype rows = Session_->Table().RecordCount();
+    if (Counted_ < rows)
+        Stats_.AddRows(Session_->Table(), Counted_, rows - 1);
+    Counted_ = rows;
+}
+
+TPartSummary TRecorder::Summary()
+{
+    countRows();
+    return Summarize(Stats_, Options_.SummaryOptions);
 }
 
 void TRecorder::AddReading(const TLabReading &reading)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tpartstatistics.h"
+#include "tpartsummary.h"
 #include "trecorderoptions.h"
 
 #include <QFile>
@@ -41,6 +43,8 @@ public:
     const TRecordTable &Table() const;
     TMeterSession &Session() const { return *Session_; }
     const TRecorderOptions &Options() const { return Options_; }
+    // The statistics of every row so far (opened, recorded, arrived) with the summary's options.
+    TPartSummary Summary();
 
 signals:
     // The recording has what it was asked for (--frames), the source has played to its end,
@@ -54,6 +58,7 @@ private:
     bool appendTextRows(qsizetype from);
     bool appendText(const QByteArray &lines);
     void printRow(qsizetype row);
+    void countRows();
 
     TRecorderOptions Options_;
     TMeterSession *Session_;
@@ -65,4 +70,6 @@ private:
     bool Stopped_ = false;
     QString Error_;
     QString WriteError_; // the output file and the system's reason a write failed
+    TPartStatistics Stats_;
+    qsizetype Counted_ = 0; // the rows in Stats_: each is read once, as it arrives
 };

@@ -3,7 +3,9 @@
 #include "tccomm.h"
 #include "tlaboptions.h"
 #include "tlaburl.h"
+#include "teseries.h"
 #include "trecording.h"
+#include "ttolerance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -77,6 +79,56 @@ struct TOptions
         QStringLiteral("Print the meters that can be recorded, one a line, and quit: "
                        "\"bridge<TAB>SERIAL<TAB>NODE\" for each USB bridge, \"serial<TAB>PORT\" "
                        "for each serial port; with --simulate, the virtual bridges alone.")};
+    QCommandLineOption perPart{
+        QStringLiteral("per-part"),
+        QStringLiteral("Record one reading per part, once it has settled, in place of every "
+                       "reading: a new part is one put on after the probes were lifted (OL, "
+                       "OPEN), or a reading that moves more than 5 % and settles again.")};
+    QCommandLineOption settleBand{
+        QStringLiteral("settle-band"),
+        QStringLiteral("With --per-part: a settled reading stays within PERCENT of its value "
+                       "(default 0.2; at least 2 counts of its last digit)."),
+        QStringLiteral("PERCENT")};
+    QCommandLineOption settleTime{
+        QStringLiteral("settle-time"),
+        QStringLiteral("With --per-part: how long a reading stays in the band before it is "
+                       "recorded (default 1.5; on a capture's own clock during --replay, also "
+                       "with --fast)."),
+        QStringLiteral("SECONDS")};
+    QCommandLineOption stats{
+        QStringLiteral("stats"),
+        QStringLiteral("Print the statistics of the recorded rows at the end, and on SIGUSR1 "
+                       "while recording: count, mean, deviation, median, spread, tolerance "
+                       "classes and matched sets per mode and unit.")};
+    QCommandLineOption nominal{
+        QStringLiteral("nominal"),
+        QStringLiteral("The parts' nominal value for the tolerance classes, e.g. 100n, 4.7k, "
+                       "2m2 (default: the value of --series nearest the median)."),
+        QStringLiteral("VALUE")};
+    QCommandLineOption tolerance{
+        QStringLiteral("tolerance"),
+        QStringLiteral("The tolerance classes in percent (default 0.5,1,2,5,10,20)."),
+        QStringLiteral("LIST")};
+    QCommandLineOption series{
+        QStringLiteral("series"),
+        QStringLiteral("The E series an automatic nominal is taken from: E6, E12, E24, E48, "
+                       "E96 or E192 (default E12)."),
+        QStringLiteral("SERIES")};
+    QCommandLineOption match{QStringLiteral("match"),
+                             QStringLiteral("Find matched sets of K parts (default 2)."),
+                             QStringLiteral("K")};
+    QCommandLineOption within{
+        QStringLiteral("within"),
+        QStringLiteral("The parts of a matched set lie within X % of each other (default 0.5)."),
+        QStringLiteral("X%")};
+    QCommandLineOption summary{
+        QStringLiteral("summary"),
+        QStringLiteral("Write the statistics as a summary page (PDF) at the end."),
+        QStringLiteral("FILE.pdf")};
+    QCommandLineOption statsJson{
+        QStringLiteral("stats-json"),
+        QStringLiteral("Write the statistics as JSON (base units) at the end."),
+        QStringLiteral("FILE")};
     QCommandLineOption mqtt = LabMqttOption();
     QCommandLineOption mqttCa = LabMqttCaOption();
     QCommandLineOption mqttDisplay = LabMqttDisplayOption();
@@ -97,8 +149,9 @@ struct TOptions
                            "Ctrl+C; the output file is complete in every case.\n"
                            "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
         parser.addOptions({simulate, device, serial, baud, replay, fast, onChange, interval, frames,
-                           duration, output, open, report, capture, quiet, list, mqtt,
-                           mqttCa, mqttDisplay, fromMqtt});
+                           duration, perPart, settleBand, settleTime, output, open, report,
+                           capture, stats, nominal, tolerance, series, match, within, summary,
+                           statsJson, quiet, list, mqtt, mqttCa, mqttDisplay, fromMqtt});
     }
 };
 
@@ -109,6 +162,112 @@ std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
     if (!ok || n < low || n > high)
         return std::nullopt;
     return n;
+}
+
+// "0.5" or "0.5%": a percentage above low and at most high.
+std::optional<double> percent(QString text, double low, double high)
+{
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char('%')))
+        text.chop(1);
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= low || v > high)
+        return std::nullopt;
+    return v;
+}
+
+// The options of one reading per part; the reason they cannot run, or empty.
+QString checkPerPart(const QCommandLineParser &parser, const TOptions &o, TRecorderOptions &r)
+{
+    if (!parser.isSet(o.perPart)) {
+        if (parser.isSet(o.settleBand) || parser.isSet(o.settleTime))
+            return QStringLiteral("--settle-band and --settle-time belong to --per-part.");
+        return {};
+    }
+    if (parser.isSet(o.onChange) || parser.isSet(o.interval))
+        return QStringLiteral("--per-part records one reading per part: give no --on-change or "
+                              "--interval with it.");
+    TSettleOptions settle;
+    if (parser.isSet(o.settleBand)) {
+        // Below the 5 % that tells a swapped part, or a swap would read as noise.
+        const auto band = percent(parser.value(o.settleBand), 0, settle.LeavePercent / 2);
+        if (!band)
+            return QStringLiteral("--settle-band takes a percentage above 0 and at most %1, "
+                                  "not '%2'.")
+                .arg(settle.LeavePercent / 2)
+                .arg(parser.value(o.settleBand));
+        settle.BandPercent = *band;
+    }
+    if (parser.isSet(o.settleTime)) {
+        bool ok = false;
+        const double s = parser.value(o.settleTime).toDouble(&ok);
+        if (!ok || !std::isfinite(s) || s <= 0 || s > 3600)
+            return QStringLiteral("--settle-time takes seconds above 0 and at most 3600, not "
+                                  "'%1'.")
+                .arg(parser.value(o.settleTime));
+        settle.SettleMs = std::max<qint64>(1, qint64(std::llround(s * 1000)));
+    }
+    r.PerPart = settle;
+    return {};
+}
+
+// The options of the statistics; the reason they cannot run, or empty.
+QString checkStatistics(const QCommandLineParser &parser, const TOptions &o, TRecorderOptions &r)
+{
+    r.Stats = parser.isSet(o.stats);
+    r.Summary = parser.value(o.summary);
+    r.StatsJson = parser.value(o.statsJson);
+    for (const QCommandLineOption *named : {&o.nominal, &o.tolerance, &o.series, &o.match, &o.within})
+        if (parser.isSet(*named) && !r.KeepsStatistics())
+            return QStringLiteral("--%1 belongs to --stats, --summary or --stats-json.")
+                .arg(named->names().constFirst());
+    TSummaryOptions &s = r.SummaryOptions;
+    if (parser.isSet(o.nominal)) {
+        if (parser.isSet(o.series))
+            return QStringLiteral("Give either --nominal or --series.");
+        s.Nominal = ParseNominal(parser.value(o.nominal));
+        if (!s.Nominal || !(s.Nominal->Value > 0))
+            return QStringLiteral("--nominal takes a value such as 100n, 4.7k or 2m2, not "
+                                  "'%1'.")
+                .arg(parser.value(o.nominal));
+    }
+    if (parser.isSet(o.tolerance)) {
+        const auto classes = ParseToleranceClasses(parser.value(o.tolerance));
+        if (!classes)
+            return QStringLiteral("--tolerance takes percentages such as 0.5,1,2,5,10,20, not "
+                                  "'%1'.")
+                .arg(parser.value(o.tolerance));
+        s.Classes = *classes;
+    }
+    if (parser.isSet(o.series)) {
+        QString text = parser.value(o.series).trimmed();
+        if (text.startsWith(QLatin1Char('E'), Qt::CaseInsensitive))
+            text.remove(0, 1);
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!ok || !IsESeries(n))
+            return QStringLiteral("--series takes E6, E12, E24, E48, E96 or E192, not '%1'.")
+                .arg(parser.value(o.series));
+        s.Series = n;
+    }
+    if (parser.isSet(o.match)) {
+        const auto k = wholeNumber(parser.value(o.match), 2, 1000);
+        if (!k)
+            return QStringLiteral("--match takes a whole number of parts from 2 to 1000, not "
+                                  "'%1'.")
+                .arg(parser.value(o.match));
+        s.MatchSize = int(*k);
+    }
+    if (parser.isSet(o.within)) {
+        const auto x = percent(parser.value(o.within), 0, 100);
+        if (!x)
+            return QStringLiteral("--within takes a percentage above 0 and at most 100, not "
+                                  "'%1'.")
+                .arg(parser.value(o.within));
+        s.MatchWithinPercent = *x;
+    }
+    return {};
 }
 
 // The reason a set of options cannot run; empty when it can.
@@ -175,18 +334,24 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
                 .arg(parser.value(o.duration));
         r.DurationMs = std::max<qint64>(1, qint64(std::llround(s * 1000)));
     }
+    if (QString why = checkPerPart(parser, o, r); !why.isEmpty())
+        return why;
     r.Output = parser.value(o.output);
     r.Open = parser.values(o.open);
     r.Report = parser.value(o.report);
     r.Capture = parser.value(o.capture);
     r.Quiet = parser.isSet(o.quiet);
-    for (const QCommandLineOption *named : {&o.output, &o.report, &o.capture})
+    if (QString why = checkStatistics(parser, o, r); !why.isEmpty())
+        return why;
+    const std::initializer_list<const QCommandLineOption *> files = {
+        &o.output, &o.report, &o.capture, &o.summary, &o.statsJson};
+    for (const QCommandLineOption *named : files)
         if (parser.isSet(*named) && parser.value(*named).isEmpty())
             return QStringLiteral("--%1 needs a file name.").arg(named->names().constFirst());
     if (!r.Capture.isEmpty() && (r.Meters.isEmpty() || has(TRecorderOptions::Replay)))
         return QStringLiteral("--capture needs a meter: --simulate, --device or --serial.");
     if (r.Meters.size() > 1) {
-        for (const QCommandLineOption *named : {&o.output, &o.report, &o.capture})
+        for (const QCommandLineOption *named : files)
             if (parser.isSet(*named) && !parser.value(*named).contains(QLatin1String("%s")))
                 return QStringLiteral("With several meters, --%1 needs %s in its name for "
                                       "each meter's own file.")
@@ -205,6 +370,9 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (!r.FromMqtt.isEmpty() && (!r.Meters.isEmpty() || !r.Mqtt.isEmpty()))
         return QStringLiteral("--from-mqtt takes the place of the meters: give no --simulate, "
                               "--device, --serial, --replay or --mqtt with it.");
+    if (r.PerPart && r.Meters.isEmpty())
+        return QStringLiteral("--per-part needs a meter or --replay: it picks from the "
+                              "readings as they come.");
     if ((r.MqttDisplay || !r.MqttCa.isEmpty()) && r.Mqtt.isEmpty() && r.FromMqtt.isEmpty())
         return QStringLiteral("--mqtt-display and --mqtt-ca belong to --mqtt.");
     if (!r.FromMqtt.isEmpty())
@@ -212,8 +380,9 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (r.Meters.isEmpty() && r.Open.isEmpty())
         return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
                               "--serial or --replay) or --open.");
-    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet)
-        return QStringLiteral("--quiet without --output or --report would keep nothing.");
+    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet && !r.KeepsStatistics())
+        return QStringLiteral("--quiet without --output, --report or statistics would keep "
+                              "nothing.");
     return {};
 }
 
@@ -225,6 +394,19 @@ QString MeterFileName(const QString &pattern, const QString &meterName)
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     QString file = pattern;
     return file.replace(QLatin1String("%s"), name);
+}
+
+TRecorderOptions TRecorderOptions::ForMeter(const QString &meterName, bool several) const
+{
+    TRecorderOptions own = *this;
+    for (QString *file : own.MeterFiles())
+        if (!file->isEmpty())
+            *file = MeterFileName(*file, meterName);
+    if (several) {
+        own.Prefix = meterName + QStringLiteral(": ");
+        own.Meter = meterName;
+    }
+    return own;
 }
 
 TRecorderCommandLine ParseRecorderCommandLine(const QStringList &given)

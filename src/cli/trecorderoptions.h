@@ -1,7 +1,11 @@
 #pragma once
 
+#include "tpartsummary.h"
+#include "tsettlerule.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // What lumetra-record was asked to do.
 struct TRecorderOptions
@@ -22,6 +26,8 @@ struct TRecorderOptions
 
     TMode Mode = Repeat;
     qint64 IntervalSeconds = 1;
+    // One reading per part in place of Mode: a row once each part put on the probes settles.
+    std::optional<TSettleOptions> PerPart;
     qint64 Frames = 0;     // stop after this many recorded readings; 0: no limit
     qint64 DurationMs = 0; // stop after this long; 0: no limit
     // The files below take "%s" for the meter's name; with several meters they must.
@@ -29,6 +35,11 @@ struct TRecorderOptions
     QStringList Open;      // record files appended first
     QString Report;        // the record report as PDF, written at the end
     QString Capture;       // every received block, as it arrived
+    QString Summary;       // the statistics' summary page as PDF, written at the end
+    QString StatsJson;     // the statistics as JSON, written at the end
+    // The statistics of the rows printed at the end and on SIGUSR1.
+    bool Stats = false;
+    TSummaryOptions SummaryOptions;
     bool Quiet = false;
     // The lab bus: every recorded reading published to this broker (mqtt[s]://.../PREFIX)...
     QString Mqtt;
@@ -37,6 +48,15 @@ struct TRecorderOptions
     // ...or, in place of meters, every meter publishing under this filter recorded here.
     QString FromMqtt;
     QString Prefix; // put before each printed row ("LMT-SIM-0002: "), for several meters
+    QString Meter;  // heads the meter's printed statistics, for several meters
+
+    // Whether the rows' statistics are wanted at all.
+    bool KeepsStatistics() const { return Stats || !Summary.isEmpty() || !StatsJson.isEmpty(); }
+    // The files each meter has its own of, through "%s".
+    QList<QString *> MeterFiles() { return {&Output, &Capture, &Report, &Summary, &StatsJson}; }
+    // These options for the meter called meterName: "%s" in its files replaced, and with
+    // several meters its rows and statistics headed by its name.
+    TRecorderOptions ForMeter(const QString &meterName, bool several) const;
 };
 
 // The file name for one meter: "%s" in pattern replaced by the meter's name, made fit for a

@@ -2,6 +2,42 @@
 
 #include "trecordtable.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
+
+TSummaryJob::TSummaryJob(QObject *parent)
+    : QObject(parent)
+{}
+
+TSummaryJob::~TSummaryJob() = default;
+
+void TSummaryJob::Start(const TPartStatistics &stats, const TSummaryOptions &options)
+{
+    Next_ = std::make_unique<TRequest>(TRequest{stats, options});
+    if (!Running_)
+        run();
+}
+
+void TSummaryJob::run()
+{
+    Running_ = true;
+    std::shared_ptr<TRequest> request(Next_.release());
+    const std::weak_ptr<int> alive = Alive_;
+    QThreadPool::globalInstance()->start([this, request, alive] {
+        auto summary = std::make_shared<TPartSummary>(Summarize(request->Stats, request->Options));
+        // The application object lives on the owner's thread (the window's, or the recorder's
+        // only one), where the owner is also destroyed: checking alive there cannot race.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [this, alive, summary] {
+            if (alive.expired())
+                return;
+            Running_ = false;
+            emit Done(*summary);
+            if (Next_ && !Running_)
+                run();
+        });
+    });
+}
+
 TLiveStatistics::TLiveStatistics(const TRecordTable &table, const QByteArray &decimalSep,
                                  QObject *parent)
     : QObject(parent)
@@ -9,7 +45,14 @@ TLiveStatistics::TLiveStatistics(const TRecordTable &table, const QByteArray &de
     , Stats_(decimalSep)
 {
     Timer_.setSingleShot(true);
-    connect(&Timer_, &QTimer::timeout, this, &TLiveStatistics::Refresh);
+    connect(&Timer_, &QTimer::timeout, this, &TLiveStatistics::startJob);
+    connect(&Job_, &TSummaryJob::Done, this, [this](const TPartSummary &summary) {
+        Summary_ = summary;
+        SinceRefresh_.start();
+        emit Changed();
+        if (Stale_)
+            schedule();
+    });
     connect(&table, &TRecordTable::RowsAppended, this, &TLiveStatistics::rowsAppended);
     connect(&table, &TRecordTable::Emptied, this, [this] {
         Stats_.Clear();
@@ -22,7 +65,8 @@ TLiveStatistics::TLiveStatistics(const TRecordTable &table, const QByteArray &de
 void TLiveStatistics::SetOptions(const TSummaryOptions &options)
 {
     Options_ = options;
-    Refresh();
+    Timer_.stop();
+    startJob();
 }
 
 void TLiveStatistics::rowsAppended(qsizetype first, qsizetype last)
@@ -33,15 +77,24 @@ void TLiveStatistics::rowsAppended(qsizetype first, qsizetype last)
 
 void TLiveStatistics::schedule()
 {
-    if (Timer_.isActive())
+    Stale_ = true;
+    // One job at a time: what arrives meanwhile is summed up once it is done.
+    if (Timer_.isActive() || Job_.Running())
         return;
     const qint64 since = SinceRefresh_.isValid() ? SinceRefresh_.elapsed() : MinIntervalMs;
     Timer_.start(int(std::clamp<qint64>(MinIntervalMs - since, 0, MinIntervalMs)));
 }
 
+void TLiveStatistics::startJob()
+{
+    Stale_ = false;
+    Job_.Start(Stats_, Options_);
+}
+
 void TLiveStatistics::Refresh()
 {
     Timer_.stop();
+    Stale_ = false;
     Summary_ = Summarize(Stats_, Options_);
     SinceRefresh_.start();
     emit Changed();

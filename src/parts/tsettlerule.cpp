@@ -1,7 +1,34 @@
 #include "tsettlerule.h"
 
+#include "tbasevalue.h"
+#include "trecording.h"
+#include "trecordtexts.h"
+
 #include <algorithm>
 #include <cmath>
+
+TSettleRule::Input SettleInput(const TMeterState &s, const QString &decimalSep,
+                               std::int64_t timeMs)
+{
+    TSettleRule::Input in;
+    in.Status = s.MainStatus;
+    in.TimeMs = timeMs;
+    in.Hold = s.Hold;
+    in.Relative = s.Relative;
+    if (s.MainStatus != stReading)
+        return in;
+    const QString text = CpIntegerText(s, s.MainText, decimalSep).value_or(s.MainText);
+    const QString unit = RecordUnitText(s.MainUnit);
+    const std::optional<TBaseValue> base = BaseValue(text, unit, decimalSep);
+    const std::optional<TUnitScale> scale = UnitScale(unit.toLatin1());
+    if (!base || !scale)
+        return in;
+    in.Value = base->Value;
+    const qsizetype sep = decimalSep.isEmpty() ? -1 : text.indexOf(decimalSep);
+    const qsizetype decimals = sep < 0 ? 0 : text.size() - sep - decimalSep.size();
+    in.CountSize = std::pow(10.0, double(scale->Exponent - decimals));
+    return in;
+}
 
 double TSettleRule::band(double value, double countSize) const
 {

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <optional>
 
+class QString;
+struct TMeterState;
+
 struct TSettleOptions
 {
     double BandPercent = 0.2;  // the reading stays within this much of its value ...
@@ -58,3 +61,9 @@ private:
     bool Hold_ = false;
     bool Relative_ = false;
 };
+
+// What the rule sees of a latched display: the main status, the reading in base units from the
+// texts its record row would hold (so a Cp reading counts as the whole number recorded), and
+// one count of the last digit shown, at timeMs on the clock the readings come on.
+TSettleRule::Input SettleInput(const TMeterState &s, const QString &decimalSep,
+                               std::int64_t timeMs);

@@ -4,7 +4,8 @@
 
 #include <QByteArray>
 
-// A source fed by hand, for tests and benchmarks: no device, no thread, no clock.
+// A source fed by hand, for tests and benchmarks: no device, no thread, and no clock of its
+// own until blocks are fed with times.
 class TMemorySource : public TMeterSource
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
         emit Closed();
     }
     bool IsOpen() const override { return Open_; }
+    qint64 Clock() const override { return Clock_; }
 
     // The next Opens fail with this notice (an empty text: they succeed again).
     void Refuse(const TNotice &notice) { Refusal_ = notice; }
@@ -41,6 +43,12 @@ public:
         if (Open_)
             emit BlockReceived(reinterpret_cast<const std::uint8_t *>(block.constData()),
                                std::uint32_t(block.size()));
+    }
+    // One block stamped with its time on the source's own clock, as a replay delivers it.
+    void Feed(const QByteArray &block, qint64 clockMs)
+    {
+        Clock_ = clockMs;
+        Feed(block);
     }
     // The link breaks, as a pulled cable does.
     void Lose(const QString &reason)
@@ -53,4 +61,5 @@ private:
     QString Name_;
     TNotice Refusal_;
     bool Open_ = false;
+    qint64 Clock_ = -1;
 };

@@ -38,6 +38,7 @@ TMeterSession::TMeterSession(QObject *parent)
     qRegisterMetaType<TNotice>();
     Table_->setObjectName(QStringLiteral("cds1"));
     Decoder_.SetDecimalSep(SystemDecimalSep());
+    WallClock_.start();
     connect(Sampling_, &TLongTimer::timeout, this, &TMeterSession::SamplingTick);
     connect(Watchdog_, &QTimer::timeout, this, &TMeterSession::watchdogTimeout);
 }
@@ -186,7 +187,29 @@ void TMeterSession::SetRepeat(bool repeat)
 
 bool TMeterSession::Sampling() const
 {
+    if (PartRule_)
+        return false;
     return sourceClocked() ? SamplingOn_ : Sampling_->IsActive();
+}
+
+void TMeterSession::SetPartRule(const std::optional<TSettleOptions> &options)
+{
+    if (options && !PartRule_)
+        PartRecorded_ = Decoder_.State().LastRecordedText;
+    else if (!options && PartRule_)
+        Decoder_.State().LastRecordedText = PartRecorded_;
+    if (options)
+        PartRule_.emplace(*options);
+    else
+        PartRule_.reset();
+    // The part rule takes every frame as it comes; sampling resumes as it was once it is off.
+    applySampling();
+}
+
+qint64 TMeterSession::readingTime() const
+{
+    // A replay's own clock, so a fast replay settles on the same frames as a paced one.
+    return sourceClocked() ? Source_->Clock() : WallClock_.elapsed();
 }
 
 void TMeterSession::SetSampling(bool on)
@@ -209,14 +232,14 @@ void TMeterSession::applySampling()
 {
     // Exactly one clock drives the ticks: the wall timer, or the source's own.
     const bool clocked = sourceClocked();
-    Sampling_->SetEnabled(SamplingOn_ && !clocked);
+    Sampling_->SetEnabled(SamplingOn_ && !clocked && !PartRule_);
     if (clocked)
         NextTick_ = Source_->Clock() + Sampling_->Interval();
 }
 
 void TMeterSession::followSourceClock()
 {
-    if (!SamplingOn_ || !sourceClocked())
+    if (!SamplingOn_ || PartRule_ || !sourceClocked())
         return;
     // The tick falls before the block stamped at or after it, as it would on a paced replay.
     // After a gap of many intervals one tick is enough: the ones between would find no frame.
@@ -323,14 +346,22 @@ void TMeterSession::SetAxisMax(double v)
 
 bool TMeterSession::RecordEveryFrame() const
 {
-    return Step_->Repeat();
+    // Under the part rule every frame goes to it; it alone says which one is recorded.
+    return PartRule_ || Step_->Repeat();
 }
 
 void TMeterSession::RecordReading(TMeterState &s)
 {
+    if (PartRule_) {
+        if (!PartRule_->Feed(SettleInput(s, Decoder_.DecimalSep(), readingTime()))) {
+            s.LastRecordedText = PartRecorded_;
+            return;
+        }
+    }
     // The Cp rule's whole number is what the display shows from now on, as it was recorded.
     const QString shown = s.MainText;
     if (Step_->Record(s, shown, Decoder_.DecimalSep()) != shown)
         emit DisplayChanged(TDisplayPart::MainText, s);
+    PartRecorded_ = s.LastRecordedText;
     emit ReadingRecorded(Table_->RecordCount() - 1, s);
 }

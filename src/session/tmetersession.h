@@ -5,11 +5,14 @@
 #include "tmeterhooks.h"
 #include "tmeternotice.h"
 #include "tmetersource.h"
+#include "tsettlerule.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QTimer;
 class TChartControl;
@@ -75,6 +78,15 @@ public:
     void SetSamplingInterval(qint64 ms);
     // The sampling pass: the newest whole frame waiting, or none.
     void SamplingTick();
+    // "One reading per part": while set, a frame is recorded exactly when the part on the
+    // probes has settled, once per part; Repeat and sampling do not apply meanwhile. Setting it
+    // (again) forgets the part on the probes; nullopt turns it off.
+    void SetPartRule(const std::optional<TSettleOptions> &options);
+    bool PartRule() const { return PartRule_.has_value(); }
+    std::optional<TSettleOptions> PartRuleOptions() const
+    {
+        return PartRule_ ? std::optional(PartRule_->Options()) : std::nullopt;
+    }
     // While armed, an open link that brings no block for the watchdog's interval (10 s) is
     // closed, with the notice that the cable is not connected properly.
     void SetWatchdog(bool armed);
@@ -115,6 +127,7 @@ private:
     bool sourceClocked() const { return Source_ && Source_->Clock() >= 0; }
     void applySampling();
     void followSourceClock();
+    qint64 readingTime() const;
 
     void ShowHold(const TMeterState &s) override;
     void ShowRelative(const TMeterState &s) override;
@@ -149,4 +162,9 @@ private:
     qint64 NextTick_ = 0; // on the source's own clock, when it has one
     bool WatchdogArmed_ = false;
     bool Paused_ = false;
+    std::optional<TSettleRule> PartRule_;
+    // What the last row recorded under the part rule shows: the "on change" test compares
+    // against it again once the rule is off, not against the last frame it passed over.
+    QString PartRecorded_;
+    QElapsedTimer WallClock_; // the settle time of a source without a clock of its own
 };

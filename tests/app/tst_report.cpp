@@ -128,12 +128,12 @@ void TestReport::previewShowsTheTable()
     const auto look = [](TReportPreview *preview, int expectedPages) {
         QVERIFY(preview->isModal());
         QVERIFY(preview->windowState() & Qt::WindowMaximized);
-        auto *pages = preview->findChild<QPrintPreviewWidget *>();
-        QVERIFY(pages);
-        QCOMPARE(pages->pageCount(), expectedPages);
-        QCOMPARE(pages->currentPage(), 1);
-        QCOMPARE(pages->zoomMode(), QPrintPreviewWidget::CustomZoom);
-        QCOMPARE(pages->zoomFactor(), 1.0);
+        auto *view = preview->findChild<QPrintPreviewWidget *>();
+        QVERIFY(view);
+        QCOMPARE(view->pageCount(), expectedPages);
+        QCOMPARE(view->currentPage(), 1);
+        QCOMPARE(view->zoomMode(), QPrintPreviewWidget::CustomZoom);
+        QCOMPARE(view->zoomFactor(), 1.0);
         auto *zoom = preview->findChild<QComboBox *>();
         QVERIFY(zoom);
         QCOMPARE(zoom->currentText().remove(QStringLiteral(".0")), QStringLiteral("100%"));

@@ -4,6 +4,7 @@
 #include "../support/mosquittobroker.h"
 #include "../support/pdftools.h"
 #include "../support/pty.h"
+#include "../support/recorderrun.h"
 #include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 #include "tcapturefile.h"
@@ -22,64 +23,9 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QByteArray out, err;
-};
-
-QString recorder()
-{
-    return QCoreApplication::applicationDirPath() + "/lumetra-record";
-}
-
 QString windowProgram()
 {
     return QCoreApplication::applicationDirPath() + "/lumetra";
-}
-
-Run runRecorder(const QStringList &arguments, const QString &folder, int timeoutMs = 60000)
-{
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_STATE_HOME", folder);
-    p.setProcessEnvironment(env);
-    p.start(recorder(), arguments);
-    Run r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "timed out";
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
-
-// The rows of a record file, aTime left out when withTime is false (it says when, not what).
-QList<QStringList> rowsOf(const TRecordTable &t, bool withTime = false)
-{
-    QList<QStringList> rows;
-    for (qsizetype r = 0; r < t.RecordCount(); ++r) {
-        QStringList row;
-        for (int f = 0; f < TRecordTable::FieldCount; ++f)
-            if (withTime || f != TRecordTable::aTime)
-                row << t.TextAt(r, f);
-        rows << row;
-    }
-    return rows;
-}
-
-QList<QStringList> fileRows(const QString &file, bool withTime = false)
-{
-    TRecordTable t;
-    const TOpenOutcome opened = AnyToCds(file, t, false);
-    if (!opened.Ok)
-        qWarning() << file << opened.Error;
-    return opened.Ok ? rowsOf(t, withTime) : QList<QStringList>{{"unreadable"}};
 }
 
 QList<TCaptureBlock> captureBlocks(const QString &file)

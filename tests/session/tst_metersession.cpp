@@ -2,9 +2,12 @@
 // the events a front end and anything subscribed to a session rely on.
 #include "../support/frames.h"
 #include "../support/headlesschart.h"
+#include "../support/partbatch.h"
+#include "../support/testfiles.h"
 #include "tmemorysource.h"
 #include "tmetersession.h"
 #include "trecordtable.h"
+#include "treplaysource.h"
 #include "tserialsource.h"
 
 #include <QTemporaryDir>
@@ -66,7 +69,18 @@ QByteArray overloadFrame()
     return EncodeFrame(f);
 }
 
+// The main readings of a session's rows, in order.
+QStringList recordedValues(const TMeterSession &session)
+{
+    QStringList values;
+    for (qsizetype r = 0; r < session.Table().RecordCount(); ++r)
+        values << session.Table().TextAt(r, TRecordTable::aMValue);
+    return values;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(TPartSteps)
 
 class TstMeterSession : public QObject
 {
@@ -76,6 +90,9 @@ private slots:
     void signalOrder_data();
     void signalOrder();
     void silentLinkIsClosedByTheWatchdog();
+    void onePerPart_data();
+    void onePerPart();
+    void onePerPartFastAndPacedReplay();
     void serialPortsPresent_data();
     void serialPortsPresent();
 };
@@ -189,6 +206,103 @@ void TstMeterSession::silentLinkIsClosedByTheWatchdog()
     const QString lost =
         QStringLiteral("USB interface cable is not connected properly, please check and re-try.");
     QCOMPARE(log.Lines, (QStringList{"opened", "closed", "lost:" + lost, "notice:" + lost}));
+}
+
+void TstMeterSession::onePerPart_data()
+{
+    // Frames 500 ms apart on the source's clock, as the meter sends them; the rule's defaults
+    // (0.2 % or 2 counts, settled for 1.5 s, a swap beyond 5 %). A held part's row is the
+    // reading that completed the settle: its fourth frame, which reads 0.2 nF over (partHeld).
+    QTest::addColumn<TPartSteps>("steps");
+    QTest::addColumn<bool>("repeat");
+    QTest::addColumn<bool>("sampling");
+    QTest::addColumn<QStringList>("recorded");
+
+    QTest::newRow("settles: one row")
+        << TPartSteps{{0, PartOPEN, 2}, {100.0, 0, 8}} << false << false << QStringList{"100.0"};
+    QTest::newRow("noise within the band: one row")
+        << TPartSteps{{0, PartOPEN}} + partHeld(100.0, 40) << false << false
+        << QStringList{"100.2"};
+    TPartSteps drift{{0, PartOPEN}, {100.0, 0, 5}};
+    for (int i = 1; i <= 80; ++i) // a count a frame, 8 % in all
+        drift.append(TPartStep{100.0 + 0.1 * i});
+    QTest::newRow("slow drift: one row") << drift << false << false << QStringList{"100.0"};
+    QTest::newRow("OPEN between two parts: two rows")
+        << partBatch({100.0, 100.2}, 6) << false << false << QStringList{"100.2", "100.4"};
+    QTest::newRow("OL between two parts: two rows")
+        << TPartSteps{{100.0, 0, 6}, {0, PartOL, 2}, {220.0, 0, 6}} << false << false
+        << QStringList{"100.0", "220.0"};
+    QTest::newRow("swapped without lifting: two rows")
+        << TPartSteps{{100.0, 0, 6}, {150.0, 0, 6}} << false << false
+        << QStringList{"100.0", "150.0"};
+    QTest::newRow("a jump that does not settle is no new part")
+        << TPartSteps{{100.0, 0, 6}, {150.0}, {100.0, 0, 6}} << false << false
+        << QStringList{"100.0"};
+    QTest::newRow("HOLD switched on: no second row")
+        << TPartSteps{{100.0, 0, 6}, {100.0, 0, 6, true}, {100.0, 0, 6}} << false << false
+        << QStringList{"100.0"};
+    QTest::newRow("relative switched on: no second row")
+        << TPartSteps{{100.0, 0, 6}, {0.0, 0, 6, false, true}} << false << false
+        << QStringList{"100.0"};
+    QTest::newRow("Repeat does not apply")
+        << TPartSteps{{0, PartOPEN, 2}, {100.0, 0, 8}} << true << false << QStringList{"100.0"};
+    QTest::newRow("sampling does not apply")
+        << partBatch({100.0, 47.0}, 6) << false << true << QStringList{"100.2", "47.2"};
+}
+
+void TstMeterSession::onePerPart()
+{
+    QFETCH(TPartSteps, steps);
+    QFETCH(bool, repeat);
+    QFETCH(bool, sampling);
+    QFETCH(QStringList, recorded);
+
+    TMeterSession session;
+    auto *source = new TMemorySource;
+    session.SetSource(source);
+    session.SetRepeat(repeat);
+    session.SetSampling(sampling);
+    session.SetSamplingInterval(60000);
+    session.SetPartRule(TSettleOptions{});
+    QVERIFY(session.PartRule());
+    QVERIFY(session.Open());
+    forEachPartFrame(steps, 500,
+                     [&](const QByteArray &frame, qint64 t) { source->Feed(frame, t); });
+    QCOMPARE(recordedValues(session), recorded);
+
+    // Off again, the reading is recorded as before: on change against the last row recorded,
+    // or every frame with Repeat.
+    session.SetPartRule(std::nullopt);
+    QVERIFY(!session.PartRule());
+    const qsizetype before = session.Table().RecordCount();
+    source->Feed(partFrame(TPartStep{33.0}), 1000000);
+    source->Feed(partFrame(TPartStep{33.0}), 1000500);
+    if (!sampling)
+        QCOMPARE(session.Table().RecordCount(), before + (repeat ? 2 : 1));
+}
+
+void TstMeterSession::onePerPartFastAndPacedReplay()
+{
+    // The settle time runs on the capture's clock, so both replays take the same frames. Scaled
+    // down so that the paced one plays in well under a second: 20 ms frames, settled in 60 ms.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString capture = dir.filePath("batch.cap");
+    QVERIFY(writeFile(capture, partCapture(partBatch({100.0, 47.0, 22.0, 10.0, 4.7}, 6), 20)));
+    TSettleOptions options;
+    options.SettleMs = 60;
+    QList<QStringList> rows;
+    for (bool fast : {true, false}) {
+        TMeterSession session;
+        session.SetSource(new TReplaySource(capture, fast));
+        session.SetPartRule(options);
+        QSignalSpy ended(&session, &TMeterSession::SourceEnded);
+        QVERIFY(session.Open());
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
+        rows << recordedValues(session);
+    }
+    QCOMPARE(rows[0], (QStringList{"100.2", "47.2", "22.2", "10.2", "4.9"}));
+    QCOMPARE(rows[1], rows[0]);
 }
 
 QTEST_GUILESS_MAIN(TstMeterSession)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -92,6 +93,27 @@ inline void pressKeyOnNextModal(int key, Qt::KeyboardModifiers modifiers = Qt::N
 inline void closeNextModal(int timeoutMs = 5000)
 {
     onNextModal([](QWidget *modal) { modal->close(); }, timeoutMs);
+}
+
+// Types a file name (a full path: a dialog starts where the last one ended) into the next file
+// dialog and presses Return, as a user would; a dialog that refuses the name is cancelled, so
+// the test goes on to its own checks.
+inline void typeFileNameOnNextModal(const QString &fileName, int timeoutMs = 5000)
+{
+    onNextModal(
+        [fileName](QWidget *modal) {
+            auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            if (!edit) {
+                qWarning() << "ModalHelper: not a file dialog:" << modal;
+                modal->close();
+                return;
+            }
+            edit->setText(fileName);
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (modal->isVisible())
+                modal->close();
+        },
+        timeoutMs);
 }
 
 } // namespace ModalHelper

@@ -1,0 +1,420 @@
+#include "tfrmstatistics.h"
+
+#include "newmessagedlg.h"
+#include "tfiledialog.h"
+#include "tlivestatistics.h"
+#include "trecordtable.h"
+#include "tsummaryreport.h"
+#include "ttoplevel.h"
+
+#include <QBarSet>
+#include <QBarSeries>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QThreadPool>
+#include <QTimer>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int SeriesChoices[] = {6, 12, 24, 48, 96, 192};
+
+QString GroupName(const TGroupSummary &g)
+{
+    const QString unit = UnitKindText(g.Kind);
+    return (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
+           + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'));
+}
+
+QTableWidget *NewTable(const QStringList &titles, QWidget *parent)
+{
+    auto *t = new QTableWidget(0, int(titles.size()), parent);
+    t->setHorizontalHeaderLabels(titles);
+    t->verticalHeader()->hide();
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionMode(QAbstractItemView::NoSelection);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    // Tall enough for every figure and every class (six classes, below, above) without scrolling.
+    t->setMinimumHeight(t->horizontalHeader()->sizeHint().height()
+                        + 8 * t->verticalHeader()->defaultSectionSize() + 2 * t->frameWidth() + 2);
+    return t;
+}
+
+void FillTable(QTableWidget *t, const QList<QStringList> &rows)
+{
+    t->setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r)
+        for (int c = 0; c < int(rows[r].size()) && c < t->columnCount(); ++c) {
+            QTableWidgetItem *item = t->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                t->setItem(r, c, item);
+            }
+            item->setText(rows[r][c]);
+        }
+}
+
+} // namespace
+
+TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &decimalSep,
+                               QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , Table_(table)
+    , DecimalSep_(decimalSep)
+{
+    setObjectName(QStringLiteral("frmStatistics"));
+    setWindowTitle(QStringLiteral("Statistics"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    auto *options = new QHBoxLayout;
+    lblRows = new QLabel(this);
+    cbbScope = new QComboBox(this);
+    cbbScope->addItems({QStringLiteral("All rows"), QStringLiteral("Selected rows")});
+    edtNominal = new QLineEdit(this);
+    edtNominal->setPlaceholderText(QStringLiteral("auto"));
+    edtNominal->setToolTip(QStringLiteral("The nominal value (100n, 4.7k, 470u, 2m2); empty: the "
+                                          "value of the series nearest the median"));
+    cbbSeries = new QComboBox(this);
+    for (const int s : SeriesChoices)
+        cbbSeries->addItem(QStringLiteral("E%1").arg(s), s);
+    const TSummaryOptions defaults;
+    cbbSeries->setCurrentIndex(cbbSeries->findData(defaults.Series));
+    spnMatch = new QSpinBox(this);
+    spnMatch->setRange(2, 20);
+    spnMatch->setValue(defaults.MatchSize);
+    spnMatch->setPrefix(QStringLiteral("sets of "));
+    spnWithin = new QDoubleSpinBox(this);
+    spnWithin->setRange(0.01, 50);
+    spnWithin->setDecimals(2);
+    spnWithin->setSingleStep(0.1);
+    spnWithin->setValue(defaults.MatchWithinPercent);
+    spnWithin->setPrefix(QStringLiteral("within "));
+    spnWithin->setSuffix(QStringLiteral(" %"));
+    options->addWidget(cbbScope);
+    options->addWidget(new QLabel(QStringLiteral("Nominal:"), this));
+    options->addWidget(edtNominal, 1);
+    options->addWidget(cbbSeries);
+    options->addWidget(new QLabel(QStringLiteral("Match:"), this));
+    options->addWidget(spnMatch);
+    options->addWidget(spnWithin);
+
+    auto *groupRow = new QHBoxLayout;
+    cbbGroup = new QComboBox(this);
+    cbbGroup->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    groupRow->addWidget(new QLabel(QStringLiteral("Parts:"), this));
+    groupRow->addWidget(cbbGroup);
+    groupRow->addWidget(lblRows, 1);
+
+    tblFigures = NewTable({QStringLiteral("Figure"), QStringLiteral("Value")}, this);
+    tblClasses = NewTable({QStringLiteral("Class"), QStringLiteral("Count"), QStringLiteral("Share")}, this);
+    auto *tables = new QSplitter(Qt::Horizontal, this);
+    tables->addWidget(tblFigures);
+    tables->addWidget(tblClasses);
+
+    auto *chart = new QChart;
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chtHistogram = new QChartView(chart, this);
+    chtHistogram->setRenderHint(QPainter::Antialiasing);
+    chtHistogram->setMinimumHeight(220);
+
+    lstSets = new QListWidget(this);
+    lstSets->setMaximumHeight(110);
+
+    btnSaveSummary = new QPushButton(QStringLiteral("Save summary as PDF..."), this);
+    lblSaved = new QLabel(this);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(lblSaved, 1);
+    buttons->addWidget(btnSaveSummary);
+
+    auto *l = new QVBoxLayout(this);
+    l->addLayout(options);
+    l->addLayout(groupRow);
+    l->addWidget(tables, 2);
+    l->addWidget(chtHistogram, 3);
+    l->addWidget(new QLabel(QStringLiteral("Matched sets, tightest first:"), this));
+    l->addWidget(lstSets, 1);
+    l->addLayout(buttons);
+    resize(620, 640);
+
+    SaveDialog = new TFileDialog(TFileDialog::TKind::Save, QStringLiteral("SaveSummaryDialog"), this);
+    SaveDialog->Filter = QStringLiteral("PDF files (*.pdf)|*.pdf");
+    SaveDialog->DefaultExt = QStringLiteral("pdf");
+
+    Live_ = new TLiveStatistics(table, decimalSep, this);
+    SelectionDelay_ = new QTimer(this);
+    SelectionDelay_->setSingleShot(true);
+    SelectionDelay_->setInterval(TLiveStatistics::MinIntervalMs);
+    connect(SelectionDelay_, &QTimer::timeout, this, &TfrmStatistics::selectionChanged);
+    SelectedJob_ = new TSummaryJob(this);
+    connect(SelectedJob_, &TSummaryJob::Done, this, [this](const TPartSummary &summary) {
+        SelectedSummary_ = summary;
+        if (cbbScope->currentIndex() == 1)
+            showSummary();
+    });
+    connect(Live_, &TLiveStatistics::Changed, this, [this] {
+        if (cbbScope->currentIndex() == 0)
+            showSummary();
+    });
+    connect(cbbScope, &QComboBox::currentIndexChanged, this, &TfrmStatistics::optionsChanged);
+    connect(edtNominal, &QLineEdit::editingFinished, this, &TfrmStatistics::optionsChanged);
+    connect(cbbSeries, &QComboBox::currentIndexChanged, this, &TfrmStatistics::optionsChanged);
+    connect(spnMatch, &QSpinBox::valueChanged, this, &TfrmStatistics::optionsChanged);
+    connect(spnWithin, &QDoubleSpinBox::valueChanged, this, &TfrmStatistics::optionsChanged);
+    connect(cbbGroup, &QComboBox::currentIndexChanged, this, &TfrmStatistics::showGroup);
+    connect(btnSaveSummary, &QPushButton::clicked, this, &TfrmStatistics::btnSaveSummaryClick);
+    // The controls start at the summary's defaults, which the live statistics already worked
+    // out once: shown at once, without waiting for a job.
+    showSummary();
+}
+
+TfrmStatistics::~TfrmStatistics() = default;
+
+TSummaryOptions TfrmStatistics::Options() const
+{
+    TSummaryOptions o = Live_->Options();
+    o.Nominal = ParseNominal(edtNominal->text().trimmed());
+    o.Series = cbbSeries->currentData().toInt();
+    o.MatchSize = spnMatch->value();
+    o.MatchWithinPercent = spnWithin->value();
+    return o;
+}
+
+void TfrmStatistics::optionsChanged()
+{
+    // A nominal that does not parse is shown as such rather than silently taken as "none".
+    const QString typed = edtNominal->text().trimmed();
+    const bool bad = !typed.isEmpty() && !ParseNominal(typed);
+    edtNominal->setStyleSheet(bad ? QStringLiteral("color: #b00000") : QString());
+    Live_->SetOptions(Options()); // shows the whole table's figures through Changed
+    if (cbbScope->currentIndex() == 1)
+        selectionChanged();
+}
+
+void TfrmStatistics::SetSelectedRows(std::vector<qsizetype> rows)
+{
+    Selected_ = std::move(rows);
+    std::sort(Selected_.begin(), Selected_.end());
+    // A drag over many rows changes the selection on every row it passes.
+    if (cbbScope->currentIndex() == 1)
+        SelectionDelay_->start();
+}
+
+void TfrmStatistics::selectionChanged()
+{
+    TPartStatistics stats(DecimalSep_);
+    std::vector<qsizetype> rows;
+    rows.reserve(Selected_.size());
+    for (const qsizetype r : Selected_)
+        if (r >= 0 && r < Table_.RecordCount())
+            rows.push_back(r);
+    stats.AddRows(Table_, rows);
+    SelectedJob_->Start(stats, Options());
+}
+
+void TfrmStatistics::showSummary()
+{
+    Shown_ = cbbScope->currentIndex() == 0 ? Live_->Summary() : SelectedSummary_;
+    lblRows->setText(QStringLiteral("Rows: %1    Not a number: %2")
+                         .arg(Shown_.Rows)
+                         .arg(Shown_.NonNumberRows));
+    // The group chosen stays chosen while rows arrive, though the largest group comes first.
+    const QString current = cbbGroup->currentData().toString();
+    QStringList names;
+    for (const TGroupSummary &g : Shown_.Groups)
+        names << GroupName(g);
+    const QSignalBlocker block(cbbGroup);
+    bool same = cbbGroup->count() == names.size();
+    for (int i = 0; same && i < names.size(); ++i)
+        same = cbbGroup->itemData(i).toString() == names[i];
+    if (!same) {
+        cbbGroup->clear();
+        for (int i = 0; i < names.size(); ++i)
+            cbbGroup->addItem(names[i], names[i]);
+        cbbGroup->setCurrentIndex(std::max<int>(0, int(names.indexOf(current))));
+    }
+    for (int i = 0; i < names.size(); ++i)
+        cbbGroup->setItemText(i, QStringLiteral("%1: %2 parts").arg(names[i]).arg(Shown_.Groups[std::size_t(i)].Count));
+    btnSaveSummary->setEnabled(!Saving_ && Shown_.Rows > 0);
+    showGroup();
+}
+
+void TfrmStatistics::showGroup()
+{
+    const int i = cbbGroup->currentIndex();
+    if (i < 0 || i >= int(Shown_.Groups.size())) {
+        FillTable(tblFigures, {});
+        FillTable(tblClasses, {});
+        lstSets->clear();
+        showHistogram(TGroupSummary{});
+        return;
+    }
+    const TGroupSummary &g = Shown_.Groups[std::size_t(i)];
+    QList<QStringList> figures;
+    for (const auto &[label, text] : GroupFigures(g, QStringLiteral(", nearest the median")))
+        figures.append({label, text});
+    FillTable(tblFigures, figures);
+    QList<QStringList> classes;
+    for (int c = 0; c < int(g.ClassCounts.size()); ++c) {
+        const qint64 n = g.ClassCounts[std::size_t(c)];
+        classes.append({c < int(Shown_.Classes.size()) ? QStringLiteral("\u00B1") + ClassName(Shown_, c)
+                                                        : ClassName(Shown_, c),
+                        QString::number(n),
+                        PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
+    }
+    FillTable(tblClasses, classes);
+    lstSets->clear();
+    for (const TMatchedSet &set : g.Sets)
+        lstSets->addItem(QStringLiteral("Records %1: spread %2, mean %3")
+                             .arg(RecordsText(set), PercentText(set.SpreadPercent),
+                                  FormatSi(set.Mean, g.Kind, 5)));
+    if (g.Sets.empty())
+        lstSets->addItem(QStringLiteral("None"));
+    showHistogram(g);
+}
+
+void TfrmStatistics::showHistogram(const TGroupSummary &g)
+{
+    QChart *chart = chtHistogram->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis *axis : chart->axes())
+        chart->removeAxis(axis), delete axis;
+    const THistogram &h = g.Histogram;
+    if (h.Counts.empty() || h.Width <= 0)
+        return;
+    // Bars stand at 0, 1, 2 ... on the x axis; a value v sits at (v - Low) / Width - 0.5.
+    const int n = int(h.Counts.size());
+    auto *bars = new QBarSet(QString());
+    bars->setColor(QColor(70, 110, 170));
+    std::int64_t peak = 1;
+    for (const auto c : h.Counts) {
+        *bars << double(c);
+        peak = std::max(peak, c);
+    }
+    auto *series = new QBarSeries;
+    series->setBarWidth(0.9);
+    series->append(bars);
+    chart->addSeries(series);
+
+    auto *x = new QCategoryAxis;
+    // A little beyond the bars, so the labels of the range's ends are inside the axis.
+    x->setRange(-0.5, n - 0.5);
+    x->setStartValue(-0.5); // else 0, and no label could stand left of the first bar's middle
+    x->setTitleText(QStringLiteral("%1 to %2").arg(FormatSi(h.Low, g.Kind),
+                                                   FormatSi(h.Low + h.Width * n, g.Kind)));
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setGridLineVisible(false);
+    auto *y = new QValueAxis;
+    y->setRange(0, double(peak));
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->setTickCount(int(std::min<std::int64_t>(peak, 5)) + 1);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+
+    const auto pos = [&](double v) { return (v - h.Low) / h.Width - 0.5; };
+    const double high = h.Low + h.Width * n;
+    // The range's ends, and the nominal and the class limits inside it as upright lines.
+    struct Mark
+    {
+        double Value;
+        QString Label;
+        bool Line;
+        bool Nominal;
+    };
+    QList<Mark> marks;
+    if (g.Nominal > 0) {
+        marks.append({g.Nominal, QStringLiteral("nominal"), true, true});
+        for (const double c : Shown_.Classes) {
+            marks.append({g.Nominal * (1 - c / 100), QStringLiteral("-%1 %").arg(c), true, false});
+            marks.append({g.Nominal * (1 + c / 100), QStringLiteral("+%1 %").arg(c), true, false});
+        }
+    }
+    // A label needs room: the nominal's first, then the class limits from the tightest out, each only a ninth of the width or more from those already taken.
+    std::stable_sort(marks.begin(), marks.end(), [](const Mark &a, const Mark &b) {
+        return int(!a.Nominal) * 2 + int(a.Line) < int(!b.Nominal) * 2 + int(b.Line);
+    });
+    QList<std::pair<double, QString>> labels;
+    for (const Mark &m : marks) {
+        if (m.Value < h.Low || m.Value > high)
+            continue;
+        if (m.Line) {
+            auto *line = new QLineSeries;
+            line->append(pos(m.Value), 0);
+            line->append(pos(m.Value), double(peak));
+            QPen pen(m.Nominal ? QColor(30, 30, 30) : QColor(190, 40, 40));
+            pen.setWidthF(1.5);
+            pen.setStyle(m.Nominal ? Qt::SolidLine : Qt::DashLine);
+            line->setPen(pen);
+            chart->addSeries(line);
+            line->attachAxis(x);
+            line->attachAxis(y);
+        }
+        const bool crowded = std::any_of(labels.begin(), labels.end(), [&](const auto &l) {
+            return std::abs(l.first - pos(m.Value)) < n / 9.0;
+        });
+        if (!crowded)
+            labels.append({pos(m.Value), m.Label});
+    }
+    // A category axis takes its labels in rising order.
+    std::sort(labels.begin(), labels.end());
+    for (const auto &[at, label] : labels)
+        x->append(label, at);
+}
+
+void TfrmStatistics::btnSaveSummaryClick()
+{
+    if (Saving_ || !SaveDialog->Execute(this))
+        return;
+    Saving_ = true;
+    btnSaveSummary->setEnabled(false);
+    lblSaved->setText(QStringLiteral("Saving %1").arg(QFileInfo(SaveDialog->FileName).fileName()));
+    // The page is drawn and written away from the window's thread: a slow disk never holds
+    // the window, and the rows go on arriving meanwhile.
+    QPointer<TfrmStatistics> self(this);
+    const QString fileName = SaveDialog->FileName;
+    QThreadPool::globalInstance()->start([self, summary = Shown_, fileName] {
+        QString error;
+        SaveSummaryPdf(summary, fileName, &error);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, fileName, error] {
+            if (self)
+                self->summarySaved(fileName, error);
+        });
+    });
+}
+
+void TfrmStatistics::summarySaved(const QString &fileName, const QString &error)
+{
+    Saving_ = false;
+    btnSaveSummary->setEnabled(Shown_.Rows > 0);
+    lblSaved->setText(error.isEmpty()
+                          ? QStringLiteral("Summary saved to %1").arg(QFileInfo(fileName).fileName())
+                          : QString());
+    emit SummarySaved(fileName, error);
+    if (!error.isEmpty())
+        NewMessageDlg(QStringLiteral("The summary could not be saved to %1: %2").arg(fileName, error),
+                      mtError, MsgDlgButtons({mbOK}), 0);
+}
