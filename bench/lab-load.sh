@@ -12,7 +12,7 @@ meters="${1:-50}"
 seconds="${2:-60}"
 bin="$PWD/build/default/bin"
 work="$(mktemp -d)"
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state" QT_QPA_PLATFORM=offscreen
 
 port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
