@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: ./test.sh [default|asan|tsan]. asan adds AddressSanitizer,
-# UndefinedBehaviorSanitizer and leak checks; tsan runs every test whose code starts a thread.
+# Builds and runs every test: ./test.sh [default|asan|tsan]. default runs the suite, then the
+# kernel tests (a QEMU guest each, minutes rather than seconds, so a preset of their own);
+# asan adds AddressSanitizer, UndefinedBehaviorSanitizer and leak checks; tsan runs every test
+# whose code starts a thread.
 set -euo pipefail
 cd "$(dirname "$0")"
 preset="${1:-default}"
@@ -16,3 +18,6 @@ case "$preset" in
               LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" ;;
 esac
 ctest --preset "$preset" -j "$(nproc)"
+if [ "$preset" = default ]; then
+    ctest --preset kernel -j "$(nproc)"
+fi

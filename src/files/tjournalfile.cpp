@@ -72,7 +72,10 @@ QString reasonText(int reason)
 
 } // namespace
 
-TJournalFile::TJournalFile() = default;
+TJournalFile::TJournalFile(int syncPeriodMs)
+    : SyncPeriodMs_(syncPeriodMs)
+{
+}
 
 TJournalFile::~TJournalFile()
 {
@@ -190,7 +193,7 @@ void TJournalFile::Close()
 void TJournalFile::syncLoop()
 {
     using Clock = std::chrono::steady_clock;
-    const auto period = std::chrono::milliseconds(SyncPeriodMs);
+    const auto period = std::chrono::milliseconds(SyncPeriodMs_);
     Clock::time_point last = Clock::now() - period;
     std::unique_lock lock(Lock_);
     for (;;) {

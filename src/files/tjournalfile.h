@@ -11,7 +11,7 @@
 // An append-only file for data that must survive the process: every Append reaches the
 // operating system in one write call before it returns, so a killed or crashed process loses
 // nothing it appended, and a thread of the file's own flushes it to the disk (fdatasync) at
-// most SyncPeriodMs after each append, so a power cut loses at most that much. The caller's
+// most a sync period (SyncPeriodMs) after each append, so a power cut loses at most that much. The caller's
 // thread never waits for the disk. Appends are whole or not at all: a write that fails part way
 // is cut off again, so the file always ends after a complete append. QtCore only.
 class TJournalFile
@@ -19,7 +19,9 @@ class TJournalFile
 public:
     static constexpr int SyncPeriodMs = 1000;
 
-    TJournalFile();
+    // syncPeriodMs other than SyncPeriodMs only for the tests of the flushing itself, which
+    // would otherwise wait seconds to see a few periods pass.
+    explicit TJournalFile(int syncPeriodMs = SyncPeriodMs);
     ~TJournalFile(); // flushes and closes
     TJournalFile(const TJournalFile &) = delete;
     TJournalFile &operator=(const TJournalFile &) = delete;
@@ -54,6 +56,7 @@ private:
     bool fail(const QString &what, int reason);
     bool checkSync();
 
+    const int SyncPeriodMs_;
     int Fd_ = -1;
     qint64 Size_ = 0;
     QString FileName_;

@@ -174,6 +174,10 @@ void TestChart::init()
     w = new TfrmMain();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
+    // The box applies a second after the last key; what follows from it is the same at a
+    // fiftieth of that, and the real second is kept for one case of rangeBox.
+    QCOMPARE(w->pnlChartParent->Timer_range->interval(), 1000);
+    w->pnlChartParent->Timer_range->setInterval(20);
 }
 
 void TestChart::cleanup()
@@ -295,15 +299,16 @@ void TestChart::rangeBox_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("applied");
     QTest::addColumn<int>("pageSize");
+    QTest::addColumn<bool>("realDelay"); // the program's own second, not the test's
 
     // clang-format off
-    QTest::newRow("letters are dropped") << "a2b5c"       << "25"          << "25"  << 25;
-    QTest::newRow("zero")                << "0"           << "0"           << "100" << 100;
-    QTest::newRow("leading zeros")       << "007"         << "007"         << "7"   << 7;
-    QTest::newRow("decimal")             << "1#5"         << "1#5"         << "100" << 100;
-    QTest::newRow("separator alone")     << "#"           << "#"           << "100" << 100;
-    QTest::newRow("empty")               << ""            << ""            << "100" << 100;
-    QTest::newRow("too large")           << "99999999999" << "99999999999" << "100" << 100;
+    QTest::newRow("letters are dropped") << "a2b5c"       << "25"          << "25"  << 25  << true;
+    QTest::newRow("zero")                << "0"           << "0"           << "100" << 100 << false;
+    QTest::newRow("leading zeros")       << "007"         << "007"         << "7"   << 7   << false;
+    QTest::newRow("decimal")             << "1#5"         << "1#5"         << "100" << 100 << false;
+    QTest::newRow("separator alone")     << "#"           << "#"           << "100" << 100 << false;
+    QTest::newRow("empty")               << ""            << ""            << "100" << 100 << false;
+    QTest::newRow("too large")           << "99999999999" << "99999999999" << "100" << 100 << false;
     // clang-format on
 }
 
@@ -313,35 +318,48 @@ void TestChart::rangeBox()
     QFETCH(QString, shown);
     QFETCH(QString, applied);
     QFETCH(int, pageSize);
+    QFETCH(bool, realDelay);
     const QString sep = w->DecimalSep().left(1);
     // Start from another page size, so a fall-back to 100 shows in the window.
     typeIntoRange(*w, QStringLiteral("40"));
     QTRY_COMPARE(window(*w), Window(1, 40));
 
+    QTimer *delay = w->pnlChartParent->Timer_range;
+    if (realDelay)
+        delay->setInterval(1000);
+    QSignalSpy ran(delay, &QTimer::timeout);
     typeIntoRange(*w, QString(keys).replace(QLatin1Char('#'), sep));
     QCOMPARE(w->pnlChartParent->edtRange->text(), QString(shown).replace(QLatin1Char('#'), sep));
-    QVERIFY(w->pnlChartParent->Timer_range->isActive());
-    // Applied once, a second after the last key: the timer then stays off.
-    QTRY_VERIFY(!w->pnlChartParent->Timer_range->isActive());
+    QVERIFY(delay->isActive());
+    // Applied once, after the last key: the timer then stays off.
+    QVERIFY(ran.wait(5000));
+    QVERIFY(!delay->isActive());
     QCOMPARE(w->pnlChartParent->edtRange->text(), applied);
     QCOMPARE(window(*w), Window(1, pageSize));
 }
 
 void TestChart::rangeBoxWaitsForTheLastChange()
 {
-    QElapsedTimer clock;
-    clock.start();
+    // Each key starts the delay again. Held at an hour, the delay is seen to start over; then
+    // let run out, it applies the last number only.
+    QTimer *delay = w->pnlChartParent->Timer_range;
+    const int held = 3600 * 1000;
+    delay->setInterval(held);
+    delay->setTimerType(Qt::PreciseTimer); // a coarse one's remaining time is rounded
     QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_End);
     QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace); // "10"
-    QTest::qWait(700);
+    QVERIFY(delay->isActive());
+    QTRY_VERIFY(delay->remainingTime() < held - 100);
     QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace);    // "1"
     QTest::keyClicks(w->pnlChartParent->edtRange, QStringLiteral("5")); // "15"
-    QTest::qWait(700);
-    // 1.4 s after the first change, but only 0.7 s after the last: nothing applied yet.
-    if (clock.elapsed() < 1650)
-        QCOMPARE(window(*w), Window(1, 100));
-    QTRY_COMPARE(window(*w), Window(1, 15));
+    QVERIFY2(delay->remainingTime() > held - 100, qPrintable(QString::number(delay->remainingTime())));
+    QCOMPARE(window(*w), Window(1, 100));
+    QSignalSpy applied(delay, &QTimer::timeout);
+    delay->setInterval(0);
+    QVERIFY(applied.wait(5000));
+    QCOMPARE(window(*w), Window(1, 15));
     QCOMPARE(w->pnlChartParent->edtRange->text(), QStringLiteral("15"));
+    QVERIFY(!delay->isActive());
 }
 
 void TestChart::clear_data()

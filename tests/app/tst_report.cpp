@@ -161,14 +161,15 @@ void TestReport::readingPausedWhilePreviewOpen()
     w.show();
     QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     QVERIFY(w.CP21101->Connected());
-    // The virtual meter sends two frames a second, each one recorded.
+    // A frame every 20 ms, each one recorded.
+    QCOMPARE(sim.SetFramePeriod(SimBridge::DefaultSerial, 20), HID_UART_SUCCESS);
     QTRY_VERIFY_WITH_TIMEOUT(table(w).RecordCount() >= 2, 5000);
     qsizetype atOpen = -1, atClose = -1;
     bool pausedInside = false;
     QVERIFY(printWith(w, [&](TReportPreview *) {
         atOpen = table(w).RecordCount();
         pausedInside = w.CP21101->ReadPause();
-        QTest::qWait(2000); // four frames' time
+        QTest::qWait(300); // fifteen frames' time: none may be taken
         atClose = table(w).RecordCount();
     }));
     QCOMPARE(atClose, atOpen);
@@ -200,8 +201,13 @@ void TestReport::watchdogAroundThePreview()
         QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
         QVERIFY(w.CP21101->Connected());
         QVERIFY(w.timerDisconectedUSB->isActive());
-        QTest::qWait(1000); // a second of the watchdog's period used up
+        // A second of the watchdog's period used up, so a fresh start shows; to the
+        // millisecond, which a coarse timer's remaining time is not.
+        w.timerDisconectedUSB->setTimerType(Qt::PreciseTimer);
+        w.timerDisconectedUSB->start();
+        QTRY_VERIFY_WITH_TIMEOUT(w.timerDisconectedUSB->remainingTime() < 9000, 5000);
     }
+    const int remainingBefore = w.timerDisconectedUSB->remainingTime();
     bool watchdogInside = true;
     QStringList notices;
     QVERIFY(printWith(w, [&](TReportPreview *) {
@@ -214,13 +220,14 @@ void TestReport::watchdogAroundThePreview()
             QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
             QTRY_VERIFY(!w.CP21101->Connected());
         }
-        QTest::qWait(1500);
     }));
     QVERIFY(!watchdogInside);
     QCOMPARE(w.timerDisconectedUSB->isActive(), watchdogAfter);
     if (watchdogAfter)
-        QVERIFY2(w.timerDisconectedUSB->remainingTime() > 9000,
-                 qPrintable(QString::number(w.timerDisconectedUSB->remainingTime())));
+        QVERIFY2(w.timerDisconectedUSB->remainingTime() > remainingBefore,
+                 qPrintable(QStringLiteral("%1 ms left after, %2 before")
+                                .arg(w.timerDisconectedUSB->remainingTime())
+                                .arg(remainingBefore)));
     QCOMPARE(notices, unplugInside ? QStringList{N1} : QStringList{});
     if (!unplugInside)
         return;

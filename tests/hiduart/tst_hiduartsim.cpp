@@ -292,7 +292,9 @@ void TestHidUartSim::fasterMeterPlaysTheSameScene()
             stream.remove(0, i + (stream.mid(i + 15, 2) == "\r\n" ? 17 : 1));
         }
     }
-    QCOMPARE(frames.size(), Wanted);
+    // One read may bring the last two at once (a slow machine, a sanitizer).
+    QVERIFY2(frames.size() >= Wanted, qPrintable(QString::number(frames.size())));
+    frames.resize(Wanted);
     // The frames are counted from the plug, a few seconds ago at most; the first whole one
     // read may be any of them, and from there they follow one by one.
     const auto sceneFrame = [](uint64_t k) {
@@ -356,10 +358,12 @@ void TestHidUartSim::zeroTimeoutReadReturnsAtOnce()
 void TestHidUartSim::silencedMeterSendsNothing()
 {
     HID_UART_DEVICE h = openDefault();
+    // Six frames' time at a frame every 50 ms, as at the real pace, in a quarter of the time.
+    QCOMPARE(m_api.SetFramePeriod(Default, 50), HID_UART_SUCCESS);
     drain(h);
-    QCOMPARE(readFor(h, 1200).size(), 0);
+    QCOMPARE(readFor(h, 300).size(), 0);
     QCOMPARE(m_api.SetMeterSilent(Default, 0), HID_UART_SUCCESS);
-    QVERIFY(readFor(h, 1200).size() >= 17);
+    QVERIFY(readFor(h, 300).size() >= 17);
 }
 
 void TestHidUartSim::replayedCaptureArrivesIntact()

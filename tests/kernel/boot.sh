@@ -2,7 +2,8 @@
 # Boots the prepared guest once and runs one script in it, as root, in a chroot of the host's
 # own root (shared read-only), so the guest runs the very programs of the build tree.
 # Usage: boot.sh CACHE_DIR RESULTS_DIR [--feeder PROGRAM] -- COMMAND [ARGUMENTS]
-#   COMMAND runs in the guest in RESULTS_DIR (shared writable), with /tmp and /run its own.
+#   COMMAND runs in the guest in RESULTS_DIR (shared writable), with /tmp and /run its own but
+#   for the trees under them that COMMAND and RESULTS_DIR lie in.
 #   PROGRAM, when given, runs on the host as the far end of the guest's second serial port
 #   (/dev/ttyS1): its standard input is what the guest sends, its output what the guest gets.
 # Exits with the command's status; 3 when the guest did not come back with one.
@@ -45,12 +46,30 @@ else
     exec 9<>"$fifo.in"
 fi
 
+# The guest covers /tmp and /run with its own; the trees the command names there (a clone or
+# a build under /tmp) are handed to it by their top folder, so it keeps them in sight.
+keep=
+for arg in "$results" "$@"; do
+    case "$arg" in
+        /tmp/?* | /run/?*) ;;
+        *) continue ;;
+    esac
+    top=$(printf '%s' "$arg" | cut -d/ -f1-3)
+    case "$top" in
+        *[!A-Za-z0-9._+/-]*) echo "boot.sh: $top cannot be handed to the guest by name" >&2; exit 3 ;;
+    esac
+    case ",$keep," in
+        *",$top,"*) ;;
+        *) keep=${keep:+$keep,}$top ;;
+    esac
+done
+
 started=$(date +%s%N)
 # TCG: a guest under KVM does not come up on these machines.
 qemu-system-x86_64 -accel tcg -cpu max -m 1024 -smp 1 \
     -nodefaults -no-user-config -display none -no-reboot \
     -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
-    -append "console=ttyS0 quiet loglevel=3 panic=-1 lumetra.results=$results" \
+    -append "console=ttyS0 quiet loglevel=3 panic=-1 lumetra.results=$results${keep:+ lumetra.keep=$keep}" \
     -chardev stdio,id=console,signal=off -serial chardev:console \
     -serial "pipe:$fifo" \
     -virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap" \
