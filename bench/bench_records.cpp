@@ -139,7 +139,8 @@ BENCHMARK(BM_OpenBlock)
 // decoded, shown, plotted and recorded; the table already holds range(0) rows. With
 // range(1) set, the events the frame posts (the grid's layout and painting, offscreen) are
 // processed too; range(2) says whether the window keeps its journal (in a temporary folder);
-// range(3) whether it publishes every recorded reading to a mosquitto on loopback (--mqtt).
+// range(3) whether it publishes every recorded reading to a mosquitto on loopback (--mqtt);
+// range(4) whether the Statistics window is open, following the table live.
 void BM_FramePath(benchmark::State &state)
 {
     TStartOptions options;
@@ -174,6 +175,10 @@ void BM_FramePath(benchmark::State &state)
         f.MainValue = 1230 + i;
         f.SubValue = 12 + i % 3;
         frames.push_back(EncodeFrame(f));
+    }
+    if (state.range(4) != 0) {
+        w.ShowStatistics();
+        QCoreApplication::processEvents();
     }
     // Publishing: nobody answers a notice, and the client (on its own thread) is connected
     // before the clock runs.
@@ -211,10 +216,11 @@ void BM_FramePath(benchmark::State &state)
     w.hide();
 }
 BENCHMARK(BM_FramePath)
-    ->ArgsProduct({{1000, 1'000'000}, {0, 1}, {0, 1}, {0}})
-    ->Args({1000, 0, 1, 1})
-    ->Args({1000, 1, 1, 1})
-    ->ArgNames({"rows", "events", "journal", "mqtt"})
+    ->ArgsProduct({{1000, 1'000'000}, {0, 1}, {0, 1}, {0}, {0}})
+    ->Args({1000, 0, 1, 1, 0})
+    ->Args({1000, 1, 1, 1, 0})
+    ->Args({1'000'000, 1, 0, 0, 1})
+    ->ArgNames({"rows", "events", "journal", "mqtt", "statistics"})
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

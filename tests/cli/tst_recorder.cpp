@@ -1,6 +1,7 @@
 // lumetra-record as a user runs it: the built program in a process of its own, with its files
 // in a temporary folder, compared where it matters with what the window records.
 #include "../support/frames.h"
+#include "../support/partbatch.h"
 #include "../support/mosquittobroker.h"
 #include "../support/pdftools.h"
 #include "../support/pty.h"
@@ -777,11 +778,16 @@ void TestRecorder::frontEndsRecordTheSameRows_data()
     QTest::addColumn<QByteArray>("capture");
     QTest::addColumn<bool>("fast");
     QTest::addColumn<int>("rows"); // the newest frame of each block is taken
-    QTest::newRow("one frame a block") << blockCapture(40, 1, 20) << true << 40;
-    QTest::newRow("four frames a block") << blockCapture(40, 4, 20) << true << 10;
-    QTest::newRow("600 frames 1 ms apart") << blockCapture(600, 1, 1) << true << 600;
+    QTest::addColumn<bool>("perPart");
+    QTest::newRow("one frame a block") << blockCapture(40, 1, 20) << true << 40 << false;
+    QTest::newRow("four frames a block") << blockCapture(40, 4, 20) << true << 10 << false;
+    QTest::newRow("600 frames 1 ms apart") << blockCapture(600, 1, 1) << true << 600 << false;
     QTest::newRow("a burst after a pause, paced")
-        << blockCapture(30, 1, 1, 10, 400) << false << 30;
+        << blockCapture(30, 1, 1, 10, 400) << false << 30 << false;
+    // Each part held 3 s at the meter's two frames a second, OPEN between them: the settle
+    // runs on the capture's clock in both, so a fast replay takes one row a part.
+    QTest::newRow("one reading per part")
+        << partCapture(partBatch({100.0, 98.7, 101.3, 99.5, 100.4}, 6), 500) << true << 5 << true;
 }
 
 void TestRecorder::frontEndsRecordTheSameRows()
@@ -789,6 +795,7 @@ void TestRecorder::frontEndsRecordTheSameRows()
     QFETCH(QByteArray, capture);
     QFETCH(bool, fast);
     QFETCH(int, rows);
+    QFETCH(bool, perPart);
     QVERIFY(writeFile(path("c.txt"), capture));
     QList<QStringList> shown;
     {
@@ -800,6 +807,8 @@ void TestRecorder::frontEndsRecordTheSameRows()
         TfrmMain w(options);
         QSignalSpy ended(w.Session(), &TMeterSession::SourceEnded);
         w.show();
+        if (perPart)
+            w.actPerPart->trigger(); // as from the grid's context menu
         QTest::mouseClick(w.findChild<QToolButton *>("btnConnect"), Qt::LeftButton);
         QVERIFY(ended.wait(30000));
         shown = rowsOf(*w.findChild<TRecordTable *>("cds1"));
@@ -808,6 +817,8 @@ void TestRecorder::frontEndsRecordTheSameRows()
     QStringList arguments{"--replay", "c.txt", "--output", "x.txt", "--quiet"};
     if (fast)
         arguments << "--fast";
+    if (perPart)
+        arguments << "--per-part";
     const Run r = runRecorder(arguments, dir_->path());
     QVERIFY2(r.status == 0, r.err.constData());
     QCOMPARE(fileRows(path("x.txt")), shown);
