@@ -169,8 +169,9 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     SelectionDelay_->setInterval(TLiveStatistics::MinIntervalMs);
     connect(SelectionDelay_, &QTimer::timeout, this, &TfrmStatistics::selectionChanged);
     SelectedJob_ = new TSummaryJob(this);
-    connect(SelectedJob_, &TSummaryJob::Done, this, [this](const TPartSummary &summary) {
-        SelectedSummary_ = summary;
+    connect(SelectedJob_, &TSummaryJob::Done, this,
+            [this](std::shared_ptr<const TPartSummary> summary) {
+        SelectedSummary_ = std::move(summary);
         if (cbbScope->currentIndex() == 1)
             showSummary();
     });
@@ -236,14 +237,14 @@ void TfrmStatistics::selectionChanged()
 
 void TfrmStatistics::showSummary()
 {
-    Shown_ = cbbScope->currentIndex() == 0 ? Live_->Summary() : SelectedSummary_;
+    Shown_ = cbbScope->currentIndex() == 0 ? Live_->SharedSummary() : SelectedSummary_;
     lblRows->setText(QStringLiteral("Rows: %1    Not a number: %2")
-                         .arg(Shown_.Rows)
-                         .arg(Shown_.NonNumberRows));
+                         .arg(Shown_->Rows)
+                         .arg(Shown_->NonNumberRows));
     // The group chosen stays chosen while rows arrive, though the largest group comes first.
     const QString current = cbbGroup->currentData().toString();
     QStringList names;
-    for (const TGroupSummary &g : Shown_.Groups)
+    for (const TGroupSummary &g : Shown_->Groups)
         names << GroupName(g);
     const QSignalBlocker block(cbbGroup);
     bool same = cbbGroup->count() == names.size();
@@ -256,22 +257,22 @@ void TfrmStatistics::showSummary()
         cbbGroup->setCurrentIndex(std::max<int>(0, int(names.indexOf(current))));
     }
     for (int i = 0; i < names.size(); ++i)
-        cbbGroup->setItemText(i, QStringLiteral("%1: %2 parts").arg(names[i]).arg(Shown_.Groups[std::size_t(i)].Count));
-    btnSaveSummary->setEnabled(!Saving_ && Shown_.Rows > 0);
+        cbbGroup->setItemText(i, QStringLiteral("%1: %2 parts").arg(names[i]).arg(Shown_->Groups[std::size_t(i)].Count));
+    btnSaveSummary->setEnabled(!Saving_ && Shown_->Rows > 0);
     showGroup();
 }
 
 void TfrmStatistics::showGroup()
 {
     const int i = cbbGroup->currentIndex();
-    if (i < 0 || i >= int(Shown_.Groups.size())) {
+    if (i < 0 || i >= int(Shown_->Groups.size())) {
         FillTable(tblFigures, {});
         FillTable(tblClasses, {});
         lstSets->clear();
         showHistogram(TGroupSummary{});
         return;
     }
-    const TGroupSummary &g = Shown_.Groups[std::size_t(i)];
+    const TGroupSummary &g = Shown_->Groups[std::size_t(i)];
     QList<QStringList> figures;
     for (const auto &[label, text] : GroupFigures(g, QStringLiteral(", nearest the median")))
         figures.append({label, text});
@@ -279,17 +280,24 @@ void TfrmStatistics::showGroup()
     QList<QStringList> classes;
     for (int c = 0; c < int(g.ClassCounts.size()); ++c) {
         const qint64 n = g.ClassCounts[std::size_t(c)];
-        classes.append({c < int(Shown_.Classes.size()) ? QStringLiteral("\u00B1") + ClassName(Shown_, c)
-                                                        : ClassName(Shown_, c),
+        classes.append({c < int(Shown_->Classes.size()) ? QStringLiteral("\u00B1") + ClassName(*Shown_, c)
+                                                        : ClassName(*Shown_, c),
                         QString::number(n),
                         PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
     }
     FillTable(tblClasses, classes);
     lstSets->clear();
-    for (const TMatchedSet &set : g.Sets)
+    // The tightest ones: a big batch has as many sets as half its parts, more than anyone reads
+    // and, as list items, more than the window can lay out a few times a second.
+    const std::size_t shown = std::min<std::size_t>(g.Sets.size(), MaxSetsShown);
+    for (std::size_t k = 0; k < shown; ++k) {
+        const TMatchedSet &set = g.Sets[k];
         lstSets->addItem(QStringLiteral("Records %1: spread %2, mean %3")
                              .arg(RecordsText(set), PercentText(set.SpreadPercent),
                                   FormatSi(set.Mean, g.Kind, 5)));
+    }
+    if (g.Sets.size() > shown)
+        lstSets->addItem(QStringLiteral("... and %1 more").arg(g.Sets.size() - shown));
     if (g.Sets.empty())
         lstSets->addItem(QStringLiteral("None"));
     showHistogram(g);
@@ -348,7 +356,7 @@ void TfrmStatistics::showHistogram(const TGroupSummary &g)
     QList<Mark> marks;
     if (g.Nominal > 0) {
         marks.append({g.Nominal, QStringLiteral("nominal"), true, true});
-        for (const double c : Shown_.Classes) {
+        for (const double c : Shown_->Classes) {
             marks.append({g.Nominal * (1 - c / 100), QStringLiteral("-%1 %").arg(c), true, false});
             marks.append({g.Nominal * (1 + c / 100), QStringLiteral("+%1 %").arg(c), true, false});
         }
@@ -398,7 +406,7 @@ void TfrmStatistics::btnSaveSummaryClick()
     const QString fileName = SaveDialog->FileName;
     QThreadPool::globalInstance()->start([self, summary = Shown_, fileName] {
         QString error;
-        SaveSummaryPdf(summary, fileName, &error);
+        SaveSummaryPdf(*summary, fileName, &error);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self, fileName, error] {
             if (self)
                 self->summarySaved(fileName, error);
@@ -409,7 +417,7 @@ void TfrmStatistics::btnSaveSummaryClick()
 void TfrmStatistics::summarySaved(const QString &fileName, const QString &error)
 {
     Saving_ = false;
-    btnSaveSummary->setEnabled(Shown_.Rows > 0);
+    btnSaveSummary->setEnabled(Shown_->Rows > 0);
     lblSaved->setText(error.isEmpty()
                           ? QStringLiteral("Summary saved to %1").arg(QFileInfo(fileName).fileName())
                           : QString());

@@ -31,13 +31,15 @@ class TfrmStatistics : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr std::size_t MaxSetsShown = 200;
+
     TfrmStatistics(const TRecordTable &table, const QByteArray &decimalSep, QWidget *parent);
     ~TfrmStatistics() override;
 
     // The grid's selected rows (0-based, any order); shown when "Selected rows" is chosen.
     void SetSelectedRows(std::vector<qsizetype> rows);
     // The summary the window shows now.
-    const TPartSummary &Summary() const { return Shown_; }
+    const TPartSummary &Summary() const { return *Shown_; }
     // The options typed in the window.
     TSummaryOptions Options() const;
 
@@ -74,8 +76,8 @@ private:
     TLiveStatistics *Live_;
     std::vector<qsizetype> Selected_;
     TSummaryJob *SelectedJob_;
-    TPartSummary SelectedSummary_;
-    TPartSummary Shown_;
+    std::shared_ptr<const TPartSummary> SelectedSummary_ = std::make_shared<TPartSummary>();
+    std::shared_ptr<const TPartSummary> Shown_;
     QTimer *SelectionDelay_;
     bool Saving_ = false;
 };

@@ -24,14 +24,15 @@ void TSummaryJob::run()
     std::shared_ptr<TRequest> request(Next_.release());
     const std::weak_ptr<int> alive = Alive_;
     QThreadPool::globalInstance()->start([this, request, alive] {
-        auto summary = std::make_shared<TPartSummary>(Summarize(request->Stats, request->Options));
+        std::shared_ptr<const TPartSummary> summary =
+            std::make_shared<TPartSummary>(Summarize(request->Stats, request->Options));
         // The application object lives on the owner's thread (the window's, or the recorder's
         // only one), where the owner is also destroyed: checking alive there cannot race.
         QMetaObject::invokeMethod(QCoreApplication::instance(), [this, alive, summary] {
             if (alive.expired())
                 return;
             Running_ = false;
-            emit Done(*summary);
+            emit Done(summary);
             if (Next_ && !Running_)
                 run();
         });
@@ -46,8 +47,8 @@ TLiveStatistics::TLiveStatistics(const TRecordTable &table, const QByteArray &de
 {
     Timer_.setSingleShot(true);
     connect(&Timer_, &QTimer::timeout, this, &TLiveStatistics::startJob);
-    connect(&Job_, &TSummaryJob::Done, this, [this](const TPartSummary &summary) {
-        Summary_ = summary;
+    connect(&Job_, &TSummaryJob::Done, this, [this](std::shared_ptr<const TPartSummary> summary) {
+        Summary_ = std::move(summary);
         SinceRefresh_.start();
         emit Changed();
         if (Stale_)
@@ -95,7 +96,7 @@ void TLiveStatistics::Refresh()
 {
     Timer_.stop();
     Stale_ = false;
-    Summary_ = Summarize(Stats_, Options_);
+    Summary_ = std::make_shared<TPartSummary>(Summarize(Stats_, Options_));
     SinceRefresh_.start();
     emit Changed();
 }

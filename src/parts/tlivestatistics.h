@@ -28,7 +28,8 @@ public:
     bool Running() const { return Running_; }
 
 signals:
-    void Done(const TPartSummary &summary);
+    // Shared, not copied: a million parts' summary holds up to half a million matched sets.
+    void Done(std::shared_ptr<const TPartSummary> summary);
 
 private:
     void run();
@@ -62,7 +63,8 @@ public:
     const TSummaryOptions &Options() const { return Options_; }
     const TPartStatistics &Statistics() const { return Stats_; }
     // The summary as of the last Changed; Refresh works it out at once, on this thread.
-    const TPartSummary &Summary() const { return Summary_; }
+    const TPartSummary &Summary() const { return *Summary_; }
+    std::shared_ptr<const TPartSummary> SharedSummary() const { return Summary_; }
     void Refresh();
 
 signals:
@@ -76,7 +78,7 @@ private:
     const TRecordTable &Table_;
     TPartStatistics Stats_;
     TSummaryOptions Options_;
-    TPartSummary Summary_;
+    std::shared_ptr<const TPartSummary> Summary_;
     TSummaryJob Job_;
     QTimer Timer_;
     QElapsedTimer SinceRefresh_;
