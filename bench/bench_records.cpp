@@ -1,18 +1,22 @@
 // The record table under load: rows appended per second, memory per row at a million rows, and
 // the whole GUI-thread path of one recorded frame with a short and with a million-row table.
 #include "../tests/support/frames.h"
+#include "../tests/support/mosquittobroker.h"
 #include "../tests/support/windowfeed.h"
 #include "benchsupport.h"
 #include "recordedrows.h"
 
 #include "tframeencoder.h"
 #include "tfrmmain.h"
+#include "tlabpublisher.h"
+#include "tsessionpublisher.h"
 #include "trecording.h"
 #include "trecordjournal.h"
 #include "trecordtable.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QTableView>
 
 #include <benchmark/benchmark.h>
@@ -134,11 +138,21 @@ BENCHMARK(BM_OpenBlock)
 // One frame through the window as the bridge delivers it, "Repeat" on, so every frame is
 // decoded, shown, plotted and recorded; the table already holds range(0) rows. With
 // range(1) set, the events the frame posts (the grid's layout and painting, offscreen) are
-// processed too; range(2) says whether the window keeps its journal (in a temporary folder).
+// processed too; range(2) says whether the window keeps its journal (in a temporary folder);
+// range(3) whether it publishes every recorded reading to a mosquitto on loopback (--mqtt).
 void BM_FramePath(benchmark::State &state)
 {
     TStartOptions options;
     options.Journal = state.range(2) != 0;
+    std::unique_ptr<TMosquittoBroker> broker;
+    if (state.range(3) != 0) {
+        broker = std::make_unique<TMosquittoBroker>();
+        if (!broker->Start()) {
+            state.SkipWithError("mosquitto did not start");
+            return;
+        }
+        options.Mqtt = broker->Url(QStringLiteral("bench"));
+    }
     TfrmMain w(options);
     w.show();
     QCoreApplication::processEvents();
@@ -161,6 +175,23 @@ void BM_FramePath(benchmark::State &state)
         f.SubValue = 12 + i % 3;
         frames.push_back(EncodeFrame(f));
     }
+    // Publishing: nobody answers a notice, and the client (on its own thread) is connected
+    // before the clock runs.
+    auto *publisher = w.findChild<TSessionPublisher *>();
+    w.SetUnattended(true);
+    const auto connected = [publisher] {
+        bool is = false;
+        QMetaObject::invokeMethod(
+            &publisher->Publisher(), [&] { is = publisher->Publisher().IsConnected(); },
+            Qt::BlockingQueuedConnection);
+        return is;
+    };
+    if (publisher) {
+        QElapsedTimer wait;
+        wait.start();
+        while (!connected() && wait.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     const bool withEvents = state.range(1) != 0;
     std::size_t i = 0;
     for (auto _ : state) {
@@ -169,12 +200,21 @@ void BM_FramePath(benchmark::State &state)
         if (withEvents)
             QCoreApplication::processEvents();
     }
+    if (publisher) {
+        qint64 acknowledged = 0;
+        QMetaObject::invokeMethod(
+            &publisher->Publisher(), [&] { acknowledged = publisher->Publisher().Acknowledged(); },
+            Qt::BlockingQueuedConnection);
+        state.counters["acknowledged"] = double(acknowledged);
+    }
     state.counters["rows_at_end"] = double(table->RecordCount());
     w.hide();
 }
 BENCHMARK(BM_FramePath)
-    ->ArgsProduct({{1000, 1'000'000}, {0, 1}, {0, 1}})
-    ->ArgNames({"rows", "events", "journal"})
+    ->ArgsProduct({{1000, 1'000'000}, {0, 1}, {0, 1}, {0}})
+    ->Args({1000, 0, 1, 1})
+    ->Args({1000, 1, 1, 1})
+    ->ArgNames({"rows", "events", "journal", "mqtt"})
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -164,6 +164,16 @@ std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
     return n;
 }
 
+// Seconds, fractions allowed, above 0 and at most maxSeconds, in whole milliseconds (at least 1).
+std::optional<qint64> milliseconds(const QString &text, double maxSeconds)
+{
+    bool ok = false;
+    const double s = text.toDouble(&ok);
+    if (!ok || !std::isfinite(s) || s <= 0 || s > maxSeconds)
+        return std::nullopt;
+    return std::max<qint64>(1, qint64(std::llround(s * 1000)));
+}
+
 // "0.5" or "0.5%": a percentage above low and at most high.
 std::optional<double> percent(QString text, double low, double high)
 {
@@ -200,13 +210,12 @@ QString checkPerPart(const QCommandLineParser &parser, const TOptions &o, TRecor
         settle.BandPercent = *band;
     }
     if (parser.isSet(o.settleTime)) {
-        bool ok = false;
-        const double s = parser.value(o.settleTime).toDouble(&ok);
-        if (!ok || !std::isfinite(s) || s <= 0 || s > 3600)
+        const auto ms = milliseconds(parser.value(o.settleTime), 3600);
+        if (!ms)
             return QStringLiteral("--settle-time takes seconds above 0 and at most 3600, not "
                                   "'%1'.")
                 .arg(parser.value(o.settleTime));
-        settle.SettleMs = std::max<qint64>(1, qint64(std::llround(s * 1000)));
+        settle.SettleMs = *ms;
     }
     r.PerPart = settle;
     return {};
@@ -327,12 +336,11 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
         r.Frames = *n;
     }
     if (parser.isSet(o.duration)) {
-        bool ok = false;
-        const double s = parser.value(o.duration).toDouble(&ok);
-        if (!ok || !std::isfinite(s) || s <= 0 || s > 2e9)
+        const auto ms = milliseconds(parser.value(o.duration), 2e9);
+        if (!ms)
             return QStringLiteral("--duration takes seconds above 0, not '%1'.")
                 .arg(parser.value(o.duration));
-        r.DurationMs = std::max<qint64>(1, qint64(std::llround(s * 1000)));
+        r.DurationMs = *ms;
     }
     if (QString why = checkPerPart(parser, o, r); !why.isEmpty())
         return why;

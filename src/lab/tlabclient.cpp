@@ -29,6 +29,8 @@ TLabClient::TLabClient(const TLabUrl &url, const QByteArray &clientId, bool clea
     , Url_(url)
 {
     initLibrary();
+    // A child, so it follows the client to another thread.
+    RetryTimer_.setParent(this);
     RetryTimer_.setSingleShot(true);
     connect(&RetryTimer_, &QTimer::timeout, this, &TLabClient::connectNow);
     Mosq_ = mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), cleanSession, this);

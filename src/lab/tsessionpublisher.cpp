@@ -10,15 +10,18 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
+#include <QTimer>
 
 TSessionPublisher::TSessionPublisher(TMeterSession &session, const TLabUrl &url,
                                      const QString &serial, bool display, QObject *parent)
     : QObject(parent)
     , Session_(session)
-    , Publisher_(new TLabPublisher(url, serial, this))
+    , Thread_(new QThread(this))
+    , Publisher_(new TLabPublisher(url, serial))
     , Serial_(serial)
-    , TimeSep_(SystemTimeSeparator())
 {
+    Thread_->setObjectName(QStringLiteral("lab bus %1").arg(serial));
     Publisher_->SetDecimalSep(session.DecimalSep());
     connect(&session, &TMeterSession::ReadingRecorded, this,
             [this](qsizetype row, const TMeterState &) { recorded(row); });
@@ -40,30 +43,72 @@ TSessionPublisher::TSessionPublisher(TMeterSession &session, const TLabUrl &url,
     connect(Publisher_, &TLabPublisher::Finished, this, &TSessionPublisher::Finished);
 }
 
-TSessionPublisher::~TSessionPublisher() = default;
+TSessionPublisher::~TSessionPublisher()
+{
+    if (!Thread_->isRunning()) {
+        delete Publisher_;
+        return;
+    }
+    // The client ends on its own thread (its timer and the library's callbacks belong there),
+    // after what was posted to it before; then the thread ends.
+    QMetaObject::invokeMethod(Publisher_, [p = Publisher_, thread = Thread_] {
+        delete p;
+        thread->quit();
+    });
+    Thread_->wait();
+}
 
 bool TSessionPublisher::Start(const QString &caFile, QString *error)
 {
-    if (Publisher_->Start(caFile))
-        return true;
-    if (error)
-        *error = Publisher_->Error();
-    return false;
+    // Set up here, so a failure is told at once; from then on the client lives on its thread.
+    if (!Publisher_->Start(caFile)) {
+        if (error)
+            *error = Publisher_->Error();
+        return false;
+    }
+    Publisher_->moveToThread(Thread_);
+    Thread_->start();
+    return true;
 }
 
 void TSessionPublisher::Finish()
 {
-    Publisher_->Finish();
+    QMetaObject::invokeMethod(Publisher_, [this] {
+        drain();
+        Publisher_->Finish();
+    });
+}
+
+void TSessionPublisher::drain()
+{
+    std::vector<TLabReading> batch;
+    {
+        const std::lock_guard lock(InboxLock_);
+        batch.swap(Inbox_);
+        // While readings keep coming, this thread looks again shortly by itself, so the
+        // session's thread posts one wake-up for a whole run of readings, not one a reading.
+        if (batch.empty()) {
+            DrainPosted_ = false;
+            return;
+        }
+    }
+    for (const TLabReading &r : batch)
+        Publisher_->Publish(r);
+    QTimer::singleShot(LingerMs, Publisher_, [this] { drain(); });
 }
 
 void TSessionPublisher::recorded(qsizetype row)
 {
-    // Now, to the millisecond; should the second have turned since the row was stamped, the
-    // last moment of the row's second, so the published time never contradicts the row.
-    QDateTime when = QDateTime::currentDateTime();
-    if (RecordTimeText(when, TimeSep_) != Session_.Table().TextAt(row, TRecordTable::aTime))
-        when = when.addMSecs(-(when.time().msec() + 1));
-    Publisher_->Publish(LabReadingFromRow(Session_.Table(), row, Serial_, when));
+    // The moment the session stamped the row with, to the millisecond.
+    TLabReading reading = LabReadingFromRow(Session_.Table(), row, Serial_, Session_.LastRecordTime());
+    {
+        const std::lock_guard lock(InboxLock_);
+        Inbox_.push_back(std::move(reading));
+        if (DrainPosted_)
+            return;
+        DrainPosted_ = true;
+    }
+    QMetaObject::invokeMethod(Publisher_, [this] { drain(); }, Qt::QueuedConnection);
 }
 
 void TSessionPublisher::frameShown()
@@ -82,5 +127,10 @@ void TSessionPublisher::frameShown()
                      {QStringLiteral("text"), s.SubText.trimmed()},
                      {QStringLiteral("unit"), RecordUnitText(s.SubUnit)}}},
     };
-    Publisher_->PublishDisplay(QJsonDocument(view).toJson(QJsonDocument::Compact));
+    QMetaObject::invokeMethod(
+        Publisher_,
+        [p = Publisher_, json = QJsonDocument(view).toJson(QJsonDocument::Compact)] {
+            p->PublishDisplay(json);
+        },
+        Qt::QueuedConnection);
 }

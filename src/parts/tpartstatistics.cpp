@@ -13,26 +13,36 @@ void TPartStatistics::AddRow(QByteArrayView mode, QByteArrayView value, QByteArr
                              std::int32_t record)
 {
     ++Rows_;
-    const auto base = BaseValue(value, unit, DecimalSep_);
-    if (!base || !std::isfinite(base->Value)) {
+    if (!HasLast_ || QByteArrayView(LastUnit_) != unit || QByteArrayView(LastMode_) != mode) {
+        LastMode_.assign(mode.data(), std::size_t(mode.size()));
+        LastUnit_.assign(unit.data(), std::size_t(unit.size()));
+        LastScale_ = UnitScale(unit);
+        LastGroup_ = -1;
+        HasLast_ = true;
+    }
+    const std::optional<double> v =
+        LastScale_ ? ScaledNumber(value, DecimalSep_, LastScale_->Exponent) : std::nullopt;
+    if (!v || !std::isfinite(*v)) {
         ++NonNumbers_;
         return;
     }
-    mode = mode.trimmed();
+    // A group is made by its first number, never by a row without one.
+    if (LastGroup_ < 0)
+        LastGroup_ = groupOf(mode.trimmed(), LastScale_->Kind);
+    TStatsGroup &group = Groups_[std::size_t(LastGroup_)];
+    group.Running.Add(*v);
+    group.Parts.push_back({*v, record});
+}
+
+qsizetype TPartStatistics::groupOf(QByteArrayView mode, TUnitKind kind)
+{
     // A batch has one or two groups, so a look along the list beats any map.
-    TStatsGroup *group = nullptr;
-    for (TStatsGroup &g : Groups_) {
-        if (g.Kind == base->Kind && QByteArrayView(g.Mode) == mode) {
-            group = &g;
-            break;
-        }
+    for (std::size_t i = 0; i < Groups_.size(); ++i) {
+        if (Groups_[i].Kind == kind && QByteArrayView(Groups_[i].Mode) == mode)
+            return qsizetype(i);
     }
-    if (!group) {
-        Groups_.push_back(TStatsGroup{mode.toByteArray(), base->Kind, {}, {}});
-        group = &Groups_.back();
-    }
-    group->Running.Add(base->Value);
-    group->Parts.push_back({base->Value, record});
+    Groups_.push_back(TStatsGroup{mode.toByteArray(), kind, {}, {}});
+    return qsizetype(Groups_.size() - 1);
 }
 
 void TPartStatistics::addTableRow(const TRecordTable &table, qsizetype row)
@@ -40,17 +50,11 @@ void TPartStatistics::addTableRow(const TRecordTable &table, qsizetype row)
     char mode[TRecordTable::MaxFieldBytes];
     char value[TRecordTable::MaxFieldBytes];
     char unit[TRecordTable::MaxFieldBytes];
-    char number[TRecordTable::MaxFieldBytes];
     const int m = table.CopyBytesAt(row, TRecordTable::aMMode, mode);
     const int v = table.CopyBytesAt(row, TRecordTable::aMValue, value);
     const int u = table.CopyBytesAt(row, TRecordTable::aMUnit, unit);
-    const int n = table.CopyBytesAt(row, TRecordTable::aNO, number);
     // A row without a number of its own (a file may leave aNO empty) is known by its position.
-    std::int32_t record = std::int32_t(row + 1);
-    if (n > 0) {
-        if (const auto parsed = TRecordTable::ParseNumber(QByteArrayView(number, n)))
-            record = *parsed;
-    }
+    const std::int32_t record = table.NumberAt(row).value_or(std::int32_t(row + 1));
     AddRow(QByteArrayView(mode, std::max(m, 0)), QByteArrayView(value, std::max(v, 0)),
            QByteArrayView(unit, std::max(u, 0)), record);
 }
@@ -64,8 +68,18 @@ void TPartStatistics::AddRows(const TRecordTable &table, qsizetype first, qsizet
 {
     first = std::max<qsizetype>(first, 0);
     last = std::min(last, table.RecordCount() - 1);
-    for (qsizetype row = first; row <= last; ++row)
+    for (qsizetype row = first; row <= last; ++row) {
         addTableRow(table, row);
+        // A table is mostly one group: once its first row has found it, room for the rest is
+        // made at once rather than by doubling and copying as they come. Never less than
+        // doubling, or batch after batch would each copy the whole list.
+        if (row == first && row < last && LastGroup_ >= 0) {
+            std::vector<TPartValue> &parts = Groups_[std::size_t(LastGroup_)].Parts;
+            const std::size_t need = parts.size() + std::size_t(last - row);
+            if (parts.capacity() < need)
+                parts.reserve(std::max(need, 2 * parts.capacity()));
+        }
+    }
 }
 
 void TPartStatistics::AddRows(const TRecordTable &table, std::span<const qsizetype> rows)
@@ -79,6 +93,7 @@ void TPartStatistics::AddRows(const TRecordTable &table, std::span<const qsizety
 void TPartStatistics::Clear()
 {
     Groups_.clear();
+    HasLast_ = false;
     NonNumbers_ = 0;
     Rows_ = 0;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 class TRecordTable;
@@ -78,8 +79,15 @@ public:
 
 private:
     void addTableRow(const TRecordTable &table, qsizetype row);
+    qsizetype groupOf(QByteArrayView mode, TUnitKind kind);
 
     QByteArray DecimalSep_;
+    // The mode and unit of the last row, its unit's scale and group: a recording repeats them
+    // row after row, so a row costs the reading of its number, not a search.
+    std::string LastMode_, LastUnit_;
+    std::optional<TUnitScale> LastScale_;
+    qsizetype LastGroup_ = -1;
+    bool HasLast_ = false;
     std::vector<TStatsGroup> Groups_;
     std::int64_t NonNumbers_ = 0;
     std::int64_t Rows_ = 0;

@@ -56,6 +56,8 @@ constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+} // namespace
+
 // Digits with at most one separator and an optional sign, scaled by 10^exponent. One rounding
 // only: an integer mantissa below 2^53 times or over an exact power of ten is correctly rounded,
 // which keeps equal quantities in different units equal. Longer texts go through from_chars.
@@ -75,8 +77,13 @@ std::optional<double> ScaledNumber(QByteArrayView text, QByteArrayView sep, int 
     bool seenSep = false;
     char buffer[96];
     int len = 0;
+    // Every recorded row is read through here: a one-byte separator is one compare.
+    const auto atSep = [&](qsizetype at) {
+        return sep.size() == 1 ? text[at] == sep[0]
+                               : !sep.isEmpty() && text.sliced(at).startsWith(sep);
+    };
     while (i < text.size()) {
-        if (!seenSep && !sep.isEmpty() && text.sliced(i).startsWith(sep)) {
+        if (!seenSep && atSep(i)) {
             seenSep = true;
             i += sep.size();
             continue;
@@ -110,8 +117,6 @@ std::optional<double> ScaledNumber(QByteArrayView text, QByteArrayView sep, int 
     }
     return negative ? -value : value;
 }
-
-} // namespace
 
 std::optional<TBaseValue> BaseValue(QByteArrayView valueText, QByteArrayView unitText,
                                     QByteArrayView decimalSep)

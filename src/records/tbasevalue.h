@@ -34,5 +34,8 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText);
 // "0.1" uF and "100" nF give the same number.
 std::optional<TBaseValue> BaseValue(QByteArrayView valueText, QByteArrayView unitText,
                                     QByteArrayView decimalSep);
+// The number part of BaseValue: a plain decimal text times 10^exponent, for a caller that has
+// looked the unit up once for many rows.
+std::optional<double> ScaledNumber(QByteArrayView text, QByteArrayView decimalSep, int exponent);
 std::optional<TBaseValue> BaseValue(QStringView valueText, QStringView unitText,
                                     QStringView decimalSep);

@@ -271,6 +271,13 @@ int TRecordTable::CopyBytesAt(qsizetype row, int field, char *buffer) const
     return n;
 }
 
+std::optional<std::int32_t> TRecordTable::NumberAt(qsizetype row) const
+{
+    if (IsNullAt(row, aNO))
+        return std::nullopt;
+    return Blocks_[std::size_t(row / BlockRows)]->Numbers[row % BlockRows];
+}
+
 QString TRecordTable::TextAt(qsizetype row, int field) const
 {
     return QString::fromUtf8(BytesAt(row, field));

@@ -89,6 +89,8 @@ public:
     // The field's bytes copied into buffer (MaxFieldBytes long at least), without allocating:
     // their count, or -1 for a null field. aNO is copied as decimal text.
     int CopyBytesAt(qsizetype row, int field, char *buffer) const;
+    // aNO as the number it is kept as; nullopt for a null one.
+    std::optional<std::int32_t> NumberAt(qsizetype row) const;
 
     // Appending: Append opens an all-null row after the last; fields are set through Fields()
     // or FieldByName(); Post adds it and makes it the current row, Cancel drops it.

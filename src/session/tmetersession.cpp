@@ -1,5 +1,7 @@
 #include "tmetersession.h"
 
+#include <QDateTime>
+
 #include "formatreading.h"
 #include "tchartcontrol.h"
 #include "tlongtimer.h"
@@ -360,7 +362,8 @@ void TMeterSession::RecordReading(TMeterState &s)
     }
     // The Cp rule's whole number is what the display shows from now on, as it was recorded.
     const QString shown = s.MainText;
-    if (Step_->Record(s, shown, Decoder_.DecimalSep()) != shown)
+    LastRecordTime_ = QDateTime::currentDateTime();
+    if (Step_->Record(s, shown, Decoder_.DecimalSep(), LastRecordTime_) != shown)
         emit DisplayChanged(TDisplayPart::MainText, s);
     PartRecorded_ = s.LastRecordedText;
     emit ReadingRecorded(Table_->RecordCount() - 1, s);

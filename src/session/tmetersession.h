@@ -7,6 +7,7 @@
 #include "tmetersource.h"
 #include "tsettlerule.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -107,6 +108,9 @@ public:
     const TFrameDecoder &Decoder() const { return Decoder_; }
     const QString &DecimalSep() const { return Decoder_.DecimalSep(); }
 
+    // When the last reading was recorded, to the millisecond; its row shows this time's second.
+    const QDateTime &LastRecordTime() const { return LastRecordTime_; }
+
 signals:
     void DisplayChanged(TDisplayPart part, const TMeterState &state);
     // A point went onto the chart, which now shows page.
@@ -162,6 +166,7 @@ private:
     qint64 NextTick_ = 0; // on the source's own clock, when it has one
     bool WatchdogArmed_ = false;
     bool Paused_ = false;
+    QDateTime LastRecordTime_;
     std::optional<TSettleRule> PartRule_;
     // What the last row recorded under the part rule shows: the "on change" test compares
     // against it again once the rule is off, not against the last frame it passed over.

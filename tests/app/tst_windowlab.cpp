@@ -99,6 +99,12 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(publisher->Publisher().IsConnected(), 20000);
         }
         const TRecordTable &table = w.Session()->Table();
+        // The window's client publishes the meter's status once the broker has accepted it;
+        // only from then on is a reading sent rather than queued (and told as queued).
+        const QRegularExpression statusSent(
+            QStringLiteral("Received PUBLISH from \\S+ \\(.*'lab/[^']*/status'"));
+        if (brokerAtStart)
+            QTRY_VERIFY(broker.Log().contains(statusSent));
         for (int v = 1000; v < 1003; ++v)
             receive(w, EncodeFrame(reading(v)));
         QCOMPARE(table.RecordCount(), 3);
