@@ -3,6 +3,7 @@
 #include "newmessagedlg.h"
 #include "tfiledialog.h"
 #include "tlivestatistics.h"
+#include "tpooltask.h"
 #include "trecordtable.h"
 #include "tsummaryreport.h"
 #include "ttoplevel.h"
@@ -27,7 +28,6 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
-#include <QThreadPool>
 #include <QTimer>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -402,16 +402,15 @@ void TfrmStatistics::btnSaveSummaryClick()
     lblSaved->setText(QStringLiteral("Saving %1").arg(QFileInfo(SaveDialog->FileName).fileName()));
     // The page is drawn and written away from the window's thread: a slow disk never holds
     // the window, and the rows go on arriving meanwhile.
-    QPointer<TfrmStatistics> self(this);
     const QString fileName = SaveDialog->FileName;
-    QThreadPool::globalInstance()->start([self, summary = Shown_, fileName] {
-        QString error;
-        SaveSummaryPdf(*summary, fileName, &error);
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, fileName, error] {
-            if (self)
-                self->summarySaved(fileName, error);
-        });
-    });
+    RunOnPool<std::shared_ptr<const TPartSummary>, QString>(
+        Shown_,
+        [fileName](const std::shared_ptr<const TPartSummary> &summary) {
+            QString error;
+            SaveSummaryPdf(*summary, fileName, &error);
+            return error;
+        },
+        Alive_, [this, fileName](QString error) { summarySaved(fileName, error); });
 }
 
 void TfrmStatistics::summarySaved(const QString &fileName, const QString &error)

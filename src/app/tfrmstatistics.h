@@ -2,7 +2,6 @@
 
 #include "tpartsummary.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -80,4 +79,6 @@ private:
     std::shared_ptr<const TPartSummary> Shown_;
     QTimer *SelectionDelay_;
     bool Saving_ = false;
+    // Gone with the window: a summary saved after it closed is told to nobody.
+    std::shared_ptr<int> Alive_ = std::make_shared<int>(0);
 };

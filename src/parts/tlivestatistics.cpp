@@ -2,8 +2,7 @@
 
 #include "trecordtable.h"
 
-#include <QCoreApplication>
-#include <QThreadPool>
+#include "tpooltask.h"
 
 TSummaryJob::TSummaryJob(QObject *parent)
     : QObject(parent)
@@ -21,22 +20,19 @@ void TSummaryJob::Start(const TPartStatistics &stats, const TSummaryOptions &opt
 void TSummaryJob::run()
 {
     Running_ = true;
-    std::shared_ptr<TRequest> request(Next_.release());
-    const std::weak_ptr<int> alive = Alive_;
-    QThreadPool::globalInstance()->start([this, request, alive] {
-        std::shared_ptr<const TPartSummary> summary =
-            std::make_shared<TPartSummary>(Summarize(request->Stats, request->Options));
-        // The application object lives on the owner's thread (the window's, or the recorder's
-        // only one), where the owner is also destroyed: checking alive there cannot race.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [this, alive, summary] {
-            if (alive.expired())
-                return;
+    std::shared_ptr<const TRequest> request(Next_.release());
+    RunOnPool<std::shared_ptr<const TRequest>, std::shared_ptr<const TPartSummary>>(
+        std::move(request),
+        [](const std::shared_ptr<const TRequest> &r) -> std::shared_ptr<const TPartSummary> {
+            return std::make_shared<TPartSummary>(Summarize(r->Stats, r->Options));
+        },
+        Alive_,
+        [this](std::shared_ptr<const TPartSummary> summary) {
             Running_ = false;
-            emit Done(summary);
+            emit Done(std::move(summary));
             if (Next_ && !Running_)
                 run();
         });
-    });
 }
 
 TLiveStatistics::TLiveStatistics(const TRecordTable &table, const QByteArray &decimalSep,

@@ -41,8 +41,8 @@ private:
     };
     std::unique_ptr<TRequest> Next_;
     bool Running_ = false;
-    // Shared with the job on the pool: gone once this object is, which the job's result checks
-    // on this object's thread before it is handed over.
+    // Gone once this object is, which a job's result checks on this object's thread before it
+    // is handed over.
     std::shared_ptr<int> Alive_ = std::make_shared<int>(0);
 };
 
