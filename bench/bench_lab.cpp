@@ -45,7 +45,8 @@ int publishers(const QString &url, int meters, int seconds)
     std::vector<std::unique_ptr<TLabPublisher>> pubs;
     for (int m = 0; m < meters; ++m) {
         pubs.push_back(std::make_unique<TLabPublisher>(
-            parse(url, TLabUrlUse::Publish), QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0'))));
+            parse(url, TLabUrlUse::Publish),
+            QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0'))));
         if (!pubs.back()->Start())
             qFatal("%s", qPrintable(pubs.back()->Error()));
         pubs.back()->SetMeterOnline(true);
@@ -60,12 +61,14 @@ int publishers(const QString &url, int meters, int seconds)
     QObject::connect(&tick, &QTimer::timeout, [&] {
         // As many readings as the rate owes by now: a late tick catches up, as a meter's
         // buffered frames do.
-        const qint64 due = std::min<qint64>(total, qint64(clock.elapsed() * ReadingsPerSecond / 1000.0));
+        const qint64 due =
+            std::min<qint64>(total, qint64(clock.elapsed() * ReadingsPerSecond / 1000.0));
         for (; sent < due; ++sent) {
             const QDateTime now = QDateTime::currentDateTime();
             for (int m = 0; m < meters; ++m) {
-                const TLabReading r = SampleLabReading(
-                    QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0')), qint32(sent + 1), now);
+                const TLabReading r =
+                    SampleLabReading(QStringLiteral("LMT-BENCH-%1").arg(m, 4, 10, QLatin1Char('0')),
+                                     qint32(sent + 1), now);
                 QElapsedTimer call;
                 call.start();
                 pubs[std::size_t(m)]->Publish(r);
@@ -83,7 +86,8 @@ int publishers(const QString &url, int meters, int seconds)
     tick.start(5);
     QCoreApplication::exec();
     std::printf("publishers: %lld readings each, cpu %.3f s, publish call %.2f us\n",
-                static_cast<long long>(total), cpuSeconds(), publishNs / 1000.0 / double(total * meters));
+                static_cast<long long>(total), cpuSeconds(),
+                publishNs / 1000.0 / double(total * meters));
     return 0;
 }
 
@@ -124,11 +128,12 @@ int subscriber(const QString &url, const QString &folder, int meters, qint64 eac
     std::fflush(stdout);
     QCoreApplication::exec();
     std::sort(delays.begin(), delays.end());
-    std::printf("subscriber: %lld rows in %lld files, %lld duplicates dropped, delay median %.0f ms, "
-                "p99 %.0f ms, max %.0f ms, cpu %.3f s\n",
-                static_cast<long long>(delays.size()), static_cast<long long>(files.size()),
-                static_cast<long long>(sub.Duplicates()), delays[delays.size() / 2],
-                delays[delays.size() * 99 / 100], delays.back(), cpuSeconds());
+    std::printf(
+        "subscriber: %lld rows in %lld files, %lld duplicates dropped, delay median %.0f ms, "
+        "p99 %.0f ms, max %.0f ms, cpu %.3f s\n",
+        static_cast<long long>(delays.size()), static_cast<long long>(files.size()),
+        static_cast<long long>(sub.Duplicates()), delays[delays.size() / 2],
+        delays[delays.size() * 99 / 100], delays.back(), cpuSeconds());
     return 0;
 }
 
@@ -161,18 +166,18 @@ int main(int argc, char *argv[])
     QTemporaryDir out;
     QProcess central;
     central.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    central.start(app.applicationFilePath(),
-                  {"subscribe", broker.Url("bench/#"), out.path(), QString::number(meters),
-                   QString::number(each)});
+    central.start(app.applicationFilePath(), {"subscribe", broker.Url("bench/#"), out.path(),
+                                              QString::number(meters), QString::number(each)});
     central.waitForReadyRead(30000); // "ready"
     QTest::qWait(1000);              // its subscription is in place
     QProcess meterProcess;
     meterProcess.setProcessChannelMode(QProcess::ForwardedChannels);
-    std::printf("%d meters x %.0f readings/s for %d s into one broker and one subscriber\n",
-                meters, ReadingsPerSecond, seconds);
+    std::printf("%d meters x %.0f readings/s for %d s into one broker and one subscriber\n", meters,
+                ReadingsPerSecond, seconds);
     std::fflush(stdout);
-    meterProcess.start(app.applicationFilePath(),
-                       {"publish", broker.Url("bench"), QString::number(meters), QString::number(seconds)});
+    meterProcess.start(
+        app.applicationFilePath(),
+        {"publish", broker.Url("bench"), QString::number(meters), QString::number(seconds)});
     meterProcess.waitForFinished(-1);
     central.waitForFinished(std::max(60000, seconds * 2000));
     std::printf("%s", central.readAllStandardOutput().replace("ready\n", "").constData());

@@ -9,10 +9,10 @@
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tlabpublisher.h"
-#include "tsessionpublisher.h"
 #include "trecording.h"
 #include "trecordjournal.h"
 #include "trecordtable.h"
+#include "tsessionpublisher.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -90,8 +90,8 @@ TFuzzDictionary fuzzDictionary()
                    + "1\t2026-12-09 14:38:12\tCp\t123.4\tnF\tD\t0.012\t\t1KHz\r\n"
                      "2\t2026-12-09 14:38:13\tCp\t123.5\tnF\tD\t0.012\t\t1KHz\r\n",
                header, header + "1\t2026-12-09 14:38:12\tCs\tOL\t\t\t\t\t100Hz\r\n3\t20"};
-    d.Markers = {"\r\n", "\r", "\n", "\t", QByteArray(1, '\0'), QByteArray(64, '\0'), "1\t",
-                 "\\", "\\N", "\\t"};
+    d.Markers = {"\r\n", "\r", "\n",  "\t", QByteArray(1, '\0'), QByteArray(64, '\0'),
+                 "1\t",  "\\", "\\N", "\\t"};
     d.Rounds = 1000; // each input is a file of its own, and takes a lock
     return d;
 }

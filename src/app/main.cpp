@@ -1,8 +1,8 @@
-#include "tlumetra.h"
 #include "tcommandline.h"
 #include "tfrmmain.h"
 #include "timagelist.h"
 #include "tlinkcheck.h"
+#include "tlumetra.h"
 
 #include <QApplication>
 

@@ -55,23 +55,31 @@ struct TOptions
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
                            "display, plots and records its readings."));
-        parser.addOptions(
-            {simulate, check, connect, noJournal, capture, replay, fast, mqtt, mqttCa, mqttDisplay});
+        parser.addOptions({simulate, check, connect, noJournal, capture, replay, fast, mqtt, mqttCa,
+                           mqttDisplay});
     }
 };
 
 // The window system's own options, which the application object takes out of the line: with
 // a value after them, and without one.
-const QStringList ToolkitValueOptions = {
-    QStringLiteral("platform"), QStringLiteral("platformpluginpath"),
-    QStringLiteral("platformtheme"), QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"),
-    QStringLiteral("qwindowicon"), QStringLiteral("qwindowtitle"), QStringLiteral("display"),
-    QStringLiteral("geometry"), QStringLiteral("title"), QStringLiteral("icon"),
-    QStringLiteral("name"), QStringLiteral("session"), QStringLiteral("style"),
-    QStringLiteral("stylesheet")};
+const QStringList ToolkitValueOptions = {QStringLiteral("platform"),
+                                         QStringLiteral("platformpluginpath"),
+                                         QStringLiteral("platformtheme"),
+                                         QStringLiteral("plugin"),
+                                         QStringLiteral("qwindowgeometry"),
+                                         QStringLiteral("qwindowicon"),
+                                         QStringLiteral("qwindowtitle"),
+                                         QStringLiteral("display"),
+                                         QStringLiteral("geometry"),
+                                         QStringLiteral("title"),
+                                         QStringLiteral("icon"),
+                                         QStringLiteral("name"),
+                                         QStringLiteral("session"),
+                                         QStringLiteral("style"),
+                                         QStringLiteral("stylesheet")};
 const QStringList ToolkitSwitches = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                     QStringLiteral("nograb"), QStringLiteral("dograb"),
-                                     QStringLiteral("sync"), QStringLiteral("qmljsdebugger")};
+                                     QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                     QStringLiteral("sync"),    QStringLiteral("qmljsdebugger")};
 
 // The line as the program's own parser sees it: before the application object exists (no
 // display is needed to tell a mistake), the toolkit's options are left out here instead.
@@ -136,8 +144,9 @@ TCommandLine ParseCommandLine(const QStringList &given)
                && !parser.isSet(options.mqtt)) {
         line.Action = TCommandLine::Fail;
         line.Message = QStringLiteral("--mqtt-display and --mqtt-ca belong to --mqtt.");
-    } else if (QString why; parser.isSet(options.mqtt)
-                            && !ParseLabUrl(parser.value(options.mqtt), TLabUrlUse::Publish, &why)) {
+    } else if (QString why;
+               parser.isSet(options.mqtt)
+               && !ParseLabUrl(parser.value(options.mqtt), TLabUrlUse::Publish, &why)) {
         line.Action = TCommandLine::Fail;
         line.Message = QStringLiteral("--mqtt: %1").arg(why);
     }

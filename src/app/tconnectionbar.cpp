@@ -25,8 +25,7 @@ TConnectionBar::TConnectionBar(QWidget *parent)
 void TConnectionBar::ShowLink(bool connected)
 {
     btnConnect->setChecked(connected);
-    btnConnect->setText(connected ? QStringLiteral("Disconnection")
-                                  : QStringLiteral("Connection"));
+    btnConnect->setText(connected ? QStringLiteral("Disconnection") : QStringLiteral("Connection"));
 }
 
 QString TConnectionBar::SetDevices(const QStringList &serials)

@@ -1,7 +1,7 @@
 #include "tfrmmain.h"
 
-#include "newmessagedlg.h"
 #include "formatreading.h"
+#include "newmessagedlg.h"
 #include "tccomm.h"
 #include "tchartpanel.h"
 #include "tconnectionbar.h"
@@ -10,8 +10,8 @@
 #include "tlumetra.h"
 #include "tpanelframe.h"
 #include "tqtchartengine.h"
-#include "trecordpanel.h"
 #include "trecordjournal.h"
+#include "trecordpanel.h"
 #include "ttoplevel.h"
 
 #include <QChartView>

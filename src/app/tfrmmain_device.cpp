@@ -22,9 +22,8 @@
 
 void TfrmMain::CreateBridge()
 {
-    Bridge_ = new TBridgeSource(Options_.Simulate ? TCP2110::SimulatedLibraryFile()
-                                                  : TCP2110::DefaultLibraryFile(),
-                                this);
+    Bridge_ = new TBridgeSource(
+        Options_.Simulate ? TCP2110::SimulatedLibraryFile() : TCP2110::DefaultLibraryFile(), this);
     CP21101 = Bridge_->Bridge();
     if (!Bridge_->LibraryNotice().Text.isEmpty())
         ShowNotice(Bridge_->LibraryNotice());
@@ -59,9 +58,8 @@ void TfrmMain::StartLab()
     QString serial = Session_->Source() ? Session_->Source()->Name() : QString();
     if (serial.isEmpty())
         serial = QSysInfo::machineHostName();
-    auto *publisher = url ? new TSessionPublisher(*Session_, *url, serial, Options_.MqttDisplay,
-                                                  this)
-                          : nullptr;
+    auto *publisher =
+        url ? new TSessionPublisher(*Session_, *url, serial, Options_.MqttDisplay, this) : nullptr;
     if (publisher && publisher->Start(Options_.MqttCa, &why)) {
         connect(publisher, &TSessionPublisher::Notice, this, [this](const QString &text) {
             ShowNotice({TNoticeKind::Information, text, true});

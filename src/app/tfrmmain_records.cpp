@@ -2,8 +2,8 @@
 #include "tfrmmain.h"
 
 #include "newmessagedlg.h"
-#include "trecordreport.h"
 #include "trecordpanel.h"
+#include "trecordreport.h"
 #include "trecordtable.h"
 #include "treportpreview.h"
 

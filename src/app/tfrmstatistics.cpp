@@ -8,8 +8,8 @@
 #include "tsummaryreport.h"
 #include "ttoplevel.h"
 
-#include <QBarSet>
 #include <QBarSeries>
+#include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -29,8 +29,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 
@@ -128,7 +128,8 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     groupRow->addWidget(lblRows, 1);
 
     tblFigures = NewTable({QStringLiteral("Figure"), QStringLiteral("Value")}, this);
-    tblClasses = NewTable({QStringLiteral("Class"), QStringLiteral("Count"), QStringLiteral("Share")}, this);
+    tblClasses =
+        NewTable({QStringLiteral("Class"), QStringLiteral("Count"), QStringLiteral("Share")}, this);
     auto *tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(tblFigures);
     tables->addWidget(tblClasses);
@@ -159,7 +160,8 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     l->addLayout(buttons);
     resize(620, 640);
 
-    SaveDialog = new TFileDialog(TFileDialog::TKind::Save, QStringLiteral("SaveSummaryDialog"), this);
+    SaveDialog =
+        new TFileDialog(TFileDialog::TKind::Save, QStringLiteral("SaveSummaryDialog"), this);
     SaveDialog->Filter = QStringLiteral("PDF files (*.pdf)|*.pdf");
     SaveDialog->DefaultExt = QStringLiteral("pdf");
 
@@ -171,10 +173,10 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     SelectedJob_ = new TSummaryJob(this);
     connect(SelectedJob_, &TSummaryJob::Done, this,
             [this](std::shared_ptr<const TPartSummary> summary) {
-        SelectedSummary_ = std::move(summary);
-        if (cbbScope->currentIndex() == 1)
-            showSummary();
-    });
+                SelectedSummary_ = std::move(summary);
+                if (cbbScope->currentIndex() == 1)
+                    showSummary();
+            });
     connect(Live_, &TLiveStatistics::Changed, this, [this] {
         if (cbbScope->currentIndex() == 0)
             showSummary();
@@ -257,7 +259,9 @@ void TfrmStatistics::showSummary()
         cbbGroup->setCurrentIndex(std::max<int>(0, int(names.indexOf(current))));
     }
     for (int i = 0; i < names.size(); ++i)
-        cbbGroup->setItemText(i, QStringLiteral("%1: %2 parts").arg(names[i]).arg(Shown_->Groups[std::size_t(i)].Count));
+        cbbGroup->setItemText(
+            i,
+            QStringLiteral("%1: %2 parts").arg(names[i]).arg(Shown_->Groups[std::size_t(i)].Count));
     btnSaveSummary->setEnabled(!Saving_ && Shown_->Rows > 0);
     showGroup();
 }
@@ -280,8 +284,9 @@ void TfrmStatistics::showGroup()
     QList<QStringList> classes;
     for (int c = 0; c < int(g.ClassCounts.size()); ++c) {
         const qint64 n = g.ClassCounts[std::size_t(c)];
-        classes.append({c < int(Shown_->Classes.size()) ? QStringLiteral("\u00B1") + ClassName(*Shown_, c)
-                                                        : ClassName(*Shown_, c),
+        classes.append({c < int(Shown_->Classes.size())
+                            ? QStringLiteral("\u00B1") + ClassName(*Shown_, c)
+                            : ClassName(*Shown_, c),
                         QString::number(n),
                         PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
     }
@@ -330,8 +335,8 @@ void TfrmStatistics::showHistogram(const TGroupSummary &g)
     // A little beyond the bars, so the labels of the range's ends are inside the axis.
     x->setRange(-0.5, n - 0.5);
     x->setStartValue(-0.5); // else 0, and no label could stand left of the first bar's middle
-    x->setTitleText(QStringLiteral("%1 to %2").arg(FormatSi(h.Low, g.Kind),
-                                                   FormatSi(h.Low + h.Width * n, g.Kind)));
+    x->setTitleText(QStringLiteral("%1 to %2")
+                        .arg(FormatSi(h.Low, g.Kind), FormatSi(h.Low + h.Width * n, g.Kind)));
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     x->setGridLineVisible(false);
     auto *y = new QValueAxis;
@@ -361,7 +366,8 @@ void TfrmStatistics::showHistogram(const TGroupSummary &g)
             marks.append({g.Nominal * (1 + c / 100), QStringLiteral("+%1 %").arg(c), true, false});
         }
     }
-    // A label needs room: the nominal's first, then the class limits from the tightest out, each only a ninth of the width or more from those already taken.
+    // A label needs room: the nominal's first, then the class limits from the tightest out, each
+    // only a ninth of the width or more from those already taken.
     std::stable_sort(marks.begin(), marks.end(), [](const Mark &a, const Mark &b) {
         return int(!a.Nominal) * 2 + int(a.Line) < int(!b.Nominal) * 2 + int(b.Line);
     });
@@ -417,11 +423,12 @@ void TfrmStatistics::summarySaved(const QString &fileName, const QString &error)
 {
     Saving_ = false;
     btnSaveSummary->setEnabled(Shown_->Rows > 0);
-    lblSaved->setText(error.isEmpty()
-                          ? QStringLiteral("Summary saved to %1").arg(QFileInfo(fileName).fileName())
-                          : QString());
+    lblSaved->setText(
+        error.isEmpty() ? QStringLiteral("Summary saved to %1").arg(QFileInfo(fileName).fileName())
+                        : QString());
     emit SummarySaved(fileName, error);
     if (!error.isEmpty())
-        NewMessageDlg(QStringLiteral("The summary could not be saved to %1: %2").arg(fileName, error),
-                      mtError, MsgDlgButtons({mbOK}), 0);
+        NewMessageDlg(
+            QStringLiteral("The summary could not be saved to %1: %2").arg(fileName, error),
+            mtError, MsgDlgButtons({mbOK}), 0);
 }

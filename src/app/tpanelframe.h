@@ -5,8 +5,7 @@
 
 // Gives a frame the bevel of the window's layout; the frame already insets its contents, so
 // layouts inside need no margin of their own.
-inline void SetPanelBevel(QFrame *frame, const QString &name, QFrame::Shadow shadow,
-                          int lineWidth)
+inline void SetPanelBevel(QFrame *frame, const QString &name, QFrame::Shadow shadow, int lineWidth)
 {
     frame->setObjectName(name);
     if (lineWidth > 0) {
@@ -15,8 +14,7 @@ inline void SetPanelBevel(QFrame *frame, const QString &name, QFrame::Shadow sha
     }
 }
 
-inline QFrame *NewPanel(const QString &name, QWidget *parent, QFrame::Shadow shadow,
-                        int lineWidth)
+inline QFrame *NewPanel(const QString &name, QWidget *parent, QFrame::Shadow shadow, int lineWidth)
 {
     auto *p = new QFrame(parent);
     SetPanelBevel(p, name, shadow, lineWidth);

@@ -106,8 +106,8 @@ void PlaceOnScreen(QWidget *window, TScreenArea area, int left, int top)
 
 void CentreOnParent(QWidget *window)
 {
-    const QPointer<QWidget> parent = window->parentWidget() ? window->parentWidget()->window()
-                                                            : nullptr;
+    const QPointer<QWidget> parent =
+        window->parentWidget() ? window->parentWidget()->window() : nullptr;
     // The size it will be shown at, as showing would settle it.
     window->ensurePolished();
     if (!window->testAttribute(Qt::WA_Resized))

@@ -1,19 +1,19 @@
-#include "tlumetra.h"
-#include "tlabrecorder.h"
-#include "tlaburl.h"
-#include "tmetersession.h"
-#include "tsessionpublisher.h"
 #include "tbridgesource.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
+#include "tlabrecorder.h"
+#include "tlaburl.h"
 #include "tlongtimer.h"
-#include "treplaysource.h"
-#include "tserialsource.h"
+#include "tlumetra.h"
+#include "tmetersession.h"
 #include "trecorder.h"
 #include "trecorderoptions.h"
 #include "trecordreport.h"
 #include "trecordtable.h"
+#include "treplaysource.h"
 #include "treportwriter.h"
+#include "tserialsource.h"
+#include "tsessionpublisher.h"
 #include "tsummaryreport.h"
 
 #include <QCoreApplication>
@@ -23,13 +23,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <memory>
-#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -289,10 +289,9 @@ int main(int argc, char *argv[])
     }
 
     // Virtual meters come from the simulated library, which offers as many bridges as asked.
-    const auto simulated = std::count_if(options.Meters.begin(), options.Meters.end(),
-                                         [](const auto &m) {
-                                             return m.Source == TRecorderOptions::Simulate;
-                                         });
+    const auto simulated =
+        std::count_if(options.Meters.begin(), options.Meters.end(),
+                      [](const auto &m) { return m.Source == TRecorderOptions::Simulate; });
     if (simulated > qEnvironmentVariableIntValue("LUMETRA_SIM_BRIDGES"))
         qputenv("LUMETRA_SIM_BRIDGES", QByteArray::number(qsizetype(simulated)));
 
@@ -397,7 +396,8 @@ int main(int argc, char *argv[])
     std::vector<TRecorder *> all;
     for (const auto &recorder : recorders)
         all.push_back(recorder.get());
-    catchSignals([&] { finish(TRecorder::ExitDone); }, statusPrinter(options, [&all] { return all; }));
+    catchSignals([&] { finish(TRecorder::ExitDone); },
+                 statusPrinter(options, [&all] { return all; }));
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [&] { finish(TRecorder::ExitDone); });
     if (!options.Meters.isEmpty() && !finishing)

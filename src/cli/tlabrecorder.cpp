@@ -8,8 +8,7 @@
 TLabRecorder::TLabRecorder(const TRecorderOptions &options, QObject *parent)
     : QObject(parent)
     , Options_(options)
-{
-}
+{}
 
 TLabRecorder::~TLabRecorder() = default;
 

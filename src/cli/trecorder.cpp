@@ -2,8 +2,8 @@
 
 #include "tlabreading.h"
 #include "tmetersession.h"
-#include "trecording.h"
 #include "trecordfiles.h"
+#include "trecording.h"
 #include "trecordtable.h"
 #include "ttextrecords.h"
 
@@ -75,8 +75,8 @@ bool TRecorder::CheckFiles()
         OutputName_ = target.FileName;
         XmlOutput_ = target.Form == TRecordFileForm::Xml;
     }
-    for (const QString &file : {OutputName_, Options_.Capture, Options_.Report, Options_.Summary,
-                                Options_.StatsJson}) {
+    for (const QString &file :
+         {OutputName_, Options_.Capture, Options_.Report, Options_.Summary, Options_.StatsJson}) {
         if (file.isEmpty())
             continue;
         const QString why = unwritableReason(file);
@@ -93,8 +93,8 @@ bool TRecorder::Start()
     for (const QString &file : Options_.Open) {
         const TOpenOutcome opened = AnyToCds(file, Session_->Table(), false);
         if (!opened.Ok) {
-            Error_ = QStringLiteral("%1: %2")
-                         .arg(file, QLatin1String(OpenFailedMessage), opened.Error);
+            Error_ =
+                QStringLiteral("%1: %2").arg(file, QLatin1String(OpenFailedMessage), opened.Error);
             return false;
         }
     }
@@ -201,8 +201,8 @@ bool TRecorder::appendText(const QByteArray &lines)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            WriteError_ = QStringLiteral("%1: %2").arg(OutputName_,
-                                                       QString::fromLocal8Bit(std::strerror(errno)));
+            WriteError_ = QStringLiteral("%1: %2").arg(
+                OutputName_, QString::fromLocal8Bit(std::strerror(errno)));
             // A full disk takes part of a row: the file is cut back to its last whole one.
             if (::ftruncate(fd, whole) == 0)
                 ::lseek(fd, whole, SEEK_SET);

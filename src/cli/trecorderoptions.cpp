@@ -1,9 +1,9 @@
 #include "trecorderoptions.h"
 
 #include "tccomm.h"
+#include "teseries.h"
 #include "tlaboptions.h"
 #include "tlaburl.h"
-#include "teseries.h"
 #include "trecording.h"
 #include "ttolerance.h"
 
@@ -148,10 +148,11 @@ struct TOptions
                            "Stops after --frames or --duration, at the end of a replay, or at "
                            "Ctrl+C; the output file is complete in every case.\n"
                            "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
-        parser.addOptions({simulate, device, serial, baud, replay, fast, onChange, interval, frames,
-                           duration, perPart, settleBand, settleTime, output, open, report,
-                           capture, stats, nominal, tolerance, series, match, within, summary,
-                           statsJson, quiet, list, mqtt, mqttCa, mqttDisplay, fromMqtt});
+        parser.addOptions(
+            {simulate,  device,   serial,  baud,       replay,     fast,        onChange, interval,
+             frames,    duration, perPart, settleBand, settleTime, output,      open,     report,
+             capture,   stats,    nominal, tolerance,  series,     match,       within,   summary,
+             statsJson, quiet,    list,    mqtt,       mqttCa,     mqttDisplay, fromMqtt});
     }
 };
 
@@ -227,7 +228,8 @@ QString checkStatistics(const QCommandLineParser &parser, const TOptions &o, TRe
     r.Stats = parser.isSet(o.stats);
     r.Summary = parser.value(o.summary);
     r.StatsJson = parser.value(o.statsJson);
-    for (const QCommandLineOption *named : {&o.nominal, &o.tolerance, &o.series, &o.match, &o.within})
+    for (const QCommandLineOption *named :
+         {&o.nominal, &o.tolerance, &o.series, &o.match, &o.within})
         if (parser.isSet(*named) && !r.KeepsStatistics())
             return QStringLiteral("--%1 belongs to --stats, --summary or --stats-json.")
                 .arg(named->names().constFirst());
@@ -369,8 +371,8 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     r.MqttCa = parser.value(o.mqttCa);
     r.MqttDisplay = parser.isSet(o.mqttDisplay);
     r.FromMqtt = parser.value(o.fromMqtt);
-    for (const auto &[named, use] : {std::pair{&o.mqtt, TLabUrlUse::Publish},
-                                     std::pair{&o.fromMqtt, TLabUrlUse::Subscribe}}) {
+    for (const auto &[named, use] :
+         {std::pair{&o.mqtt, TLabUrlUse::Publish}, std::pair{&o.fromMqtt, TLabUrlUse::Subscribe}}) {
         QString why;
         if (parser.isSet(*named) && !ParseLabUrl(parser.value(*named), use, &why))
             return QStringLiteral("--%1: %2").arg(named->names().constFirst(), why);

@@ -31,19 +31,19 @@ struct TRecorderOptions
     qint64 Frames = 0;     // stop after this many recorded readings; 0: no limit
     qint64 DurationMs = 0; // stop after this long; 0: no limit
     // The files below take "%s" for the meter's name; with several meters they must.
-    QString Output;        // the record file, in the form its extension gives
-    QStringList Open;      // record files appended first
-    QString Report;        // the record report as PDF, written at the end
-    QString Capture;       // every received block, as it arrived
-    QString Summary;       // the statistics' summary page as PDF, written at the end
-    QString StatsJson;     // the statistics as JSON, written at the end
+    QString Output;    // the record file, in the form its extension gives
+    QStringList Open;  // record files appended first
+    QString Report;    // the record report as PDF, written at the end
+    QString Capture;   // every received block, as it arrived
+    QString Summary;   // the statistics' summary page as PDF, written at the end
+    QString StatsJson; // the statistics as JSON, written at the end
     // The statistics of the rows printed at the end and on SIGUSR1.
     bool Stats = false;
     TSummaryOptions SummaryOptions;
     bool Quiet = false;
     // The lab bus: every recorded reading published to this broker (mqtt[s]://.../PREFIX)...
     QString Mqtt;
-    QString MqttCa;       // the CA of an mqtts:// broker (default: the system's)
+    QString MqttCa;           // the CA of an mqtts:// broker (default: the system's)
     bool MqttDisplay = false; // ...and every decoded frame as a live view
     // ...or, in place of meters, every meter publishing under this filter recorded here.
     QString FromMqtt;

@@ -147,12 +147,11 @@ QStringList TCComm::ListPorts(const QString &ttyClass)
 TCComm::TCComm(QObject *owner)
     : QObject(owner)
     , PortList_(ListPorts())
-    , ReaderThread_(this,
-                    [this](const QByteArray &hangUp) {
-                        ReceiveQueued();
-                        if (!hangUp.isEmpty())
-                            ReportLinkLost();
-                    })
+    , ReaderThread_(this, [this](const QByteArray &hangUp) {
+        ReceiveQueued();
+        if (!hangUp.isEmpty())
+            ReportLinkLost();
+    })
 {}
 
 TCComm::~TCComm()

@@ -266,7 +266,8 @@ QString TCP2110::InstalledUdevRule()
 {
     // Only where udev reads rules: a copy anywhere else (an install below /usr/local) does
     // nothing. /etc first, as udev lets it stand over a packaged one of the same name.
-    for (const char *folder : {"/etc/udev/rules.d/", "/usr/lib/udev/rules.d/", "/lib/udev/rules.d/"})
+    for (const char *folder :
+         {"/etc/udev/rules.d/", "/usr/lib/udev/rules.d/", "/lib/udev/rules.d/"})
         if (const QString rule = QLatin1String(folder) + UdevRuleName; QFileInfo::exists(rule))
             return rule;
     return QString();
@@ -291,8 +292,8 @@ namespace {
 // The window has a button to press again; a program without one is run again.
 QString tryAgain()
 {
-    const bool window = QCoreApplication::instance()
-                        && QCoreApplication::instance()->inherits("QGuiApplication");
+    const bool window =
+        QCoreApplication::instance() && QCoreApplication::instance()->inherits("QGuiApplication");
     return window ? QStringLiteral("Then press \"Connection\" again.")
                   : QStringLiteral("Then run the command again.");
 }
@@ -321,10 +322,10 @@ QString TCP2110::AccessDeniedText(const QString &node, const QString &installedR
         "cable to the group plugdev; join it with\n\n"
         "sudo adduser $USER plugdev\n\n"
         "and log in again.");
-    const QString text = QStringLiteral(
-                             "Access to the meter's USB cable was denied: this user may not "
-                             "open its device node %1.\n\n")
-                             .arg(node);
+    const QString text =
+        QStringLiteral("Access to the meter's USB cable was denied: this user may not "
+                       "open its device node %1.\n\n")
+            .arg(node);
     if (!installedRule.isEmpty())
         return text
                + QStringLiteral("Lumetra's udev rule %1 hands the cable to the user at the "

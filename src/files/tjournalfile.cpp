@@ -74,8 +74,7 @@ QString reasonText(int reason)
 
 TJournalFile::TJournalFile(int syncPeriodMs)
     : SyncPeriodMs_(syncPeriodMs)
-{
-}
+{}
 
 TJournalFile::~TJournalFile()
 {

@@ -58,8 +58,8 @@ QString folderProblem(const QString &folder)
     if (!QDir().mkpath(folder))
         return QStringLiteral("the folder cannot be created");
     QFile probe(QDir(folder).filePath(QStringLiteral(".probe")));
-    const bool ok = probe.open(QIODevice::WriteOnly) && probe.write(QByteArray(64, ' ')) == 64
-                    && probe.flush();
+    const bool ok =
+        probe.open(QIODevice::WriteOnly) && probe.write(QByteArray(64, ' ')) == 64 && probe.flush();
     const QString why = probe.errorString();
     probe.remove();
     return ok ? QString() : why;
@@ -86,8 +86,8 @@ QString folderProblem(const QString &folder)
         }
     }
     if (reason == 0) {
-        const QByteArray probe = QFile::encodeName(
-            QDir(folder).filePath(QStringLiteral(".probe-%1").arg(QCoreApplication::applicationPid())));
+        const QByteArray probe = QFile::encodeName(QDir(folder).filePath(
+            QStringLiteral(".probe-%1").arg(QCoreApplication::applicationPid())));
         const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0) {
             reason = errno;

@@ -68,12 +68,23 @@ void appendEscaped(const char *bytes, int n, QByteArray &out)
 {
     for (int i = 0; i < n; ++i) {
         switch (bytes[i]) {
-        case '\\': out.append("\\\\", 2); break;
-        case '\t': out.append("\\t", 2); break;
-        case '\r': out.append("\\r", 2); break;
-        case '\n': out.append("\\n", 2); break;
-        case '\0': out.append("\\0", 2); break;
-        default: out.append(bytes[i]);
+        case '\\':
+            out.append("\\\\", 2);
+            break;
+        case '\t':
+            out.append("\\t", 2);
+            break;
+        case '\r':
+            out.append("\\r", 2);
+            break;
+        case '\n':
+            out.append("\\n", 2);
+            break;
+        case '\0':
+            out.append("\\0", 2);
+            break;
+        default:
+            out.append(bytes[i]);
         }
     }
 }
@@ -88,12 +99,23 @@ bool unescape(QByteArrayView text, QByteArray &out)
             if (++i == text.size())
                 return false;
             switch (text[i]) {
-            case '\\': c = '\\'; break;
-            case 't': c = '\t'; break;
-            case 'r': c = '\r'; break;
-            case 'n': c = '\n'; break;
-            case '0': c = '\0'; break;
-            default: return false;
+            case '\\':
+                c = '\\';
+                break;
+            case 't':
+                c = '\t';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case '0':
+                c = '\0';
+                break;
+            default:
+                return false;
             }
         }
         out.append(c);

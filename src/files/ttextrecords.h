@@ -97,7 +97,7 @@ private:
     // journal's. In a journal: the line's first bytes, up to one past the longest a row can be.
     QByteArray Partial_;
     bool PartialStarted_ = false; // a line has begun, though nothing of it may be kept
-    bool PartialEndsCr_ = false; // the last byte fed of the line was a CR
+    bool PartialEndsCr_ = false;  // the last byte fed of the line was a CR
     qsizetype PartialPieces_ = 1;
     qsizetype PartialPieceBytes_ = 0; // kept of the current piece
     std::vector<QByteArrayView> Pieces_;

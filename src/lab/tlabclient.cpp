@@ -63,14 +63,12 @@ bool TLabClient::startClient(const QString &caFile, const TWill &will)
             return false;
         }
         const QByteArray ca = QFile::encodeName(caFile);
-        rc = caFile.isEmpty() ? mosquitto_tls_set(Mosq_, nullptr, "/etc/ssl/certs", nullptr,
-                                                  nullptr, nullptr)
-                              : mosquitto_tls_set(Mosq_, ca.constData(), nullptr, nullptr,
-                                                  nullptr, nullptr);
+        rc = caFile.isEmpty()
+                 ? mosquitto_tls_set(Mosq_, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
+                 : mosquitto_tls_set(Mosq_, ca.constData(), nullptr, nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            Error_ = QStringLiteral("%1: %2").arg(caFile.isEmpty() ? QStringLiteral("/etc/ssl/certs")
-                                                                   : caFile,
-                                                  libraryError(rc));
+            Error_ = QStringLiteral("%1: %2").arg(
+                caFile.isEmpty() ? QStringLiteral("/etc/ssl/certs") : caFile, libraryError(rc));
             return false;
         }
     }
@@ -173,7 +171,8 @@ void TLabClient::disconnectCallback(mosquitto *, void *self, int)
 void TLabClient::publishCallback(mosquitto *, void *self, int mid)
 {
     auto *c = static_cast<TLabClient *>(self);
-    QMetaObject::invokeMethod(c, [c, mid] { c->onPublished(mid); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        c, [c, mid] { c->onPublished(mid); }, Qt::QueuedConnection);
 }
 
 void TLabClient::messageCallback(mosquitto *, void *self, const mosquitto_message *message)

@@ -34,8 +34,7 @@ protected:
     {
         QByteArray Topic, Payload;
     };
-    TLabClient(const TLabUrl &url, const QByteArray &clientId, bool cleanSession,
-               QObject *parent);
+    TLabClient(const TLabUrl &url, const QByteArray &clientId, bool cleanSession, QObject *parent);
 
     // Sets TLS (caFile, or the system's certificates), credentials and the will, and starts
     // connecting. False, with Error, when libmosquitto refuses one of them.

@@ -10,7 +10,11 @@ constexpr std::size_t MaxInflight = 64;
 
 QByteArray publisherClientId(const QString &serial)
 {
-    return QStringLiteral("lumetra-%1-%2").arg(serial).arg(QCoreApplication::applicationPid()).toUtf8().left(64);
+    return QStringLiteral("lumetra-%1-%2")
+        .arg(serial)
+        .arg(QCoreApplication::applicationPid())
+        .toUtf8()
+        .left(64);
 }
 
 } // namespace

@@ -84,7 +84,8 @@ QByteArray LabReadingJson(const TLabReading &r, const QString &decimalSep)
                        .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
                        .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0')));
     o.insert(QLatin1String("main"), readingObject(r.MainMode, r.MainText, r.MainUnit, decimalSep));
-    o.insert(QLatin1String("secondary"), readingObject(r.SubMode, r.SubText, r.SubUnit, decimalSep));
+    o.insert(QLatin1String("secondary"),
+             readingObject(r.SubMode, r.SubText, r.SubUnit, decimalSep));
     const std::optional<int> hz = LabFrequencyHz(r.Frequency);
     o.insert(QLatin1String("frequency"), hz ? QJsonValue(*hz) : QJsonValue());
     return QJsonDocument(o).toJson(QJsonDocument::Compact);

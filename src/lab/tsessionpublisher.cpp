@@ -100,7 +100,8 @@ void TSessionPublisher::drain()
 void TSessionPublisher::recorded(qsizetype row)
 {
     // The moment the session stamped the row with, to the millisecond.
-    TLabReading reading = LabReadingFromRow(Session_.Table(), row, Serial_, Session_.LastRecordTime());
+    TLabReading reading =
+        LabReadingFromRow(Session_.Table(), row, Serial_, Session_.LastRecordTime());
     {
         const std::lock_guard lock(InboxLock_);
         Inbox_.push_back(std::move(reading));
@@ -108,7 +109,8 @@ void TSessionPublisher::recorded(qsizetype row)
             return;
         DrainPosted_ = true;
     }
-    QMetaObject::invokeMethod(Publisher_, [this] { drain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        Publisher_, [this] { drain(); }, Qt::QueuedConnection);
 }
 
 void TSessionPublisher::frameShown()
@@ -122,8 +124,7 @@ void TSessionPublisher::frameShown()
                      {QStringLiteral("text"), s.MainText.trimmed()},
                      {QStringLiteral("unit"), RecordUnitText(s.MainUnit)}}},
         {QStringLiteral("secondary"),
-         QJsonObject{{QStringLiteral("mode"),
-                      RecordSubModeText(s.SubMode, s.MainMode, s.Parallel)},
+         QJsonObject{{QStringLiteral("mode"), RecordSubModeText(s.SubMode, s.MainMode, s.Parallel)},
                      {QStringLiteral("text"), s.SubText.trimmed()},
                      {QStringLiteral("unit"), RecordUnitText(s.SubUnit)}}},
     };

@@ -41,7 +41,7 @@ std::optional<TUnitKind> TakeUnit(QString &text)
         TUnitKind Kind;
     };
     static constexpr Entry units[] = {
-        {u"Ohm", TUnitKind::Ohm}, {u"ohm", TUnitKind::Ohm}, {u"\u03A9", TUnitKind::Ohm},
+        {u"Ohm", TUnitKind::Ohm},    {u"ohm", TUnitKind::Ohm}, {u"\u03A9", TUnitKind::Ohm},
         {u"\u2126", TUnitKind::Ohm}, {u"F", TUnitKind::Farad}, {u"H", TUnitKind::Henry},
     };
     for (const Entry &e : units) {
@@ -104,8 +104,8 @@ QString FormatSi(double value, TUnitKind kind, int digits)
 {
     static const char *const prefixes[] = {"p", "n", "u", "m", "", "k", "M", "G"};
     QString unit = UnitKindText(kind);
-    const bool prefixed = kind == TUnitKind::Farad || kind == TUnitKind::Henry
-                          || kind == TUnitKind::Ohm;
+    const bool prefixed =
+        kind == TUnitKind::Farad || kind == TUnitKind::Henry || kind == TUnitKind::Ohm;
     if (!std::isfinite(value))
         return QStringLiteral("-");
     int step = 0;

@@ -93,8 +93,9 @@ TPartSummary Summarize(const TPartStatistics &stats, const TSummaryOptions &opti
         s.Sets = FindMatchedSets(g.Parts, options.MatchSize, options.MatchWithinPercent);
         summary.Groups.push_back(std::move(s));
     }
-    std::stable_sort(summary.Groups.begin(), summary.Groups.end(),
-                     [](const TGroupSummary &a, const TGroupSummary &b) { return a.Count > b.Count; });
+    std::stable_sort(
+        summary.Groups.begin(), summary.Groups.end(),
+        [](const TGroupSummary &a, const TGroupSummary &b) { return a.Count > b.Count; });
     return summary;
 }
 
@@ -133,11 +134,11 @@ QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QStrin
         {QStringLiteral("Spread"), PercentText(g.SpreadPercent) + QStringLiteral(" of mean")},
     };
     if (g.Nominal > 0)
-        figures.append({QStringLiteral("Nominal"),
-                         FormatSi(g.Nominal, g.Kind, 4)
-                             + (g.NominalTyped
-                                    ? QString()
-                                    : QStringLiteral(" (E%1%2)").arg(g.Series).arg(seriesNote))});
+        figures.append(
+            {QStringLiteral("Nominal"),
+             FormatSi(g.Nominal, g.Kind, 4)
+                 + (g.NominalTyped ? QString()
+                                   : QStringLiteral(" (E%1%2)").arg(g.Series).arg(seriesNote))});
     return figures;
 }
 
@@ -178,7 +179,8 @@ QString SummaryText(const TPartSummary &summary)
                 const QString name = i < int(summary.Classes.size())
                                          ? QStringLiteral("+/-") + ClassName(summary, i)
                                          : ClassName(summary, i);
-                const double share = g.Count ? 100.0 * double(g.ClassCounts[std::size_t(i)]) / double(g.Count) : 0;
+                const double share =
+                    g.Count ? 100.0 * double(g.ClassCounts[std::size_t(i)]) / double(g.Count) : 0;
                 out += QStringLiteral("  %1 %2 %3\n")
                            .arg(name, -10)
                            .arg(g.ClassCounts[std::size_t(i)], 5)
@@ -191,7 +193,8 @@ QString SummaryText(const TPartSummary &summary)
                    .arg(g.Sets.size());
         for (const TMatchedSet &set : g.Sets)
             out += QStringLiteral("    %1  (%2, mean %3)\n")
-                       .arg(RecordsText(set), PercentText(set.SpreadPercent), FormatSi(set.Mean, g.Kind, 5));
+                       .arg(RecordsText(set), PercentText(set.SpreadPercent),
+                            FormatSi(set.Mean, g.Kind, 5));
     }
     return out;
 }

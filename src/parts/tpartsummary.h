@@ -23,7 +23,7 @@ struct TSummaryOptions
 
 struct THistogram
 {
-    double Low = 0;  // the left edge of the first bin
+    double Low = 0; // the left edge of the first bin
     double Width = 0;
     std::vector<std::int64_t> Counts;
 };
@@ -41,7 +41,7 @@ struct TGroupSummary
     double SpreadPercent = 0; // (max - min) in % of the mean
     double Nominal = 0;       // 0: none (no positive median to round)
     bool NominalTyped = false;
-    int Series = 0;           // the E series the nominal came from; 0 when typed
+    int Series = 0;                        // the E series the nominal came from; 0 when typed
     std::vector<std::int64_t> ClassCounts; // the classes, then below, then above
     THistogram Histogram;
     std::vector<TMatchedSet> Sets;

@@ -13,7 +13,7 @@
 // unless alive has expired by then (checked there, where its owner is destroyed). The input and
 // the result pass through a box under a mutex of ours rather than through Qt's queues alone, so
 // the hand-over is one the thread sanitizer can see: Qt's own locks are invisible to it.
-template <typename In, typename Out>
+template<typename In, typename Out>
 void RunOnPool(In input, std::function<Out(const In &)> work, std::weak_ptr<void> alive,
                std::function<void(Out)> done)
 {

@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-TSettleRule::Input SettleInput(const TMeterState &s, const QString &decimalSep,
-                               std::int64_t timeMs)
+TSettleRule::Input SettleInput(const TMeterState &s, const QString &decimalSep, std::int64_t timeMs)
 {
     TSettleRule::Input in;
     in.Status = s.MainStatus;

@@ -8,10 +8,10 @@ struct TMeterState;
 
 struct TSettleOptions
 {
-    double BandPercent = 0.2;  // the reading stays within this much of its value ...
-    double BandCounts = 2;     // ... or within this many counts of its last digit, if wider
+    double BandPercent = 0.2;     // the reading stays within this much of its value ...
+    double BandCounts = 2;        // ... or within this many counts of its last digit, if wider
     std::int64_t SettleMs = 1500; // for this long (three frames of the meter)
-    double LeavePercent = 5;   // a settled part has been swapped once the reading moves this far
+    double LeavePercent = 5;      // a settled part has been swapped once the reading moves this far
 };
 
 // One reading per part: says "record now" once for each part put on the probes, after its
@@ -28,9 +28,9 @@ class TSettleRule
 public:
     struct Input
     {
-        int Status = 0;               // the main display's status code; 0 is a number
-        std::optional<double> Value;  // the reading in base units
-        double CountSize = 0;         // one count of the last digit, in base units
+        int Status = 0;              // the main display's status code; 0 is a number
+        std::optional<double> Value; // the reading in base units
+        double CountSize = 0;        // one count of the last digit, in base units
         std::int64_t TimeMs = 0;
         bool Hold = false;
         bool Relative = false;

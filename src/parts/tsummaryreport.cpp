@@ -30,8 +30,8 @@ double drawRows(QPainter &p, double x, double y, const QList<double> &columns,
 {
     for (const QStringList &row : rows) {
         for (int c = 0; c < row.size() && c < columns.size(); ++c)
-            p.drawText(QRectF(x + columns[c], y, 400, lineHeight),
-                       Qt::AlignLeft | Qt::AlignVCenter, row[c]);
+            p.drawText(QRectF(x + columns[c], y, 400, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                       row[c]);
         y += lineHeight;
     }
     return y;
@@ -76,9 +76,10 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
     const TGroupSummary &g = Summary_.Groups[std::size_t(page)];
     const QString unit = UnitKindText(g.Kind);
     p.setFont(pageFont(16, true));
-    p.drawText(QRectF(0, y, w, 26), Qt::AlignLeft | Qt::AlignVCenter,
-               (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
-                   + (unit.isEmpty() ? QString() : QStringLiteral("  [") + unit + QLatin1Char(']')));
+    p.drawText(
+        QRectF(0, y, w, 26), Qt::AlignLeft | Qt::AlignVCenter,
+        (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
+            + (unit.isEmpty() ? QString() : QStringLiteral("  [") + unit + QLatin1Char(']')));
     y += 32;
 
     // Figures on the left, the class table on the right.
@@ -92,10 +93,9 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
     if (!g.ClassCounts.empty()) {
         QList<QStringList> rows;
         p.setFont(pageFont(13, true));
-        yClasses = drawRows(p, w / 2, yClasses, {0, 120, 190},
-                            {{QStringLiteral("Class"), QStringLiteral("Count"),
-                              QStringLiteral("Share")}},
-                            line);
+        yClasses = drawRows(
+            p, w / 2, yClasses, {0, 120, 190},
+            {{QStringLiteral("Class"), QStringLiteral("Count"), QStringLiteral("Share")}}, line);
         p.setFont(pageFont(13));
         for (int i = 0; i < int(g.ClassCounts.size()); ++i) {
             const qint64 n = g.ClassCounts[std::size_t(i)];
@@ -124,7 +124,8 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
         for (std::size_t i = 0; i < h.Counts.size(); ++i) {
             if (h.Counts[i] == 0)
                 continue;
-            const double height = (box.height() - 20) * double(h.Counts[i]) / double(std::max<std::int64_t>(peak, 1));
+            const double height =
+                (box.height() - 20) * double(h.Counts[i]) / double(std::max<std::int64_t>(peak, 1));
             p.drawRect(QRectF(box.left() + barWidth * double(i) + 1, box.bottom() - height,
                               barWidth - 2, height));
         }

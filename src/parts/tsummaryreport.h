@@ -12,8 +12,7 @@
 class TSummaryReport : public TPagedReport
 {
 public:
-    explicit TSummaryReport(TPartSummary summary,
-                            const QDateTime &now = TRecordReport::Now());
+    explicit TSummaryReport(TPartSummary summary, const QDateTime &now = TRecordReport::Now());
 
     int PageCount(const QSizeF &printable) const override;
     void DrawPage(QPainter &painter, int page, const QSizeF &printable) const override;

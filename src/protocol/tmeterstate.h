@@ -36,7 +36,7 @@ constexpr std::optional<TUnit> ToUnit(int code)
 // Status codes of either display that the program acts on; the others show the meter's own
 // words (OFF, ERR, PASS ...) and are neither recorded as numbers nor plotted.
 enum TStatusCode : std::uint8_t {
-    stReading = 0,  // the display shows its number
+    stReading = 0, // the display shows its number
     stBlank = 1,
     stDashes = 2,
     stOverload = 3, // plotted at full scale

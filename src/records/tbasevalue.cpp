@@ -34,13 +34,11 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
         int Exponent;
     };
     static constexpr Entry table[] = {
-        {"", TUnitKind::None, 0},      {"Ohm", TUnitKind::Ohm, 0},
-        {"KOhm", TUnitKind::Ohm, 3},   {"MOhm", TUnitKind::Ohm, 6},
-        {"uH", TUnitKind::Henry, -6},  {"mH", TUnitKind::Henry, -3},
-        {"H", TUnitKind::Henry, 0},    {"kH", TUnitKind::Henry, 3},
-        {"pF", TUnitKind::Farad, -12}, {"nF", TUnitKind::Farad, -9},
-        {"uF", TUnitKind::Farad, -6},  {"mF", TUnitKind::Farad, -3},
-        {"%", TUnitKind::Percent, 0},  {"Deg", TUnitKind::Degree, 0},
+        {"", TUnitKind::None, 0},     {"Ohm", TUnitKind::Ohm, 0},    {"KOhm", TUnitKind::Ohm, 3},
+        {"MOhm", TUnitKind::Ohm, 6},  {"uH", TUnitKind::Henry, -6},  {"mH", TUnitKind::Henry, -3},
+        {"H", TUnitKind::Henry, 0},   {"kH", TUnitKind::Henry, 3},   {"pF", TUnitKind::Farad, -12},
+        {"nF", TUnitKind::Farad, -9}, {"uF", TUnitKind::Farad, -6},  {"mF", TUnitKind::Farad, -3},
+        {"%", TUnitKind::Percent, 0}, {"Deg", TUnitKind::Degree, 0},
     };
     const QByteArrayView unit = unitText.trimmed();
     for (const Entry &e : table) {
@@ -52,9 +50,8 @@ std::optional<TUnitScale> UnitScale(QByteArrayView unitText)
 
 namespace {
 
-constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 } // namespace
 
@@ -71,8 +68,8 @@ std::optional<double> ScaledNumber(QByteArrayView text, QByteArrayView sep, int 
         ++i;
     }
     std::uint64_t mantissa = 0;
-    int digits = 0;      // significant digits held in mantissa
-    int fraction = 0;    // digits after the separator
+    int digits = 0;   // significant digits held in mantissa
+    int fraction = 0; // digits after the separator
     int anyDigits = 0;
     bool seenSep = false;
     char buffer[96];

@@ -41,8 +41,7 @@ TBridgeSource::TBridgeSource(const QString &libraryFile, QObject *parent)
     connect(Bridge_, &TCP2110::OnReceiveData, this, &TMeterSource::BlockReceived);
     connect(Bridge_, &TCP2110::OnConnect, this, &TMeterSource::Opened);
     connect(Bridge_, &TCP2110::OnDisconnect, this, &TMeterSource::Closed);
-    connect(Bridge_, &TCP2110::OnRemoval, this,
-            [this] { emit LinkLost(TCP2110::NoDeviceText()); });
+    connect(Bridge_, &TCP2110::OnRemoval, this, [this] { emit LinkLost(TCP2110::NoDeviceText()); });
     connect(Bridge_, &TCP2110::OnError, this,
             [this](QObject *, std::uint32_t, const QByteArray &message) { OpenError_ = message; });
 }

@@ -168,8 +168,7 @@ bool TMeterSession::StartCapture(const QString &fileName)
 {
     auto capture = std::make_unique<TCaptureWriter>();
     if (!capture->Open(fileName)) {
-        raise({TNoticeKind::Information, fileName + QStringLiteral(": ") + capture->Error(),
-               true});
+        raise({TNoticeKind::Information, fileName + QStringLiteral(": ") + capture->Error(), true});
         return false;
     }
     Capture_ = std::move(capture);

@@ -65,8 +65,7 @@ public:
     // Holds reading (and the silence watchdog) while the front end cannot take data.
     void SetPaused(bool paused);
     // A block as the source delivered it; the sources call it, and so may tests and benchmarks.
-    void Receive(const std::uint8_t *data, std::uint32_t len,
-                 TBlockPath path = TBlockPath::Bridge);
+    void Receive(const std::uint8_t *data, std::uint32_t len, TBlockPath path = TBlockPath::Bridge);
 
     // --- what is done with the readings ---------------------------------------------------
     // "Repeat": every frame is recorded, else only one whose reading changed.

@@ -16,8 +16,8 @@ namespace {
 // An 8250 port with no UART behind it reports the type "unknown".
 bool uartFitted(const QString &node)
 {
-    const int fd = ::open(QFile::encodeName(node).constData(),
-                          O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(node).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
     serial_struct info = {};

@@ -213,7 +213,8 @@ void TestChart::startLooks()
     // Dragging across the chart neither zooms nor pans it.
     QTest::mousePress(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
     QTest::mouseMove(w->pnlChartParent->Chart1->viewport(), QPoint(250, 200));
-    QTest::mouseRelease(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(250, 200));
+    QTest::mouseRelease(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {},
+                        QPoint(250, 200));
     QCOMPARE(window(*w), Window(1, 100));
 }
 
@@ -352,7 +353,8 @@ void TestChart::rangeBoxWaitsForTheLastChange()
     QTRY_VERIFY(delay->remainingTime() < held - 100);
     QTest::keyClick(w->pnlChartParent->edtRange, Qt::Key_Backspace);    // "1"
     QTest::keyClicks(w->pnlChartParent->edtRange, QStringLiteral("5")); // "15"
-    QVERIFY2(delay->remainingTime() > held - 100, qPrintable(QString::number(delay->remainingTime())));
+    QVERIFY2(delay->remainingTime() > held - 100,
+             qPrintable(QString::number(delay->remainingTime())));
     QCOMPARE(window(*w), Window(1, 100));
     QSignalSpy applied(delay, &QTimer::timeout);
     delay->setInterval(0);
@@ -420,7 +422,8 @@ void TestChart::save()
     QCOMPARE(file.read(2), QByteArray("BM"));
     file.close();
     const QImage image(file.fileName(), "BMP");
-    QCOMPARE(image.size(), w->pnlChartParent->Chart1->size() * w->pnlChartParent->Chart1->devicePixelRatioF());
+    QCOMPARE(image.size(),
+             w->pnlChartParent->Chart1->size() * w->pnlChartParent->Chart1->devicePixelRatioF());
     QCOMPARE(image.pixelColor(0, 0), QColor(Qt::white));
     const auto [white, blue] = whiteAndBlue(image);
     QVERIFY2(white > 0.6, qPrintable(QString::number(white)));

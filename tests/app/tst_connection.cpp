@@ -9,9 +9,9 @@
 
 #include <QComboBox>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -198,7 +198,7 @@ void TestConnection::failedOpenNotices_data()
 {
     QTest::addColumn<int>("openStatus"); // what the bridge's open fails with; 0: it opens
     QTest::addColumn<bool>("mismatch");  // the configuration reads back different
-    QTest::addColumn<QString>("kind"); // of the notice: "usual", "denied" or "busy"
+    QTest::addColumn<QString>("kind");   // of the notice: "usual", "denied" or "busy"
     QTest::newRow("open refused") << int(HID_UART_DEVICE_IO_FAILED) << false << "usual";
     QTest::newRow("not supported") << int(HID_UART_DEVICE_NOT_SUPPORTED) << false << "usual";
     QTest::newRow("configuration read back differs") << 0 << true << "usual";
@@ -236,15 +236,15 @@ void TestConnection::failedOpenNotices()
         // build tree, with no rule installed, the rule is the source tree's, named so that
         // the command works from any folder.
         const QStringList lines = text.split('\n');
-        const QRegularExpression install(
-            QStringLiteral("^sudo install -m 644 (/\\S+/dist/60-lumetra\\.rules) /etc/udev/rules\\.d/$"));
+        const QRegularExpression install(QStringLiteral(
+            "^sudo install -m 644 (/\\S+/dist/60-lumetra\\.rules) /etc/udev/rules\\.d/$"));
         const QStringList installs = lines.filter(install);
         QCOMPARE(installs.size(), 1);
         QVERIFY2(QFileInfo::exists(install.match(installs.first()).captured(1)),
                  qPrintable(installs.first()));
-        for (const char *command : {"sudo udevadm control --reload-rules",
-                                    "sudo udevadm trigger --subsystem-match=hidraw",
-                                    "sudo adduser $USER plugdev"})
+        for (const char *command :
+             {"sudo udevadm control --reload-rules",
+              "sudo udevadm trigger --subsystem-match=hidraw", "sudo adduser $USER plugdev"})
             QVERIFY2(lines.contains(command), command);
         QVERIFY(text.contains("unplugging the cable and plugging it in again is enough"));
         QVERIFY(text.endsWith("Then press \"Connection\" again."));

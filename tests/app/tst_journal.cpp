@@ -2,11 +2,11 @@
 // Open; a normal quit closes it; the records of a session that did not end normally are offered
 // at the next start; a full disk or an unwritable folder gives one notice and recording goes
 // on; and a real process killed mid-recording loses no row it had posted.
-#include "../support/testfiles.h"
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
 #include "../support/processlimits.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 
 #include "tfrmmain.h"
@@ -318,8 +318,8 @@ void TestJournal::offJournal()
                  QStringLiteral("The records are no longer kept safe on disk: ")),
              qPrintable(answerer.Texts.first()));
     // The folder and the system's reason, not a file that was never made.
-    const QString folder = QDir::toNativeSeparators(
-        qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/lumetra"));
+    const QString folder = QDir::toNativeSeparators(qEnvironmentVariable("XDG_STATE_HOME")
+                                                    + QStringLiteral("/lumetra"));
     QVERIFY2(answerer.Texts.first().contains(
                  fullDisk ? QStringLiteral("File too large")
                           : QStringLiteral("Cannot keep a journal in the folder \"%1\". %2")
@@ -352,8 +352,9 @@ void TestJournal::damagedJournalRestoredOnce()
     QVERIFY(QDir().mkpath(journalFolder()));
     const QString left =
         QDir(journalFolder()).filePath(QStringLiteral("journal-20261209-143812-000-1.txt"));
-    QVERIFY(writeFile(left, JournalHeaderLine() + "1\ta\r\n2\tb\rx\r\n\\3\tc\\q\r\n"
-                                                  "4\td\te\\tf\r\n\\5\tg\\th\t\\N\t\t\t\t\t\t\r\n"));
+    QVERIFY(writeFile(left, JournalHeaderLine()
+                                + "1\ta\r\n2\tb\rx\r\n\\3\tc\\q\r\n"
+                                  "4\td\te\\tf\r\n\\5\tg\\th\t\\N\t\t\t\t\t\t\r\n"));
     {
         DialogAnswerer answerer(QStringLiteral("Yes"));
         {
@@ -372,8 +373,9 @@ void TestJournal::damagedJournalRestoredOnce()
         if (!ownJournal)
             QCOMPARE(answerer.Texts.filter(QStringLiteral("no longer kept safe")).size(), 1);
         auto *table = w->findChild<TRecordTable *>(QStringLiteral("cds1"));
-        QCOMPARE(rowsOf(*table), (RecordRows{recordRow("1", {"a"}), recordRow("4", {"d", "e\\tf"}),
-                                             recordRow("5", {"g\th", Null, "", "", "", "", "", ""})}));
+        QCOMPARE(rowsOf(*table),
+                 (RecordRows{recordRow("1", {"a"}), recordRow("4", {"d", "e\\tf"}),
+                             recordRow("5", {"g\th", Null, "", "", "", "", "", ""})}));
         // Without a journal of its own the session keeps the old one until it ends normally:
         // a crash meanwhile still finds it.
         QCOMPARE(QFileInfo::exists(left), !ownJournal);

@@ -277,7 +277,8 @@ void TestRecording::repeatOffRecordsOnlyNewReadings()
 {
     QFETCH(TFrameFields, next);
     QFETCH(int, rows);
-    QTest::mouseClick(w->Panel4->cbRepeat, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbRepeat->height() / 2));
+    QTest::mouseClick(w->Panel4->cbRepeat, Qt::LeftButton, {},
+                      QPoint(8, w->Panel4->cbRepeat->height() / 2));
     QVERIFY(!w->Panel4->cbRepeat->isChecked());
     send(reading());
     send(reading());
@@ -331,12 +332,14 @@ void TestRecording::secondsBox()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(qint64, interval);
-    w->Panel4->timerInputDelay->setInterval(50); // the 1 s apply delay, shortened (see the next test)
+    w->Panel4->timerInputDelay->setInterval(
+        50); // the 1 s apply delay, shortened (see the next test)
     w->Panel4->edtRecInterval->setFocus();
     w->Panel4->edtRecInterval->selectAll();
     QTest::keyClick(w->Panel4->edtRecInterval, Qt::Key_Backspace);
     QTest::keyClicks(w->Panel4->edtRecInterval, typed);
-    QCOMPARE(w->Panel4->edtRecInterval->text(), QString(typed).remove(QRegularExpression("[^0-9]")));
+    QCOMPARE(w->Panel4->edtRecInterval->text(),
+             QString(typed).remove(QRegularExpression("[^0-9]")));
     QTRY_COMPARE(w->Panel4->edtRecInterval->text(), shown);
     QTRY_COMPARE(intervalTimer()->Interval(), interval);
     QTRY_VERIFY(!w->Panel4->timerInputDelay->isActive()); // the reset to "1" is applied once more
@@ -389,7 +392,8 @@ void TestRecording::checkBoxCoupling()
 void TestRecording::intervalRecordsTheNewestFramePerTick()
 {
     intervalTimer()->SetInterval(400); // 2 s against frames every 0.5 s, four times as fast
-    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbInterval->height() / 2));
+    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {},
+                      QPoint(8, w->Panel4->cbInterval->height() / 2));
     QVERIFY(w->timerInterval->isActive());
     int sent = 0;
     QList<QString> lastSentAtTick;
@@ -404,7 +408,8 @@ void TestRecording::intervalRecordsTheNewestFramePerTick()
     meter.start(100);
     QTest::qWait(1300);
     meter.stop();
-    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {}, QPoint(8, w->Panel4->cbInterval->height() / 2));
+    QTest::mouseClick(w->Panel4->cbInterval, Qt::LeftButton, {},
+                      QPoint(8, w->Panel4->cbInterval->height() / 2));
     QVERIFY(!w->timerInterval->isActive());
     QVERIFY2(sent >= 10, qPrintable(QString::number(sent)));
     QVERIFY2(lastSentAtTick.size() >= 2, qPrintable(QString::number(lastSentAtTick.size())));
@@ -431,7 +436,8 @@ void TestRecording::gridFollowsTheNewestRow()
     QCOMPARE(w->Panel4->DBGrid1->model()->index(49, 3).data().toString(), number("10.49"));
     QVERIFY(w->Panel4->DBGrid1->selectionModel()->isRowSelected(49, QModelIndex()));
     QCoreApplication::processEvents();
-    QVERIFY(w->Panel4->DBGrid1->rowAt(w->Panel4->DBGrid1->viewport()->height() - 2) >= 40); // scrolled down
+    QVERIFY(w->Panel4->DBGrid1->rowAt(w->Panel4->DBGrid1->viewport()->height() - 2)
+            >= 40); // scrolled down
 }
 
 QTEST_MAIN(TestRecording)

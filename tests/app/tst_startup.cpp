@@ -79,17 +79,16 @@ void TestStartup::commandLine_data()
     QTest::newRow("version beside toolkit options")
         << QStringList{"-platform", "offscreen", "--version"} << L::ShowVersion << false << false
         << QStringList{"Lumetra 1.01\n"};
-    QTest::newRow("unknown option")
-        << QStringList{"--simulat"} << L::Fail << false << false
-        << QStringList{"lumetra: Unknown option 'simulat'.",
-                       "Try 'lumetra --help' for the options."};
+    QTest::newRow("unknown option") << QStringList{"--simulat"} << L::Fail << false << false
+                                    << QStringList{"lumetra: Unknown option 'simulat'.",
+                                                   "Try 'lumetra --help' for the options."};
     // The toolkit's options are parsed by the application object, which may not exist yet.
     QTest::newRow("unknown option beside toolkit options")
-        << QStringList{"-platform", "offscreen", "-style=fusion", "--bogus", "-reverse"}
-        << L::Fail << false << false << QStringList{"lumetra: Unknown option 'bogus'."};
+        << QStringList{"-platform", "offscreen", "-style=fusion", "--bogus", "-reverse"} << L::Fail
+        << false << false << QStringList{"lumetra: Unknown option 'bogus'."};
     QTest::newRow("toolkit options and ours")
-        << QStringList{"-style", "fusion", "--simulate", "-qwindowtitle", "x", "--check"}
-        << L::Run << true << true << QStringList{};
+        << QStringList{"-style", "fusion", "--simulate", "-qwindowtitle", "x", "--check"} << L::Run
+        << true << true << QStringList{};
     QTest::newRow("value on a switch")
         << QStringList{"--simulate=yes"} << L::Fail << true << false
         << QStringList{"Unexpected value after '--simulate'.", "Try 'lumetra --help'"};
@@ -100,8 +99,8 @@ void TestStartup::commandLine_data()
                                  << QStringList{"Unexpected argument 'records.xml'.",
                                                 "Try 'lumetra --help'"};
     // A replay plays through the simulated bridge, so it needs no --simulate of its own.
-    QTest::newRow("replay") << QStringList{"--replay", "c.txt", "--fast"} << L::Run << true
-                            << false << QStringList{};
+    QTest::newRow("replay") << QStringList{"--replay", "c.txt", "--fast"} << L::Run << true << false
+                            << QStringList{};
     QTest::newRow("capture") << QStringList{"--capture", "c.txt"} << L::Run << false << false
                              << QStringList{};
     QTest::newRow("fast without replay")

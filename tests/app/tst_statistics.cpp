@@ -173,10 +173,10 @@ void TestStatistics::scopeAndNominal_data()
                                << QList<int>{4, 0, 0, 0, 0, 0, 0, 0};
     QTest::newRow("all, 101n") << false << QList<int>{} << "101n" << 4
                                << QList<int>{1, 2, 1, 0, 0, 0, 0, 0};
-    QTest::newRow("selected 1 and 4, 101n") << true << QList<int>{0, 3} << "101n" << 2
-                                             << QList<int>{1, 1, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("selected 3, 100n") << true << QList<int>{2} << "100n" << 1
-                                      << QList<int>{1, 0, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("selected 1 and 4, 101n")
+        << true << QList<int>{0, 3} << "101n" << 2 << QList<int>{1, 1, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("selected 3, 100n")
+        << true << QList<int>{2} << "100n" << 1 << QList<int>{1, 0, 0, 0, 0, 0, 0, 0};
 }
 
 void TestStatistics::scopeAndNominal()
@@ -278,7 +278,8 @@ void TestStatistics::summaryPdf()
     QCOMPARE(QFileInfo::exists(file), saved);
     if (saved) {
         const QString text = PdfTools::pageText(file, 1);
-        QVERIFY2(text.contains(QStringLiteral("Count")) && text.contains(QStringLiteral("100.125 nF")),
+        QVERIFY2(text.contains(QStringLiteral("Count"))
+                     && text.contains(QStringLiteral("100.125 nF")),
                  qPrintable(text));
         QCOMPARE(s->lblSaved->text(), QStringLiteral("Summary saved to batch.pdf"));
     } else {

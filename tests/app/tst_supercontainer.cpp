@@ -372,7 +372,8 @@ void TestSuperContainer::liveReadingsInside()
             QTRY_VERIFY(w->Panel4->DBGrid1->currentIndex().row() >= int(rows) + 2);
             QVERIFY(model->rowCount() >= int(rows) + 3);
             const QModelIndex current = w->Panel4->DBGrid1->currentIndex();
-            QVERIFY(w->Panel4->DBGrid1->viewport()->rect().intersects(w->Panel4->DBGrid1->visualRect(current)));
+            QVERIFY(w->Panel4->DBGrid1->viewport()->rect().intersects(
+                w->Panel4->DBGrid1->visualRect(current)));
         } else {
             chart(*w)->sync();
             QVERIFY(chart(*w)->series()->count() >= 3);
@@ -391,8 +392,8 @@ void TestSuperContainer::play(const QString &script)
             feed(*w, step.mid(1).toInt());
         } else if (step.startsWith(QLatin1String("clear:"))) {
             pressOnNextModal(step.mid(6));
-            QToolButton *clear =
-                w->Panel4->parentWidget() != w->Panel1 ? w->Panel4->btnRecordNew : w->pnlChartParent->btnNew;
+            QToolButton *clear = w->Panel4->parentWidget() != w->Panel1 ? w->Panel4->btnRecordNew
+                                                                        : w->pnlChartParent->btnNew;
             QTest::mouseClick(clear, Qt::LeftButton);
         } else if (step.startsWith(QLatin1String("range:"))) {
             // The box's one-second delay is the chart's own test's; here it need not be waited.
@@ -402,7 +403,8 @@ void TestSuperContainer::play(const QString &script)
             QTest::keyClicks(w->pnlChartParent->edtRange, step.mid(6));
             QTRY_VERIFY(!w->pnlChartParent->Timer_range->isActive());
         } else if (step.size() == 1 && QStringLiteral("FPNL").contains(step)) {
-            QToolButton *buttons[] = {w->pnlChartParent->btnFirst, w->pnlChartParent->btnPrevious, w->pnlChartParent->btnNext, w->pnlChartParent->btnLast};
+            QToolButton *buttons[] = {w->pnlChartParent->btnFirst, w->pnlChartParent->btnPrevious,
+                                      w->pnlChartParent->btnNext, w->pnlChartParent->btnLast};
             QTest::mouseClick(buttons[QStringLiteral("FPNL").indexOf(step)], Qt::LeftButton);
         } else {
             QFAIL(qPrintable(step));

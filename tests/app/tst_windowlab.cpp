@@ -29,7 +29,8 @@ TFrameFields reading(int value)
 TLabUrl subscribeUrl(const TMosquittoBroker &broker)
 {
     QString error;
-    const auto url = ParseLabUrl(broker.Url(QStringLiteral("lab/#")), TLabUrlUse::Subscribe, &error);
+    const auto url =
+        ParseLabUrl(broker.Url(QStringLiteral("lab/#")), TLabUrlUse::Subscribe, &error);
     if (!url)
         qFatal("%s", qPrintable(error));
     return *url;
@@ -120,7 +121,8 @@ private slots:
         const QStringList told = texts(notices);
         QCOMPARE(told.size(), brokerAtStart ? 0 : 2);
         if (!brokerAtStart)
-            QVERIFY2(told.at(1).contains(QStringLiteral("reached again")), qPrintable(told.join('\n')));
+            QVERIFY2(told.at(1).contains(QStringLiteral("reached again")),
+                     qPrintable(told.join('\n')));
     }
 
 private:

@@ -16,9 +16,9 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
-#include <QTemporaryDir>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWindow>
 #include <QtTest>
@@ -139,7 +139,8 @@ void TestX11Desktop::saveDialogsAreCentredOnTheirWindow()
         table->Post();
     }
     HeldSave held;
-    QString dialogOff = QStringLiteral("no file dialog"), questionOff = QStringLiteral("no question");
+    QString dialogOff = QStringLiteral("no file dialog"),
+            questionOff = QStringLiteral("no question");
     QString progressOff = QStringLiteral("no progress");
     onNextModal([&](QWidget *dialog) {
         dialogOff = offCentre(dialog, w.frameGeometry());

@@ -25,8 +25,10 @@ int main(int argc, char **argv)
     QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     // A few pages of readings first, so the grid and the chart have something to show.
     QTest::qWait(4000);
-    QToolButton *open = view == QLatin1String("chart") ? w.pnlChartParent->btnFly : w.Panel4->btnRecordFly;
-    QToolButton *close = view == QLatin1String("chart") ? w.pnlChartParent->btnChartZoomOut : w.Panel4->btnGridZoomout;
+    QToolButton *open =
+        view == QLatin1String("chart") ? w.pnlChartParent->btnFly : w.Panel4->btnRecordFly;
+    QToolButton *close = view == QLatin1String("chart") ? w.pnlChartParent->btnChartZoomOut
+                                                        : w.Panel4->btnGridZoomout;
     QTimer::singleShot(seconds * 1000, close, [close] { close->click(); });
     open->click();
     QTest::qWait(seconds * 1000);

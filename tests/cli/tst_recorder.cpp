@@ -1,8 +1,8 @@
 // lumetra-record as a user runs it: the built program in a process of its own, with its files
 // in a temporary folder, compared where it matters with what the window records.
 #include "../support/frames.h"
-#include "../support/partbatch.h"
 #include "../support/mosquittobroker.h"
+#include "../support/partbatch.h"
 #include "../support/pdftools.h"
 #include "../support/pty.h"
 #include "../support/recorderrun.h"
@@ -348,9 +348,10 @@ void TestRecorder::closedOutputPipeKeepsRecording()
     QFETCH(int, rows);
     QProcess shell;
     shell.setWorkingDirectory(dir_->path());
-    shell.start("bash", {"-c", "\"$0\" --simulate " + arguments
-                                   + " | head -2 >/dev/null; exit ${PIPESTATUS[0]}",
-                         recorder()});
+    shell.start("bash",
+                {"-c",
+                 "\"$0\" --simulate " + arguments + " | head -2 >/dev/null; exit ${PIPESTATUS[0]}",
+                 recorder()});
     QVERIFY(shell.waitForFinished(60000));
     QCOMPARE(shell.exitStatus(), QProcess::NormalExit);
     QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
@@ -393,20 +394,24 @@ void TestRecorder::helpAndVersion_data()
     // %0: the program as started.
     QTest::newRow("help") << false << QStringList{"--help"} << 0 << "Usage: %0 [options]"
                           << "--list";
-    QTest::newRow("help-all") << false << QStringList{"--help-all"} << 0
-                              << "Usage: %0 [options]" << "--device";
-    QTest::newRow("version") << false << QStringList{"--version"} << 0
-                             << "lumetra-record 1.01\n" << "";
+    QTest::newRow("help-all") << false << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
+                              << "--device";
+    QTest::newRow("version") << false << QStringList{"--version"} << 0 << "lumetra-record 1.01\n"
+                             << "";
     QTest::newRow("mistake") << false << QStringList{"--bogus"} << 1
-                             << "lumetra-record: Unknown option 'bogus'." << "--help";
-    QTest::newRow("window help-all") << true << QStringList{"--help-all"} << 0
-                                     << "Usage: %0 [options]" << "-platform";
-    QTest::newRow("window mistake") << true << QStringList{"--bogus"} << 1
-                                    << "lumetra: Unknown option 'bogus'." << "--help";
+                             << "lumetra-record: Unknown option 'bogus'."
+                             << "--help";
+    QTest::newRow("window help-all")
+        << true << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
+        << "-platform";
+    QTest::newRow("window mistake")
+        << true << QStringList{"--bogus"} << 1 << "lumetra: Unknown option 'bogus'."
+        << "--help";
     // The toolkit's options are no mistake, though nothing has taken them out yet.
     QTest::newRow("window mistake after toolkit options")
         << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << 1
-        << "lumetra: Unknown option 'simulat'." << "";
+        << "lumetra: Unknown option 'simulat'."
+        << "";
 }
 
 void TestRecorder::helpAndVersion()
@@ -429,8 +434,8 @@ void TestRecorder::helpAndVersion()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
-    const QString text = QString::fromLocal8Bit(status == 0 ? p.readAllStandardOutput()
-                                                            : p.readAllStandardError());
+    const QString text =
+        QString::fromLocal8Bit(status == 0 ? p.readAllStandardOutput() : p.readAllStandardError());
     QVERIFY2(text.startsWith(answer.replace("%0", program)), qPrintable(text));
     QVERIFY2(text.contains(holds), qPrintable(text));
 }
@@ -474,13 +479,12 @@ void TestRecorder::failures_data()
         << QStringList{"--list", "--serial", "/dev/null"} << 1 << "--list takes no other";
     QTest::newRow("bad broker address")
         << QStringList{"--simulate", "--mqtt", "http://server/lab"} << 1 << "--mqtt: ";
-    QTest::newRow("lab and a meter") << QStringList{"--simulate", "--from-mqtt",
-                                                    "mqtt://server/lab/#"}
-                                     << 1 << "--from-mqtt takes the place of the meters";
+    QTest::newRow("lab and a meter")
+        << QStringList{"--simulate", "--from-mqtt", "mqtt://server/lab/#"} << 1
+        << "--from-mqtt takes the place of the meters";
     // Every file is checked before the meter is opened; a failed start changes no file.
-    QTest::newRow("output folder missing")
-        << QStringList{"--simulate", "--output", "no/such/x.txt"} << 2
-        << "cannot write no/such/x.txt: ";
+    QTest::newRow("output folder missing") << QStringList{"--simulate", "--output", "no/such/x.txt"}
+                                           << 2 << "cannot write no/such/x.txt: ";
     QTest::newRow("report folder missing")
         << QStringList{"--simulate", "--output", "keep.txt", "--report", "no/r.pdf"} << 2
         << "cannot write no/r.pdf: ";
@@ -568,9 +572,9 @@ void TestRecorder::listsTheBridges()
     }
     // Every listed bridge is one --device opens.
     qputenv("LUMETRA_SIM_BRIDGES", "2");
-    const Run opened = runRecorder({"--simulate", "--simulate", "--frames", "1", "--quiet",
-                                    "--output", "%s.txt"},
-                                   dir_->path());
+    const Run opened =
+        runRecorder({"--simulate", "--simulate", "--frames", "1", "--quiet", "--output", "%s.txt"},
+                    dir_->path());
     qputenv("LUMETRA_SIM_BRIDGES", before);
     QVERIFY2(opened.status == 0, opened.err.constData());
     for (const QString &line : lines)
@@ -636,8 +640,7 @@ void TestRecorder::windowEndsAReplay()
     TfrmMain w(options);
     w.SetUnattended(true);
     QStringList notices;
-    connect(&w, &TfrmMain::NoticeRaised, this,
-            [&notices](const TNotice &n) { notices << n.Text; });
+    connect(&w, &TfrmMain::NoticeRaised, this, [&notices](const TNotice &n) { notices << n.Text; });
     w.show();
     auto *button = w.findChild<QToolButton *>("btnConnect");
     QTest::mouseClick(button, Qt::LeftButton);
@@ -848,8 +851,8 @@ void TestRecorder::labRoundTrip()
                                 central, "--quiet"});
     QVERIFY(listener.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(broker.Log().contains("SUBSCRIBE"), 10000);
-    QStringList publish{"--frames", "10", "--output", "m-%s.txt", "--quiet", "--mqtt",
-                        broker.Url("lab")};
+    QStringList publish{"--frames", "10",     "--output",       "m-%s.txt",
+                        "--quiet",  "--mqtt", broker.Url("lab")};
     for (int m = 0; m < meters; ++m)
         publish.prepend("--simulate");
     const Run r = runRecorder(publish, dir_->path());

@@ -46,10 +46,10 @@ void TestRecorderParts::batchOfFiveParts()
     // 100.2 nF are recorded, whose mean is 100.18 nF.
     QVERIFY(writeFile(path("batch.cap"),
                       partCapture(partBatch({100.3, 99.1, 101.7, 98.8, 100.0}, 6), 500)));
-    const Run r = runRecorder({"--replay", "batch.cap", "--fast", "--per-part", "--stats",
-                               "--nominal", "100n", "--output", "x.txt", "--stats-json",
-                               "s.json", "--summary", "s.pdf"},
-                              dir_->path());
+    const Run r =
+        runRecorder({"--replay", "batch.cap", "--fast", "--per-part", "--stats", "--nominal",
+                     "100n", "--output", "x.txt", "--stats-json", "s.json", "--summary", "s.pdf"},
+                    dir_->path());
     QVERIFY2(r.status == 0, r.err.constData());
     QStringList values;
     for (const QStringList &row : fileRows(path("x.txt")))
@@ -89,8 +89,7 @@ void TestRecorderParts::usage_data()
     const QStringList replay{"--replay", "batch.cap", "--fast"};
     QTest::newRow("bad nominal") << replay + QStringList{"--stats", "--nominal", "100q"} << 1
                                  << "'100q'";
-    QTest::newRow("bad within") << replay + QStringList{"--stats", "--within", "x%"} << 1
-                                << "'x%'";
+    QTest::newRow("bad within") << replay + QStringList{"--stats", "--within", "x%"} << 1 << "'x%'";
     QTest::newRow("within zero") << replay + QStringList{"--stats", "--within", "0"} << 1
                                  << "--within";
     QTest::newRow("one part is no set")

@@ -4,11 +4,11 @@
 #include "tccomm.h"
 
 #include <QEventLoop>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QProcess>
 #include <QtTest>
 
 #include <termios.h>

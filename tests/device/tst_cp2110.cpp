@@ -268,10 +268,13 @@ void TestCP2110::deniedNoticeNamesTheRule_data()
 {
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("toInstall");
-    QTest::newRow("read by udev") << "/usr/lib/udev/rules.d/60-lumetra.rules" << "";
-    QTest::newRow("from a build tree") << "" << "/src/lumetra/dist/60-lumetra.rules";
+    QTest::newRow("read by udev") << "/usr/lib/udev/rules.d/60-lumetra.rules"
+                                  << "";
+    QTest::newRow("from a build tree") << ""
+                                       << "/src/lumetra/dist/60-lumetra.rules";
     QTest::newRow("installed where udev does not read")
-        << "" << "/usr/local/lib/udev/rules.d/60-lumetra.rules";
+        << ""
+        << "/usr/local/lib/udev/rules.d/60-lumetra.rules";
 }
 
 // The fix the notice gives fits where the rule is; and this program, without a button, is run

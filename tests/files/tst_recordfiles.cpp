@@ -1,9 +1,9 @@
 // Saving and opening as the program does it: the names a save writes under, the notices, round
 // trips in both forms, bytes of other code pages kept, and saves that fail without harming the
 // file they were to replace.
-#include "../support/testfiles.h"
 #include "../support/processlimits.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "trecordfiles.h"
 #include "trecordtable.h"

@@ -3,9 +3,9 @@
 // journal, a journal left behind is found (cut back to whole lines) unless its instance still
 // runs and offers exactly what a restore appends, and a full disk is told once and caught up
 // with when room returns.
-#include "../support/testfiles.h"
 #include "../support/processlimits.h"
 #include "../support/recordrows.h"
+#include "../support/testfiles.h"
 
 #include "tjournalfile.h"
 #include "trecordfilejob.h"
@@ -15,12 +15,12 @@
 #include "ttextrecords.h"
 
 #include <QDir>
-#include <cstring>
-#include <optional>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -157,9 +157,8 @@ void TestRecordJournal::valuesComeBackExactly_data()
     QTest::newRow("a null before a value")
         << RecordRows{recordRow("5", {"t", Null, "OL"})}
         << QByteArrayList{"\\5\tt\t\\N\tOL\t\\N\t\\N\t\\N\t\\N\t\\N"};
-    QTest::newRow("no number")
-        << RecordRows{recordRow(Null, {"t"})}
-        << QByteArrayList{"\\\\N\tt\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N"};
+    QTest::newRow("no number") << RecordRows{recordRow(Null, {"t"})}
+                               << QByteArrayList{"\\\\N\tt\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N"};
     QTest::newRow("line breaks, a TAB, a zero and a backslash")
         << RecordRows{recordRow("6", {"a\tb", "c\r\nd", "\\e", QByteArray("f\0g", 3), "h\ri",
                                       "j\nk", "\\N", "\\"}),

@@ -57,7 +57,8 @@ Read readJournal(const QByteArray &bytes, int piece, TTextRecordReader::Form for
     TTextRecordReader counter(nullptr, form);
     const qsizetype step = piece > 0 ? piece : std::max<qsizetype>(bytes.size(), 1);
     for (qsizetype at = 0; at < bytes.size(); at += step) {
-        const QByteArrayView slice = QByteArrayView(bytes).sliced(at, std::min(step, bytes.size() - at));
+        const QByteArrayView slice =
+            QByteArrayView(bytes).sliced(at, std::min(step, bytes.size() - at));
         const bool more = reader.Feed(slice);
         counter.Feed(slice);
         if (!more)
@@ -265,23 +266,25 @@ private slots:
         QTest::newRow("whole rows") << h + "1\ta\r\n2\tb\r\n" << false << two << 0;
         QTest::newRow("opened as a file") << h + "1\ta\r\n2\tb\r\n" << true << two << 0;
         QTest::newRow("an escaped row, opened as a file")
-            << h + "\\1\ta\\tb\t\\N\tc\\r\\n\t\\\\\t\t\t\t\r\n" << true
-            << RecordRows{recordRow("1", {"a\tb", Null, "c\r\n", "\\", "", "", "", ""})} << 0;
-        QTest::newRow("any header, when told it is a journal")
-            << Header + "1\ta\r\n2\tb\r\n" << false << two << 0;
+            << h + "\\1\ta\\tb\t\\N\tc\\r\\n\t\\\\\t\t\t\t\r\n"
+            << true << RecordRows{recordRow("1", {"a\tb", Null, "c\r\n", "\\", "", "", "", ""})}
+            << 0;
+        QTest::newRow("any header, when told it is a journal") << Header + "1\ta\r\n2\tb\r\n"
+                                                               << false << two << 0;
         QTest::newRow("a lone CR or LF inside a line")
-            << h + "1\ta\r\n3\tx\ry\r\n4\tx\ny\r\n2\tb\r\n" << false << two << 2;
+            << h + "1\ta\r\n3\tx\ry\r\n4\tx\ny\r\n2\tb\r\n"
+            << false << two << 2;
         QTest::newRow("lone CRs where a file would see lines")
             << bytes("\r\n16\r6\r*\xC7\r\n\000") << false << RecordRows{} << 1;
         QTest::newRow("the last line without CR LF")
             << h + "1\ta\r\n2\tb\r\n3\tc" << false << two << 1;
-        QTest::newRow("cut between CR and LF")
-            << h + "1\ta\r\n2\tb\r\n3\tc\r" << false << two << 1;
+        QTest::newRow("cut between CR and LF") << h + "1\ta\r\n2\tb\r\n3\tc\r" << false << two << 1;
         QTest::newRow("a zero byte ends the text inside a line")
             << h + bytes("1\ta\r\n2\tb\r\n3\t\000c\r\n4\td\r\n") << false << two << 1;
         QTest::newRow("damaged lines between whole ones")
-            << h + "1\ta\r\n\r\nx\ty\r\n5\t1\t2\t3\t4\t5\t6\t7\t8\t9\r\n"
-                   "\\6\ta\\q\t\t\t\t\t\t\t\r\n\\7\ta\r\n2147483648\tz\r\n2\tb\r\n"
+            << h
+                   + "1\ta\r\n\r\nx\ty\r\n5\t1\t2\t3\t4\t5\t6\t7\t8\t9\r\n"
+                     "\\6\ta\\q\t\t\t\t\t\t\t\r\n\\7\ta\r\n2147483648\tz\r\n2\tb\r\n"
             << false << two << 6;
     }
     void readingJournal()
@@ -292,10 +295,9 @@ private slots:
         QFETCH(int, skipped);
         for (int piece : {0, 1, 2, 3, 5, 64}) {
             qsizetype left = -1;
-            const Read r = readJournal(bytes, piece,
-                                       asFile ? TTextRecordReader::Form::File
-                                              : TTextRecordReader::Form::Journal,
-                                       &left);
+            const Read r = readJournal(
+                bytes, piece,
+                asFile ? TTextRecordReader::Form::File : TTextRecordReader::Form::Journal, &left);
             const QByteArray where = "pieces of " + QByteArray::number(piece);
             QVERIFY2(r.ok && r.error.isEmpty(), where + ": " + r.error.toUtf8());
             QVERIFY2(r.rows == rows, where);
@@ -323,10 +325,10 @@ private slots:
         QTest::newRow("TABs") << Header + "1\ta\r\n2" << '\t' << QByteArray("\r\n") << one
                               << "more fields" << -1;
         // A journal keeps a line's bytes, not its pieces: one longer than any row is damage.
-        QTest::newRow("journal value") << JournalHeaderLine() + "2\t" << 'v'
-                                       << QByteArray("\r\n1\ta\r\n") << one << "" << 1;
-        QTest::newRow("journal CRs") << JournalHeaderLine() + "2\t" << '\r'
-                                     << QByteArray("\n1\ta\r\n") << one << "" << 1;
+        QTest::newRow("journal value")
+            << JournalHeaderLine() + "2\t" << 'v' << QByteArray("\r\n1\ta\r\n") << one << "" << 1;
+        QTest::newRow("journal CRs")
+            << JournalHeaderLine() + "2\t" << '\r' << QByteArray("\n1\ta\r\n") << one << "" << 1;
     }
     void longLinesCostTheRowOnly()
     {

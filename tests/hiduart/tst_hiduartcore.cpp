@@ -3,8 +3,8 @@
 #include "simbackend.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <poll.h>

@@ -30,12 +30,12 @@ const QString Serial = QStringLiteral("LMT-K-0001");
 // What opening, configuring (9600 baud, 8 data bits, no parity, one stop bit, no flow control)
 // and closing the bridge sends it.
 const QStringList OpenReports = {
-    "get 46",                        // the library: is this a bridge we can drive?
-    "set 41 01",                     // UART on
-    "set 43 02",                     // purge the receive FIFO
-    "get 46",                        // part number
+    "get 46",                         // the library: is this a bridge we can drive?
+    "set 41 01",                      // UART on
+    "set 43 02",                      // purge the receive FIFO
+    "get 46",                         // part number
     "set 50 00 00 25 80 00 00 03 00", // 9600 big-endian, parity, flow, data bits, stop bits
-    "get 50",                        // read back
+    "get 50",                         // read back
 };
 const QString CloseReport = QStringLiteral("set 41 00");
 
@@ -90,8 +90,8 @@ private:
 void TestKernelHid::initTestCase()
 {
     QVERIFY2(QFile::exists(QStringLiteral("/dev/uhid")), "no /dev/uhid: not in the test guest?");
-    QVERIFY2(QProcess::execute(QStringLiteral("udevadm"), {QStringLiteral("control"),
-                                                           QStringLiteral("--ping")})
+    QVERIFY2(QProcess::execute(QStringLiteral("udevadm"),
+                               {QStringLiteral("control"), QStringLiteral("--ping")})
                  == 0,
              "systemd-udevd is not running");
     QVERIFY(Work_.isValid());
@@ -105,8 +105,7 @@ void TestKernelHid::enumeratesOnlyTheBridge()
     waitForNode(bridge);
 
     THidUartLibrary library;
-    QVERIFY2(library.Load(programPath(TCP2110::DefaultLibraryFile())),
-             qPrintable(library.Error()));
+    QVERIFY2(library.Load(programPath(TCP2110::DefaultLibraryFile())), qPrintable(library.Error()));
     uint32_t all = 0, bridges = 0;
     QCOMPARE(library.GetNumDevices(&all, 0, 0), HID_UART_SUCCESS);
     QCOMPARE(library.GetNumDevices(&bridges, 0x10C4, 0xEA80), HID_UART_SUCCESS);
@@ -147,8 +146,9 @@ void TestKernelHid::featureReports_data()
     QTest::addColumn<QString>("message"); // on the error output
 
     const QStringList record = {"--device", Serial, "--frames", "1", "--output", "/tmp/one.txt"};
-    const QStringList configRefused = {"get 46", "set 41 01", "set 43 02", "get 46",
-                                       "set 50 00 00 25 80 00 00 03 00 refused", CloseReport};
+    const QStringList configRefused = {
+        "get 46",   "set 41 01", "set 43 02", "get 46", "set 50 00 00 25 80 00 00 03 00 refused",
+        CloseReport};
     QTest::newRow("recorder") << "lumetra-record" << record << 0 << 0
                               << OpenReports + QStringList{CloseReport} << QString();
     QTest::newRow("window check") << "lumetra" << QStringList{"--check", "--no-journal"} << 0 << 0
@@ -196,14 +196,14 @@ void TestKernelHid::splitFramesAsSimulated()
     QProcess simulated, device;
     const QString simulatedFile = Work_.filePath("simulated.txt");
     const QString deviceFile = Work_.filePath("device.txt");
-    startProgram(simulated, "lumetra-record",
-                 {"--simulate", "--frames", QString::number(Count), "--output", simulatedFile,
-                  "--quiet"},
-                 Work_.path());
-    startProgram(device, "lumetra-record",
-                 {"--device", Serial, "--frames", QString::number(Count), "--output", deviceFile,
-                  "--quiet"},
-                 Work_.path());
+    startProgram(
+        simulated, "lumetra-record",
+        {"--simulate", "--frames", QString::number(Count), "--output", simulatedFile, "--quiet"},
+        Work_.path());
+    startProgram(
+        device, "lumetra-record",
+        {"--device", Serial, "--frames", QString::number(Count), "--output", deviceFile, "--quiet"},
+        Work_.path());
     streamOnceConfigured(bridge, Count + 2);
     QCOMPARE(finishProgram(device).ExitCode, 0);
     QCOMPARE(finishProgram(simulated).ExitCode, 0);
@@ -353,20 +353,22 @@ void TestKernelHid::ruleTagsOnlyTheBridge()
     QVERIFY(info.waitForFinished(30000));
     const QByteArray properties = info.readAllStandardOutput();
     QVERIFY2(properties.contains("SUBSYSTEM=hidraw"), properties.constData());
-    QCOMPARE(QRegularExpression(QStringLiteral("^TAGS=.*:uaccess:"),
-                                QRegularExpression::MultilineOption)
-                 .match(QString::fromUtf8(properties))
-                 .hasMatch(),
-             tagged);
+    QCOMPARE(
+        QRegularExpression(QStringLiteral("^TAGS=.*:uaccess:"), QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(properties))
+            .hasMatch(),
+        tagged);
 
     // The group the rule gives the node (root when it names none).
     QFile rule(QStringLiteral(LUMETRA_UDEV_RULE));
     QVERIFY(rule.open(QIODevice::ReadOnly));
-    const auto group = QRegularExpression(QStringLiteral("GROUP=\"([^\"]+)\"")).match(QString::fromUtf8(rule.readAll()));
+    const auto group = QRegularExpression(QStringLiteral("GROUP=\"([^\"]+)\""))
+                           .match(QString::fromUtf8(rule.readAll()));
     QProcess stat;
     stat.start(QStringLiteral("stat"), {"-c", "%G", device.Node()});
     QVERIFY(stat.waitForFinished(30000));
-    const QString expected = tagged && group.hasMatch() ? group.captured(1) : QStringLiteral("root");
+    const QString expected =
+        tagged && group.hasMatch() ? group.captured(1) : QStringLiteral("root");
     QCOMPARE(QString::fromUtf8(stat.readAllStandardOutput()).trimmed(), expected);
 }
 

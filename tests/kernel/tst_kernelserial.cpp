@@ -73,15 +73,16 @@ void TestKernelSerial::recordsThroughThe8250()
         file.write("# Lumetra capture 1: milliseconds, then the bytes received\n");
         for (uint64_t k = 0; k < Count; ++k) {
             const std::vector<uint8_t> frame = VirtualMeter::frameAt(k);
-            file.write("0 " + QByteArray(reinterpret_cast<const char *>(frame.data()),
-                                         qsizetype(frame.size()))
-                                  .toHex(' ')
-                       + "\n");
+            file.write(
+                "0 "
+                + QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()))
+                      .toHex(' ')
+                + "\n");
         }
     }
     const QString expected = Work_.filePath("expected.txt");
-    QCOMPARE(runProgram("lumetra-record", {"--replay", capture, "--fast", "--output", expected,
-                                           "--quiet"},
+    QCOMPARE(runProgram("lumetra-record",
+                        {"--replay", capture, "--fast", "--output", expected, "--quiet"},
                         Work_.path())
                  .ExitCode,
              0);

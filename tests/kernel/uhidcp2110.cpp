@@ -22,17 +22,18 @@ constexpr uint8_t BusUsb = 0x03;
 
 // The chip's feature reports and their payload sizes.
 constexpr std::pair<uint8_t, uint8_t> FeatureReports[] = {
-    {0x41, 1}, {0x42, 6}, {0x43, 1}, {0x44, 2}, {0x46, 2}, {0x50, 8}, {0x51, 1}, {0x52, 1}, {0x66, 20},
+    {0x41, 1}, {0x42, 6}, {0x43, 1}, {0x44, 2},  {0x46, 2},
+    {0x50, 8}, {0x51, 1}, {0x52, 1}, {0x66, 20},
 };
 
 // Vendor-defined: reports 0x01-0x3F carry that many bytes both ways, then the feature reports.
 std::vector<uint8_t> reportDescriptor()
 {
-    std::vector<uint8_t> d = {0x06, 0x00, 0xFF, // usage page: vendor defined
-                              0x09, 0x01,       // usage
-                              0xA1, 0x01,       // collection: application
-                              0x75, 0x08,       // report size: 8 bits
-                              0x15, 0x00,       // logical minimum 0
+    std::vector<uint8_t> d = {0x06, 0x00, 0xFF,  // usage page: vendor defined
+                              0x09, 0x01,        // usage
+                              0xA1, 0x01,        // collection: application
+                              0x75, 0x08,        // report size: 8 bits
+                              0x15, 0x00,        // logical minimum 0
                               0x26, 0xFF, 0x00}; // logical maximum 255
     for (uint8_t id = 1; id <= 63; ++id)
         d.insert(d.end(), {0x85, id, 0x95, id, 0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02});
@@ -133,8 +134,8 @@ QString UhidCp2110::Node() const
         if (Name_.isEmpty())
             return {};
     }
-    const QStringList nodes =
-        QDir(QStringLiteral("/sys/bus/hid/devices/%1/hidraw").arg(Name_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList nodes = QDir(QStringLiteral("/sys/bus/hid/devices/%1/hidraw").arg(Name_))
+                                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     return nodes.isEmpty() ? QString() : QStringLiteral("/dev/") + nodes.first();
 }
 
@@ -272,7 +273,8 @@ void UhidCp2110::Answer(const uhid_event &request)
             Changed_.notify_all();
             return;
         case UHID_OUTPUT:
-            AddLog("out", request.u.output.data, std::min<size_t>(request.u.output.size, 64), false);
+            AddLog("out", request.u.output.data, std::min<size_t>(request.u.output.size, 64),
+                   false);
             return;
         case UHID_GET_REPORT: {
             const uint8_t id = request.u.get_report.rnum;
@@ -374,7 +376,8 @@ void UhidCp2110::SendInput()
             Changed_.wait(lock);
             continue;
         }
-        const size_t cut = size_t(std::clamp(Cuts_.empty() ? 63 : Cuts_[NextCut_ % Cuts_.size()], 1, 63));
+        const size_t cut =
+            size_t(std::clamp(Cuts_.empty() ? 63 : Cuts_[NextCut_ % Cuts_.size()], 1, 63));
         size_t arrived = 0;
         while (arrived < Line_.size() && arrived < cut && Line_[arrived].first <= now)
             ++arrived;

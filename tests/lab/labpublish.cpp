@@ -15,8 +15,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     QString error;
-    const auto url = args.size() == 3 ? ParseLabUrl(args[1], TLabUrlUse::Publish, &error)
-                                      : std::nullopt;
+    const auto url =
+        args.size() == 3 ? ParseLabUrl(args[1], TLabUrlUse::Publish, &error) : std::nullopt;
     if (!url) {
         std::fprintf(stderr, "usage: labpublish URL SERIAL (%s)\n", qPrintable(error));
         return 1;
@@ -29,9 +29,8 @@ int main(int argc, char *argv[])
     publisher.SetMeterOnline(true);
     qint32 number = 0;
     QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        publisher.Publish(SampleLabReading(args[2], ++number));
-    });
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { publisher.Publish(SampleLabReading(args[2], ++number)); });
     timer.start(50);
     return app.exec();
 }

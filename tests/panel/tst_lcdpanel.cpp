@@ -4,10 +4,10 @@
 #include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
+#include "formatreading.h"
 #include "tframedecoder.h"
 #include "tframeencoder.h"
 #include "tfrmmain.h"
-#include "formatreading.h"
 #include "tlcdpanel.h"
 #include "tsevensegment.h"
 

@@ -36,8 +36,8 @@ private slots:
         QTest::newRow("plain") << "0.0001" << 1e-4 << -1;
         QTest::newRow("exponent") << "1e-7" << 1e-7 << -1;
         QTest::newRow("comma") << "4,7k" << 4700.0 << -1;
-        QTest::newRow("micro sign") << QString::fromUtf8("470\u00B5F") << 470e-6
-                                    << int(TUnitKind::Farad);
+        QTest::newRow("micro sign")
+            << QString::fromUtf8("470\u00B5F") << 470e-6 << int(TUnitKind::Farad);
         QTest::newRow("empty") << "" << 0.0 << -1;
         QTest::newRow("unit alone") << "nF" << 0.0 << -1;
         QTest::newRow("two prefixes") << "4k7n" << 0.0 << -1;
@@ -159,17 +159,15 @@ private slots:
         QTest::addColumn<double>("within");
         QTest::addColumn<Sets>("sets");
         const QList<double> batch = {100.0, 101.2, 100.3, 99.1, 100.25, 98.0, 101.0, 100.31};
-        QTest::newRow("pairs within 0.5 %")
-            << batch << 2 << 0.5 << Sets{{3, 8}, {7, 2}, {1, 5}};
+        QTest::newRow("pairs within 0.5 %") << batch << 2 << 0.5 << Sets{{3, 8}, {7, 2}, {1, 5}};
         QTest::newRow("pairs within 0.1 %") << batch << 2 << 0.1 << Sets{{3, 8}};
         QTest::newRow("triples within 0.5 %") << batch << 3 << 0.5 << Sets{{5, 3, 8}};
-        QTest::newRow("triples within 1.5 %")
-            << batch << 3 << 1.5 << Sets{{5, 3, 8}, {1, 7, 2}};
+        QTest::newRow("triples within 1.5 %") << batch << 3 << 1.5 << Sets{{5, 3, 8}, {1, 7, 2}};
         // Taking the tightest pair (2, 3) leaves 1 and 4 as neighbours, which then pair up.
         QTest::newRow("neighbours joined after a set")
             << QList<double>{100.0, 100.2, 100.21, 100.4} << 2 << 0.5 << Sets{{2, 3}, {1, 4}};
-        QTest::newRow("exactly at the limit") << QList<double>{100.0, 100.5} << 2 << 0.5
-                                              << Sets{{1, 2}};
+        QTest::newRow("exactly at the limit")
+            << QList<double>{100.0, 100.5} << 2 << 0.5 << Sets{{1, 2}};
         QTest::newRow("none close") << QList<double>{1.0, 2.0, 4.0} << 2 << 0.5 << Sets{};
         QTest::newRow("negative values never match")
             << QList<double>{-1.0, -1.0, 1.0} << 2 << 0.5 << Sets{};

@@ -43,8 +43,8 @@ struct Expected
 long double longValue(const Row &r)
 {
     static const QHash<QByteArray, int> exponents = {
-        {"pF", -12}, {"nF", -9}, {"uF", -6}, {"mF", -3}, {"uH", -6}, {"mH", -3}, {"H", 0},
-        {"Ohm", 0},  {"KOhm", 3}, {"MOhm", 6}};
+        {"pF", -12}, {"nF", -9}, {"uF", -6}, {"mF", -3},  {"uH", -6},
+        {"mH", -3},  {"H", 0},   {"Ohm", 0}, {"KOhm", 3}, {"MOhm", 6}};
     const QByteArray text = QByteArray(r.Value) + 'e' + QByteArray::number(exponents.value(r.Unit));
     return std::strtold(text.constData(), nullptr);
 }
@@ -89,28 +89,33 @@ private slots:
     void groups_data()
     {
         QTest::addColumn<Rows>("rows");
-        QTest::addColumn<QByteArrayList>("modes");  // groups, largest first
+        QTest::addColumn<QByteArrayList>("modes"); // groups, largest first
         QTest::addColumn<qint64>("nonNumbers");
 
         QTest::newRow("one part") << Rows{{"Cs", "100.2", "nF"}} << QByteArrayList{"Cs"}
                                   << qint64(0);
-        QTest::newRow("odd batch")
-            << Rows{{"Cs", "100.2", "nF"}, {"Cs", "99.87", "nF"}, {"Cs", "101.4", "nF"},
-                    {"Cs", "98.05", "nF"}, {"Cs", "100.0", "nF"}}
-            << QByteArrayList{"Cs"} << qint64(0);
-        QTest::newRow("even batch, units mixed")
-            << Rows{{"Cs", ".1002", "uF"}, {"Cs", "99.87", "nF"}, {"Cs", "101400", "pF"},
-                    {"Cs", "98.05", "nF"}}
-            << QByteArrayList{"Cs"} << qint64(0);
-        QTest::newRow("near-equal values, cancellation")
-            << Rows{{"Rs", "10000.1", "Ohm"}, {"Rs", "10000.2", "Ohm"}, {"Rs", "10000.3", "Ohm"},
-                    {"Rs", "10000.4", "Ohm"}, {"Rs", "10.0005", "KOhm"}}
-            << QByteArrayList{"Rs"} << qint64(0);
+        QTest::newRow("odd batch") << Rows{{"Cs", "100.2", "nF"},
+                                           {"Cs", "99.87", "nF"},
+                                           {"Cs", "101.4", "nF"},
+                                           {"Cs", "98.05", "nF"},
+                                           {"Cs", "100.0", "nF"}}
+                                   << QByteArrayList{"Cs"} << qint64(0);
+        QTest::newRow("even batch, units mixed") << Rows{{"Cs", ".1002", "uF"},
+                                                         {"Cs", "99.87", "nF"},
+                                                         {"Cs", "101400", "pF"},
+                                                         {"Cs", "98.05", "nF"}}
+                                                 << QByteArrayList{"Cs"} << qint64(0);
+        QTest::newRow("near-equal values, cancellation") << Rows{{"Rs", "10000.1", "Ohm"},
+                                                                 {"Rs", "10000.2", "Ohm"},
+                                                                 {"Rs", "10000.3", "Ohm"},
+                                                                 {"Rs", "10000.4", "Ohm"},
+                                                                 {"Rs", "10.0005", "KOhm"}}
+                                                         << QByteArrayList{"Rs"} << qint64(0);
         QTest::newRow("modes apart, status words apart")
-            << Rows{{"Cs", "100.2", "nF"}, {"Cp", "98.1", "nF"},  {"Cs", "OPEN", "nF"},
-                    {"Ls", "4.70", "mH"},  {"Cs", "99.9", "nF"},  {"Cs", "OL", ""},
-                    {"Cp", "97.7", "nF"},  {"Cs", "-", ""},       {"Cs", "101.0", "nF"},
-                    {"Ls", "4.72", "mH"},  {"Cp", "98.4", "nF"},  {"Cs", "", ""},
+            << Rows{{"Cs", "100.2", "nF"}, {"Cp", "98.1", "nF"}, {"Cs", "OPEN", "nF"},
+                    {"Ls", "4.70", "mH"},  {"Cs", "99.9", "nF"}, {"Cs", "OL", ""},
+                    {"Cp", "97.7", "nF"},  {"Cs", "-", ""},      {"Cs", "101.0", "nF"},
+                    {"Ls", "4.72", "mH"},  {"Cp", "98.4", "nF"}, {"Cs", "", ""},
                     {"Cs", "100.5", "nF"}}
             << QByteArrayList{"Cs", "Cp", "Ls"} << qint64(4);
         QTest::newRow("one mode, two kinds")
@@ -157,8 +162,11 @@ private slots:
     void selectedRows()
     {
         TRecordTable table;
-        appendRows(table, {{"Cs", "100.0", "nF"}, {"Cs", "200.0", "nF"}, {"Cs", "OL", ""},
-                           {"Cs", "104.0", "nF"}, {"Cs", "300.0", "nF"}});
+        appendRows(table, {{"Cs", "100.0", "nF"},
+                           {"Cs", "200.0", "nF"},
+                           {"Cs", "OL", ""},
+                           {"Cs", "104.0", "nF"},
+                           {"Cs", "300.0", "nF"}});
         TPartStatistics stats;
         const qsizetype rows[] = {0, 2, 3};
         stats.AddRows(table, rows);

@@ -65,8 +65,8 @@ private slots:
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<QList<qint64>>("recorded");
 
-        QTest::newRow("one part, settled") << Steps{{0, OPEN, 2}, {100.0, 0, 8}}
-                                           << QList<qint64>{2500};
+        QTest::newRow("one part, settled")
+            << Steps{{0, OPEN, 2}, {100.0, 0, 8}} << QList<qint64>{2500};
         QTest::newRow("noise within the band")
             << Steps{{0, OPEN}} + settled(100.0, 40) << QList<qint64>{2000};
         QTest::newRow("settling restarts on a jump")
@@ -99,12 +99,13 @@ private slots:
             << Steps{{100.0, 0, 5}, {100.0, 0, 10, true}, {100.1, 0, 6}} << QList<qint64>{1500};
         QTest::newRow("HOLD kept while the probes move away")
             << Steps{{100.0, 0, 5}, {100.0, 0, 10, true}, {220.0, 0, 6}} << QList<qint64>{1500};
-        QTest::newRow("relative mode on and off")
-            << Steps{{100.0, 0, 5}, {0.0, 0, 10, false, true}, {0.1, 0, 3, false, true},
-                     {100.0, 0, 6}}
-            << QList<qint64>{1500};
-        QTest::newRow("a part settled under HOLD") << Steps{{0, OPEN}, {68.0, 0, 6, true}}
-                                                   << QList<qint64>{2000};
+        QTest::newRow("relative mode on and off") << Steps{{100.0, 0, 5},
+                                                           {0.0, 0, 10, false, true},
+                                                           {0.1, 0, 3, false, true},
+                                                           {100.0, 0, 6}}
+                                                  << QList<qint64>{1500};
+        QTest::newRow("a part settled under HOLD")
+            << Steps{{0, OPEN}, {68.0, 0, 6, true}} << QList<qint64>{2000};
         QTest::newRow("zero within two counts")
             << Steps{{0.0}, {0.1}, {0.2}, {0.1}, {0.0}, {0.1}} << QList<qint64>{1500};
     }
@@ -122,12 +123,11 @@ private slots:
         QTest::addColumn<double>("bandPercent");
         QTest::addColumn<qint64>("settleMs");
         QTest::addColumn<QList<qint64>>("recorded");
-        QTest::newRow("defaults: 1 % noise never settles") << 0.2 << qint64(1500)
-                                                           << QList<qint64>{};
+        QTest::newRow("defaults: 1 % noise never settles")
+            << 0.2 << qint64(1500) << QList<qint64>{};
         QTest::newRow("band 2 %") << 2.0 << qint64(1500) << QList<qint64>{1500};
         QTest::newRow("band 2 %, 3 s") << 2.0 << qint64(3000) << QList<qint64>{3000};
-        QTest::newRow("settle time 0: the first number") << 2.0 << qint64(0)
-                                                         << QList<qint64>{0};
+        QTest::newRow("settle time 0: the first number") << 2.0 << qint64(0) << QList<qint64>{0};
     }
     void options()
     {

@@ -12,8 +12,8 @@ namespace {
 TPartStatistics batch()
 {
     TPartStatistics stats;
-    const char *values[] = {"100.0", "101.2", "100.3", "99.1",  "100.25", "98.0",
-                            "101.0", "100.31", "OPEN", "104.0", "95.5"};
+    const char *values[] = {"100.0", "101.2",  "100.3", "99.1",  "100.25", "98.0",
+                            "101.0", "100.31", "OPEN",  "104.0", "95.5"};
     std::int32_t record = 1;
     for (const char *v : values)
         stats.AddRow("Cs", v, "nF", record++);
@@ -41,9 +41,9 @@ private slots:
         QCOMPARE(PdfTools::pageCount(file), 1);
         const QString text = PdfTools::pageText(file, 1).simplified();
         for (const char *expected :
-             {"Parts summary", "Rows: 11 Not a number: 1", "Cs [F]", "Count 10",
-              "Mean 99.966 nF", "Min 95.5 nF", "Max 104 nF", "Median 100.275 nF",
-              "Nominal 100 nF", "Spread 8.503 % of mean",
+             {"Parts summary", "Rows: 11 Not a number: 1", "Cs [F]", "Count 10", "Mean 99.966 nF",
+              "Min 95.5 nF", "Max 104 nF", "Median 100.275 nF", "Nominal 100 nF",
+              "Spread 8.503 % of mean",
               // class counts: 0.5 % holds 100, 100.3, 100.25, 100.31; 1 % holds 99.1, 101.0
               "\u00B10.5 % 4 40.0 %", "\u00B11 % 2 20.0 %", "\u00B12 % 2 20.0 %",
               "\u00B15 % 2 20.0 %", "below 0 0.0 %", "above 0 0.0 %",

@@ -22,37 +22,94 @@ private slots:
         QTest::addColumn<double>("expected");
         QTest::addColumn<TUnitKind>("kind");
         const auto F = TUnitKind::Farad, H = TUnitKind::Henry, R = TUnitKind::Ohm;
-        QTest::newRow("nF") << "123.4" << "nF" << "." << true << 1.234e-7 << F;
-        QTest::newRow("pF four decimals") << ".1234" << "pF" << "." << true << 1.234e-13 << F;
-        QTest::newRow("uF") << "47.00" << "uF" << "." << true << 4.7e-5 << F;
-        QTest::newRow("mF") << "2.2" << "mF" << "." << true << 2.2e-3 << F;
-        QTest::newRow("uH") << "4.7" << "uH" << "." << true << 4.7e-6 << H;
-        QTest::newRow("mH") << "10.00" << "mH" << "." << true << 1e-2 << H;
-        QTest::newRow("H") << "1.000" << "H" << "." << true << 1.0 << H;
-        QTest::newRow("kH") << "2" << "kH" << "." << true << 2e3 << H;
-        QTest::newRow("Ohm") << "99.99" << "Ohm" << "." << true << 99.99 << R;
-        QTest::newRow("KOhm") << "4.700" << "KOhm" << "." << true << 4700.0 << R;
-        QTest::newRow("MOhm is mega") << "1.5" << "MOhm" << "." << true << 1.5e6 << R;
-        QTest::newRow("percent") << "0.25" << "%" << "." << true << 0.25 << TUnitKind::Percent;
-        QTest::newRow("degrees") << "89.9" << "Deg" << "." << true << 89.9 << TUnitKind::Degree;
-        QTest::newRow("no unit") << "12" << "" << "." << true << 12.0 << TUnitKind::None;
-        QTest::newRow("comma locale") << "123,4" << "nF" << "," << true << 1.234e-7 << F;
-        QTest::newRow("Cp integer") << "12" << "uF" << "." << true << 1.2e-5 << F;
-        QTest::newRow("blanks around") << " 1.5 " << " KOhm" << "." << true << 1500.0 << R;
-        QTest::newRow("long mantissa")
-            << "12345678901234567890" << "pF" << "." << true << 12345678.90123456789 << F;
+        QTest::newRow("nF") << "123.4"
+                            << "nF"
+                            << "." << true << 1.234e-7 << F;
+        QTest::newRow("pF four decimals") << ".1234"
+                                          << "pF"
+                                          << "." << true << 1.234e-13 << F;
+        QTest::newRow("uF") << "47.00"
+                            << "uF"
+                            << "." << true << 4.7e-5 << F;
+        QTest::newRow("mF") << "2.2"
+                            << "mF"
+                            << "." << true << 2.2e-3 << F;
+        QTest::newRow("uH") << "4.7"
+                            << "uH"
+                            << "." << true << 4.7e-6 << H;
+        QTest::newRow("mH") << "10.00"
+                            << "mH"
+                            << "." << true << 1e-2 << H;
+        QTest::newRow("H") << "1.000"
+                           << "H"
+                           << "." << true << 1.0 << H;
+        QTest::newRow("kH") << "2"
+                            << "kH"
+                            << "." << true << 2e3 << H;
+        QTest::newRow("Ohm") << "99.99"
+                             << "Ohm"
+                             << "." << true << 99.99 << R;
+        QTest::newRow("KOhm") << "4.700"
+                              << "KOhm"
+                              << "." << true << 4700.0 << R;
+        QTest::newRow("MOhm is mega") << "1.5"
+                                      << "MOhm"
+                                      << "." << true << 1.5e6 << R;
+        QTest::newRow("percent") << "0.25"
+                                 << "%"
+                                 << "." << true << 0.25 << TUnitKind::Percent;
+        QTest::newRow("degrees") << "89.9"
+                                 << "Deg"
+                                 << "." << true << 89.9 << TUnitKind::Degree;
+        QTest::newRow("no unit") << "12"
+                                 << ""
+                                 << "." << true << 12.0 << TUnitKind::None;
+        QTest::newRow("comma locale") << "123,4"
+                                      << "nF"
+                                      << "," << true << 1.234e-7 << F;
+        QTest::newRow("Cp integer") << "12"
+                                    << "uF"
+                                    << "." << true << 1.2e-5 << F;
+        QTest::newRow("blanks around") << " 1.5 "
+                                       << " KOhm"
+                                       << "." << true << 1500.0 << R;
+        QTest::newRow("long mantissa") << "12345678901234567890"
+                                       << "pF"
+                                       << "." << true << 12345678.90123456789 << F;
         // Not numbers: status words, blanks, and texts written under another separator.
-        QTest::newRow("OL") << "OL" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("OPEN") << "OPEN" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("dashes") << "-" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("two dashes") << "--" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("empty") << "" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("separator alone") << "," << "nF" << "," << false << 0.0 << F;
-        QTest::newRow("point under comma") << "123.4" << "nF" << "," << false << 0.0 << F;
-        QTest::newRow("two separators") << "1.2.3" << "nF" << "." << false << 0.0 << F;
-        QTest::newRow("exponent") << "1e3" << "Ohm" << "." << false << 0.0 << R;
-        QTest::newRow("unknown unit") << "1.0" << "furlong" << "." << false << 0.0 << R;
-        QTest::newRow("lower-case mOhm") << "1.0" << "mOhm" << "." << false << 0.0 << R;
+        QTest::newRow("OL") << "OL"
+                            << "nF"
+                            << "." << false << 0.0 << F;
+        QTest::newRow("OPEN") << "OPEN"
+                              << "nF"
+                              << "." << false << 0.0 << F;
+        QTest::newRow("dashes") << "-"
+                                << "nF"
+                                << "." << false << 0.0 << F;
+        QTest::newRow("two dashes") << "--"
+                                    << "nF"
+                                    << "." << false << 0.0 << F;
+        QTest::newRow("empty") << ""
+                               << "nF"
+                               << "." << false << 0.0 << F;
+        QTest::newRow("separator alone") << ","
+                                         << "nF"
+                                         << "," << false << 0.0 << F;
+        QTest::newRow("point under comma") << "123.4"
+                                           << "nF"
+                                           << "," << false << 0.0 << F;
+        QTest::newRow("two separators") << "1.2.3"
+                                        << "nF"
+                                        << "." << false << 0.0 << F;
+        QTest::newRow("exponent") << "1e3"
+                                  << "Ohm"
+                                  << "." << false << 0.0 << R;
+        QTest::newRow("unknown unit") << "1.0"
+                                      << "furlong"
+                                      << "." << false << 0.0 << R;
+        QTest::newRow("lower-case mOhm") << "1.0"
+                                         << "mOhm"
+                                         << "." << false << 0.0 << R;
     }
     void readings()
     {
@@ -79,11 +136,26 @@ private slots:
         QTest::addColumn<QString>("unitA");
         QTest::addColumn<QString>("b");
         QTest::addColumn<QString>("unitB");
-        QTest::newRow("0.1 uF = 100 nF") << ".1000" << "uF" << "100.0" << "nF";
-        QTest::newRow("4.7 nF = 4700 pF") << "4.700" << "nF" << "4700" << "pF";
-        QTest::newRow("1.5 KOhm = 1500 Ohm") << "1.5" << "KOhm" << "1500" << "Ohm";
-        QTest::newRow("0.33 mH = 330 uH") << ".3300" << "mH" << "330.0" << "uH";
-        QTest::newRow("2.2 MOhm = 2200 KOhm") << "2.2" << "MOhm" << "2200" << "KOhm";
+        QTest::newRow("0.1 uF = 100 nF") << ".1000"
+                                         << "uF"
+                                         << "100.0"
+                                         << "nF";
+        QTest::newRow("4.7 nF = 4700 pF") << "4.700"
+                                          << "nF"
+                                          << "4700"
+                                          << "pF";
+        QTest::newRow("1.5 KOhm = 1500 Ohm") << "1.5"
+                                             << "KOhm"
+                                             << "1500"
+                                             << "Ohm";
+        QTest::newRow("0.33 mH = 330 uH") << ".3300"
+                                          << "mH"
+                                          << "330.0"
+                                          << "uH";
+        QTest::newRow("2.2 MOhm = 2200 KOhm") << "2.2"
+                                              << "MOhm"
+                                              << "2200"
+                                              << "KOhm";
     }
     void unitsAgree()
     {
@@ -109,7 +181,8 @@ private slots:
                         qPrintable(QStringLiteral("%1e%2").arg(counts).arg(-9 - decimals)),
                         nullptr);
                     if (got->Value != want)
-                        QFAIL(qPrintable(QStringLiteral("%1 nF read as %2").arg(text).arg(got->Value)));
+                        QFAIL(qPrintable(
+                            QStringLiteral("%1 nF read as %2").arg(text).arg(got->Value)));
                 }
             }
         }

@@ -107,34 +107,32 @@ void TstMeterSession::signalOrder_data()
     QTest::addColumn<QStringList>("expected");
 
     const QString noDevice = QStringLiteral("No device found.");
-    QTest::newRow("recorded frame")
-        << true << false << "open feed"
-        << QStringList{"opened", "activity", "display", "point:123.4@1", "display",
-                       "recorded:0:123.4"};
+    QTest::newRow("recorded frame") << true << false << "open feed"
+                                    << QStringList{"opened",        "activity", "display",
+                                                   "point:123.4@1", "display",  "recorded:0:123.4"};
     QTest::newRow("unchanged frame, not recorded without repeat")
         << false << false << "open feed feed2"
-        << QStringList{"opened",  "activity",      "display", "point:123.4@1", "display",
+        << QStringList{"opened",           "activity", "display", "point:123.4@1", "display",
                        "recorded:0:123.4", "activity", "display", "point:123.4@1", "display"};
     QTest::newRow("half a frame: nothing but the block")
         << true << false << "open half" << QStringList{"opened", "activity"};
     QTest::newRow("sampling: the block waits for the tick")
         << true << true << "open feed tick"
-        << QStringList{"opened", "activity", "display", "point:123.4@1", "display",
-                       "recorded:0:123.4"};
+        << QStringList{"opened",        "activity", "display",
+                       "point:123.4@1", "display",  "recorded:0:123.4"};
     QTest::newRow("sampling: a tick with nothing waiting")
         << true << true << "open tick" << QStringList{"opened"};
     QTest::newRow("Cp rule rewrites the shown reading before the row")
         << true << false << "open cp"
-        << QStringList{"opened", "activity", "display", "point:12.87@1", "display", "text:12",
-                       "recorded:0:12"};
+        << QStringList{"opened",  "activity", "display",      "point:12.87@1",
+                       "display", "text:12",  "recorded:0:12"};
     QTest::newRow("overload plots full scale")
         << true << false << "open ol"
-        << QStringList{"opened", "activity", "display", "point:2000@1", "display",
-                       "recorded:0:OL"};
+        << QStringList{"opened", "activity", "display", "point:2000@1", "display", "recorded:0:OL"};
     QTest::newRow("link lost")
         << true << false << "open feed lose"
-        << QStringList{"opened",   "activity",      "display",          "point:123.4@1",
-                       "display",  "recorded:0:123.4", "lost:cable pulled", "notice:cable pulled",
+        << QStringList{"opened",  "activity",         "display",           "point:123.4@1",
+                       "display", "recorded:0:123.4", "lost:cable pulled", "notice:cable pulled",
                        "closed"};
     QTest::newRow("refused open: a notice, no link")
         << true << false << "refuse open feed" << QStringList{"notice:" + noDevice};
@@ -182,8 +180,7 @@ void TstMeterSession::signalOrder()
     QCOMPARE(log.Lines, expected);
     // Every point told is on the chart, after the zero point it starts with; every row told is
     // in the table.
-    QCOMPARE(chart.pointCount(),
-             1 + qsizetype(log.Lines.filter(QStringLiteral("point:")).size()));
+    QCOMPARE(chart.pointCount(), 1 + qsizetype(log.Lines.filter(QStringLiteral("point:")).size()));
     QCOMPARE(session.Table().RecordCount(),
              qsizetype(log.Lines.filter(QStringLiteral("recorded:")).size()));
 }
@@ -314,7 +311,8 @@ void TstMeterSession::serialPortsPresent_data()
     // device, such as a console).
     QTest::addColumn<QStringList>("ttys");   // "name=driver"
     QTest::addColumn<QStringList>("listed"); // names, under the device folder
-    QTest::newRow("adapters") << QStringList{"ttyUSB1=cp210x", "ttyACM0=cdc_acm", "ttyUSB0=ftdi_sio"}
+    QTest::newRow("adapters") << QStringList{"ttyUSB1=cp210x", "ttyACM0=cdc_acm",
+                                             "ttyUSB0=ftdi_sio"}
                               << QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1"};
     QTest::newRow("consoles and terminals")
         << QStringList{"tty0=", "tty1=", "ptmx=", "ttyUSB0=cp210x"} << QStringList{"ttyUSB0"};
@@ -339,7 +337,8 @@ void TstMeterSession::serialPortsPresent()
             continue;
         // As in sysfs: "device" and its "driver" are links into the device tree.
         QVERIFY(dir.mkpath("devices/" + name + "/drivers/" + driver));
-        QVERIFY(QFile::link(dir.filePath("devices/" + name), dir.filePath("class/" + name + "/device")));
+        QVERIFY(QFile::link(dir.filePath("devices/" + name),
+                            dir.filePath("class/" + name + "/device")));
         QVERIFY(QFile::link(dir.filePath("devices/" + name + "/drivers/" + driver),
                             dir.filePath("devices/" + name + "/driver")));
     }

@@ -71,8 +71,8 @@ public:
         Process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
         if (!Process_.waitForStarted(10000))
             return false;
-        return QTest::qWaitFor([this] { return accepting() || Process_.state() != QProcess::Running; },
-                               20000)
+        return QTest::qWaitFor(
+                   [this] { return accepting() || Process_.state() != QProcess::Running; }, 20000)
                && Process_.state() == QProcess::Running;
     }
     // SIGKILL: no goodbye, no last save of the store.

@@ -28,7 +28,7 @@ inline QByteArray partFrame(const TPartStep &step)
     f.Auto = true;
     f.Battery = 3;
     f.Frequency = 2;
-    f.MainMode = 2; // Cs
+    f.MainMode = 2;  // Cs
     f.MainUnit = 10; // nF
     f.MainDecimals = 1;
     f.MainValue = step.Status == 0 ? int(step.Nf * 10 + (step.Nf < 0 ? -0.5 : 0.5)) : 0;
@@ -39,7 +39,7 @@ inline QByteArray partFrame(const TPartStep &step)
 }
 
 // Every frame of the steps with its time, frameMs apart from 0.
-template <typename Fn> void forEachPartFrame(const TPartSteps &steps, int frameMs, Fn &&fn)
+template<typename Fn> void forEachPartFrame(const TPartSteps &steps, int frameMs, Fn &&fn)
 {
     qint64 t = 0;
     for (const TPartStep &s : steps) {
@@ -54,8 +54,8 @@ inline QByteArray partCapture(const TPartSteps &steps, int frameMs)
 {
     QByteArray text = "# Lumetra capture 1\n";
     forEachPartFrame(steps, frameMs, [&](const QByteArray &frame, qint64 t) {
-        text += CaptureLine(t, reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                            frame.size());
+        text +=
+            CaptureLine(t, reinterpret_cast<const std::uint8_t *>(frame.constData()), frame.size());
     });
     return text;
 }
