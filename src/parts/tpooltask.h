@@ -19,6 +19,9 @@ void RunOnPool(In input, std::function<Out(const In &)> work, std::weak_ptr<void
 {
     struct TBox
     {
+        // Whichever thread lets go of the box last frees it (Qt releases a queued call's slot
+        // object on either side); taking the lock orders that after the other side's last use.
+        ~TBox() { const std::lock_guard lock(Lock); }
         std::mutex Lock;
         std::optional<In> Input;
         std::optional<Out> Output;
