@@ -55,8 +55,8 @@ int main(int argc, char **argv)
     bool scaled = false;
     const int percent = qEnvironmentVariableIntValue("LUMETRA_FUZZ_ROUNDS_PERCENT", &scaled);
     const int rounds = scaled && percent > 0 && percent < 100
-        ? std::max(1, int(qint64(dictionary.Rounds) * percent / 100))
-        : dictionary.Rounds;
+                           ? std::max(1, int(qint64(dictionary.Rounds) * percent / 100))
+                           : dictionary.Rounds;
     auto pick = [&rng](const QList<QByteArray> &list) {
         return list.at(int(rng.bounded(quint32(list.size()))));
     };

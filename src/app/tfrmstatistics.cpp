@@ -38,13 +38,6 @@ namespace {
 
 constexpr int SeriesChoices[] = {6, 12, 24, 48, 96, 192};
 
-QString GroupName(const TGroupSummary &g)
-{
-    const QString unit = UnitKindText(g.Kind);
-    return (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
-           + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'));
-}
-
 QTableWidget *NewTable(const QStringList &titles, QWidget *parent)
 {
     auto *t = new QTableWidget(0, int(titles.size()), parent);
@@ -247,7 +240,7 @@ void TfrmStatistics::showSummary()
     const QString current = cbbGroup->currentData().toString();
     QStringList names;
     for (const TGroupSummary &g : Shown_->Groups)
-        names << GroupName(g);
+        names << GroupTitle(g);
     const QSignalBlocker block(cbbGroup);
     bool same = cbbGroup->count() == names.size();
     for (int i = 0; same && i < names.size(); ++i)
@@ -282,14 +275,8 @@ void TfrmStatistics::showGroup()
         figures.append({label, text});
     FillTable(tblFigures, figures);
     QList<QStringList> classes;
-    for (int c = 0; c < int(g.ClassCounts.size()); ++c) {
-        const qint64 n = g.ClassCounts[std::size_t(c)];
-        classes.append({c < int(Shown_->Classes.size())
-                            ? QStringLiteral("\u00B1") + ClassName(*Shown_, c)
-                            : ClassName(*Shown_, c),
-                        QString::number(n),
-                        PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
-    }
+    for (int c = 0; c < int(g.ClassCounts.size()); ++c)
+        classes.append(ClassRow(*Shown_, g, c, QStringLiteral("\u00B1")));
     FillTable(tblClasses, classes);
     lstSets->clear();
     // The tightest ones: a big batch has as many sets as half its parts, more than anyone reads

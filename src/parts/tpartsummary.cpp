@@ -109,6 +109,22 @@ QString ClassName(const TPartSummary &summary, int index)
     return QString::number(summary.Classes[std::size_t(index)]) + QStringLiteral(" %");
 }
 
+QString GroupTitle(const TGroupSummary &g)
+{
+    const QString unit = UnitKindText(g.Kind);
+    return (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
+           + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'));
+}
+
+QStringList ClassRow(const TPartSummary &summary, const TGroupSummary &g, int index,
+                     const QString &plusMinus)
+{
+    const qint64 n = g.ClassCounts[std::size_t(index)];
+    return {index < int(summary.Classes.size()) ? plusMinus + ClassName(summary, index)
+                                                : ClassName(summary, index),
+            QString::number(n), PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)};
+}
+
 QString PercentText(double v, int decimals)
 {
     return QString::number(v, 'f', decimals) + QStringLiteral(" %");
@@ -167,24 +183,15 @@ QString SummaryText(const TPartSummary &summary)
                  0);
     for (const TGroupSummary &g : summary.Groups) {
         out += QLatin1Char('\n');
-        const QString unit = UnitKindText(g.Kind);
-        out += (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
-               + (unit.isEmpty() ? QString() : QStringLiteral(" [") + unit + QLatin1Char(']'))
-               + QLatin1Char('\n');
+        out += GroupTitle(g) + QLatin1Char('\n');
         const auto figures = GroupFigures(g, QStringLiteral(", nearest the median"));
         out += Table(figures, 2);
         if (!g.ClassCounts.empty()) {
             out += QStringLiteral("  Class      Count  Share\n");
             for (int i = 0; i < int(g.ClassCounts.size()); ++i) {
-                const QString name = i < int(summary.Classes.size())
-                                         ? QStringLiteral("+/-") + ClassName(summary, i)
-                                         : ClassName(summary, i);
-                const double share =
-                    g.Count ? 100.0 * double(g.ClassCounts[std::size_t(i)]) / double(g.Count) : 0;
-                out += QStringLiteral("  %1 %2 %3\n")
-                           .arg(name, -10)
-                           .arg(g.ClassCounts[std::size_t(i)], 5)
-                           .arg(QString::number(share, 'f', 1) + QStringLiteral(" %"), 7);
+                const QStringList row = ClassRow(summary, g, i, QStringLiteral("+/-"));
+                out +=
+                    QStringLiteral("  %1 %2 %3\n").arg(row[0], -10).arg(row[1], 5).arg(row[2], 7);
             }
         }
         out += QStringLiteral("  Matched sets of %1 within %2 %: %3\n")

@@ -76,3 +76,10 @@ QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QStrin
 
 // The name of class i of a summary: "0.5 %", "below", "above".
 QString ClassName(const TPartSummary &summary, int index);
+// A group's heading: its mode and the kind of its unit, "Cp [F]"; "(no mode)" when the meter
+// showed none.
+QString GroupTitle(const TGroupSummary &g);
+// Row i of a group's class table: the class, its count and its share of the group. A tolerance
+// class is written after `plusMinus` ("\u00B1" on screen and paper, "+/-" in plain text).
+QStringList ClassRow(const TPartSummary &summary, const TGroupSummary &g, int index,
+                     const QString &plusMinus);

@@ -74,12 +74,8 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
         return;
     }
     const TGroupSummary &g = Summary_.Groups[std::size_t(page)];
-    const QString unit = UnitKindText(g.Kind);
     p.setFont(pageFont(16, true));
-    p.drawText(
-        QRectF(0, y, w, 26), Qt::AlignLeft | Qt::AlignVCenter,
-        (g.Mode.isEmpty() ? QStringLiteral("(no mode)") : g.Mode)
-            + (unit.isEmpty() ? QString() : QStringLiteral("  [") + unit + QLatin1Char(']')));
+    p.drawText(QRectF(0, y, w, 26), Qt::AlignLeft | Qt::AlignVCenter, GroupTitle(g));
     y += 32;
 
     // Figures on the left, the class table on the right.
@@ -97,14 +93,8 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
             p, w / 2, yClasses, {0, 120, 190},
             {{QStringLiteral("Class"), QStringLiteral("Count"), QStringLiteral("Share")}}, line);
         p.setFont(pageFont(13));
-        for (int i = 0; i < int(g.ClassCounts.size()); ++i) {
-            const qint64 n = g.ClassCounts[std::size_t(i)];
-            const QString name = i < int(Summary_.Classes.size())
-                                     ? QStringLiteral("\u00B1") + ClassName(Summary_, i)
-                                     : ClassName(Summary_, i);
-            rows.append({name, QString::number(n),
-                         PercentText(g.Count ? 100.0 * double(n) / double(g.Count) : 0, 1)});
-        }
+        for (int i = 0; i < int(g.ClassCounts.size()); ++i)
+            rows.append(ClassRow(Summary_, g, i, QStringLiteral("\u00B1")));
         yClasses = drawRows(p, w / 2, yClasses, {0, 120, 190}, rows, line);
     }
     y = std::max(yFigures, yClasses) + 16;
