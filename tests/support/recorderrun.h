@@ -7,6 +7,7 @@
 #include "trecordtable.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QList>
 #include <QProcess>
@@ -42,6 +43,23 @@ inline Run runRecorder(const QStringList &arguments, const QString &folder, int 
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+// Ends a central --from-mqtt recorder, as Ctrl+C does, once it has printed `rows` lines. (With
+// --frames it ends as soon as every meter heard of so far has its rows, which can be before a
+// meter that started late is heard of at all.) Returns all it printed, the end's included.
+inline QByteArray stopAfterLines(QProcess &p, qsizetype lines, int timeoutMs = 30000)
+{
+    QByteArray printed;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (printed.count('\n') < lines && p.state() != QProcess::NotRunning
+           && !deadline.hasExpired()) {
+        p.waitForReadyRead(int(deadline.remainingTime()));
+        printed += p.readAllStandardOutput();
+    }
+    p.terminate();
+    p.waitForFinished(timeoutMs);
+    return printed + p.readAllStandardOutput();
 }
 
 // The rows of a record file, aTime left out when withTime is false (it says when, not what).
