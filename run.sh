@@ -3,9 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup
-# Paths inside this tree reach the compiler cache as relative ones, so a fresh clone anywhere
-# reuses what another tree of the same sources compiled.
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+. scripts/ccache-env
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "run.sh: no display (DISPLAY and WAYLAND_DISPLAY are empty)." >&2
     echo "        Start it under a virtual one instead:  xvfb-run ./run.sh $*" >&2

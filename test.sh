@@ -7,9 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 preset="${1:-default}"
 scripts/setup
-# Paths inside this tree reach the compiler cache as relative ones, so a fresh clone anywhere
-# reuses what another tree of the same sources compiled.
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+. scripts/ccache-env
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 export QT_QPA_PLATFORM=offscreen
