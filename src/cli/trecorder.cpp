@@ -49,10 +49,8 @@ TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObj
     connect(Session_, &TMeterSession::ReadingRecorded, this, &TRecorder::recorded);
     connect(Session_, &TMeterSession::NoticeRaised, this, &TRecorder::notice);
     connect(Session_, &TMeterSession::SourceEnded, this, [this] {
-        if (!Stopped_) {
-            Stopped_ = true;
-            emit Stopped(false);
-        }
+        if (!Stopped_)
+            stop(false);
     });
 }
 
@@ -149,10 +147,8 @@ void TRecorder::recorded(qsizetype row)
     }
     printRow(row);
     countRows();
-    if (Options_.Frames > 0 && ++Recorded_ >= Options_.Frames) {
-        Stopped_ = true;
-        emit Stopped(false);
-    }
+    if (Options_.Frames > 0 && ++Recorded_ >= Options_.Frames)
+        stop(false);
 }
 
 void TRecorder::countRows()
@@ -244,19 +240,26 @@ void TRecorder::printRow(qsizetype row)
     // the output, and without one it ends as at Ctrl+C.
     std::clearerr(stdout);
     Options_.Quiet = true;
-    if (OutputName_.isEmpty() && !Stopped_) {
-        Stopped_ = true;
-        emit Stopped(false);
-    }
+    if (OutputName_.isEmpty() && !Stopped_)
+        stop(false);
 }
 
 void TRecorder::fail(const QString &why)
 {
     if (Stopped_)
         return;
-    Stopped_ = true;
     Error_ = why;
-    emit Stopped(true);
+    stop(true);
+}
+
+void TRecorder::stop(bool failed)
+{
+    Stopped_ = true;
+    // The run goes on until every meter is done; what this meter records meanwhile would reach
+    // the XML file and the lab bus, though it is more than was asked for and the text file
+    // never gets it.
+    Session_->SetRecording(false);
+    emit Stopped(failed);
 }
 
 bool TRecorder::Finish()

@@ -55,6 +55,7 @@ private:
     void recorded(qsizetype row);
     void notice(const TNotice &notice);
     void fail(const QString &why);
+    void stop(bool failed);
     bool appendTextRows(qsizetype from);
     bool appendText(const QByteArray &lines);
     void printRow(qsizetype row);

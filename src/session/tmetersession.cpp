@@ -353,6 +353,8 @@ bool TMeterSession::RecordEveryFrame() const
 
 void TMeterSession::RecordReading(TMeterState &s)
 {
+    if (!Recording_)
+        return;
     if (PartRule_) {
         if (!PartRule_->Feed(SettleInput(s, Decoder_.DecimalSep(), readingTime()))) {
             s.LastRecordedText = PartRecorded_;

@@ -71,6 +71,11 @@ public:
     // "Repeat": every frame is recorded, else only one whose reading changed.
     bool Repeat() const;
     void SetRepeat(bool repeat);
+    // Off, frames are still decoded and shown but none is recorded: for a front end that has
+    // all the rows it asked for while its session goes on, so that nothing it did not take is
+    // stored or published. On by default.
+    void SetRecording(bool on) { Recording_ = on; }
+    bool Recording() const { return Recording_; }
     // "Sampling Interval": frames are taken once per interval, not as they arrive; on the
     // wall clock, or on the source's own clock when it has one (a replayed capture).
     bool Sampling() const;
@@ -170,5 +175,6 @@ private:
     // What the last row recorded under the part rule shows: the "on change" test compares
     // against it again once the rule is off, not against the last frame it passed over.
     QString PartRecorded_;
+    bool Recording_ = true;
     QElapsedTimer WallClock_; // the settle time of a source without a clock of its own
 };

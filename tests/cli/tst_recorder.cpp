@@ -131,6 +131,7 @@ private slots:
     void captureLines_data();
     void captureLines();
     void severalMetersAtOnce();
+    void aMeterThatIsDoneRecordsNoMore();
     void frontEndsRecordTheSameRows_data();
     void frontEndsRecordTheSameRows();
     void labRoundTrip_data();
@@ -774,6 +775,32 @@ void TestRecorder::severalMetersAtOnce()
     const Run clash = runRecorder({"--simulate", "--simulate", "--output", "x.txt"}, dir_->path());
     QCOMPARE(clash.status, 1);
     QVERIFY2(clash.err.contains("needs %s"), clash.err.constData());
+}
+
+void TestRecorder::aMeterThatIsDoneRecordsNoMore()
+{
+    // The simulated meter has its three rows long before the serial one sends a frame; the run
+    // goes on for the serial one, and the simulated meter's XML file, written at the end, holds
+    // the three it was asked for, not what it sent meanwhile.
+    TPty line;
+    QVERIFY(line.IsOpen());
+    QProcess p;
+    p.setWorkingDirectory(dir_->path());
+    p.start(recorder(), {"--simulate", "--serial", line.Name, "--frames", "3", "--output",
+                         "m-%s.xml", "--capture", "c-%s.txt", "--quiet"});
+    QVERIFY(p.waitForStarted());
+    const QString simulated = path("c-LMT-SIM-0001.txt");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(simulated) && captureBlocks(simulated).size() >= 10,
+                             30000);
+    QElapsedTimer clock;
+    clock.start();
+    while (p.state() != QProcess::NotRunning && clock.elapsed() < 30000) {
+        line.Write(WorkedFrame);
+        p.waitForFinished(50);
+    }
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(fileRows(path("m-LMT-SIM-0001.xml")).size(), 3);
+    QCOMPARE(fileRows(path("m-" + QFileInfo(line.Name).fileName() + ".xml")).size(), 3);
 }
 
 void TestRecorder::frontEndsRecordTheSameRows_data()
