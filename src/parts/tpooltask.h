@@ -9,6 +9,16 @@
 #include <mutex>
 #include <optional>
 
+// Qt's thread pool and its queued calls carry a functor to the other thread under Qt's own locks,
+// which the thread sanitizer cannot see. So a functor is made and sent while this lock is held,
+// and the first thing it does on the other side is take the lock: what was written into it
+// before is then seen as written before.
+inline std::mutex &PoolHandOffLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 // Runs work(input) on Qt's thread pool and hands the result to done on the application's thread,
 // unless alive has expired by then (checked there, where its owner is destroyed). The input and
 // the result pass through a box under a mutex of ours rather than through Qt's queues alone, so
@@ -31,8 +41,11 @@ void RunOnPool(In input, std::function<Out(const In &)> work, std::weak_ptr<void
         const std::lock_guard lock(box->Lock);
         box->Input.emplace(std::move(input));
     }
+    std::unique_lock sending(PoolHandOffLock());
     QThreadPool::globalInstance()->start(
         [box, work = std::move(work), alive = std::move(alive), done = std::move(done)] {
+            PoolHandOffLock().lock();
+            PoolHandOffLock().unlock();
             std::optional<In> in;
             {
                 const std::lock_guard lock(box->Lock);
@@ -43,7 +56,10 @@ void RunOnPool(In input, std::function<Out(const In &)> work, std::weak_ptr<void
                 const std::lock_guard lock(box->Lock);
                 box->Output.emplace(std::move(out));
             }
+            const std::lock_guard sendingBack(PoolHandOffLock());
             QMetaObject::invokeMethod(QCoreApplication::instance(), [box, alive, done] {
+                PoolHandOffLock().lock();
+                PoolHandOffLock().unlock();
                 std::optional<Out> result;
                 {
                     const std::lock_guard lock(box->Lock);
