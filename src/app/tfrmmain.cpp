@@ -5,6 +5,7 @@
 #include "tccomm.h"
 #include "tchartpanel.h"
 #include "tconnectionbar.h"
+#include "tfrmtrend.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "tlumetra.h"
@@ -13,6 +14,7 @@
 #include "trecordjournal.h"
 #include "trecordpanel.h"
 #include "ttoplevel.h"
+#include "ttrendseries.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -142,6 +144,7 @@ void TfrmMain::FormCreate()
     setWindowTitle(QStringLiteral("Lumetra v") + LumetraVersion());
     CreateRecordTable();
     CreatePartsTools();
+    CreateTrendTools();
     CreateJournal();
     pnlLcd->FillUnitLabels();
     StartCapture();
@@ -185,6 +188,10 @@ void TfrmMain::FormDestroy()
     CloseBridge();
     CComm1->Close();
     Session_->disconnect(this);
+    // The trend's readings go with the window's members, before its child windows.
+    Session_->SetTrend(nullptr);
+    delete Trend_;
+    Trend_ = nullptr;
 }
 
 // --- receiving -------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -24,3 +25,25 @@ std::int64_t CountTop(std::int64_t peak, std::int64_t step);
 // A label of a value axis whose marks are step apart: as many decimals as the step needs, never
 // "-0".
 QString TickLabel(double value, double step);
+
+// A mark of a time axis: where it stands (ms since 1970), its clock text in local time, and the
+// local date when it is the first mark or the day has changed since the one before.
+struct TTimeTick
+{
+    qint64 Ms = 0;
+    QString Clock;
+    QString Date;
+};
+// Marks from fromMs to toMs at a round step of the clock (1 s, 5 s, 1 min, 1 h, 1 day ...) that
+// leaves at most maxTicks of them, aligned to the local clock: "hh:mm:ss", with ".zzz" below a
+// second.
+std::vector<TTimeTick> TimeTicks(qint64 fromMs, qint64 toMs, int maxTicks);
+
+// The power of ten, a multiple of three, that writes values up to maxAbs with one to three
+// digits before the point: -9 for 470e-9 (nano), 3 for 4700 (kilo). Clamped to pico..giga.
+int SiExponent(double maxAbs);
+// "p", "n", "u", "m", "", "k", "M", "G" for -12 ... 9.
+QString SiPrefix(int exponent);
+// A value with its prefix and unit and at most `digits` significant digits: "4.7 kOhm",
+// "100.25 nF"; unit empty for a plain number (D, Q).
+QString SiText(double value, const QString &unit, int digits = 5);

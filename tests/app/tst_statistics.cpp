@@ -120,7 +120,8 @@ void TestStatistics::menusOfferThePartsTools()
         grid << a->text();
     QCOMPARE(grid, QStringList({"One reading per part", "Statistics"}));
     QVERIFY(w->actPerPart->isCheckable());
-    QCOMPARE(w->pnlChartParent->Chart1->actions(), QList<QAction *>({w->actStatistics}));
+    QCOMPARE(w->pnlChartParent->Chart1->actions(),
+             QList<QAction *>({w->actStatistics, w->actTrend}));
     QCOMPARE(w->Panel4->DBGrid1->contextMenuPolicy(), Qt::ActionsContextMenu);
     QCOMPARE(w->pnlChartParent->Chart1->contextMenuPolicy(), Qt::ActionsContextMenu);
 }

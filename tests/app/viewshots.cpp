@@ -2,17 +2,23 @@
 // open so the screen can be photographed; then the main window as the view gave it back, as long
 // again. "statistics" instead shows the Statistics window over a batch of 240 capacitors and
 // writes its summary page to SUMMARY.pdf when given.
-// Usage: viewshots record|chart [SECONDS] | statistics [SECONDS [SUMMARY.pdf]]
+// "trend" shows the Trend window over 3,000 readings of a capacitor that drifts, with a
+// stretch of resistances and a few OL among them, its markers set.
+// Usage: viewshots record|chart [SECONDS] | statistics [SECONDS [SUMMARY.pdf]] | trend [SECONDS]
 #include "../support/partbatch.h"
 #include "../support/statehome.h"
 #include "../support/windowfeed.h"
+#include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tfrmstatistics.h"
+#include "tfrmtrend.h"
 #include "tsummaryreport.h"
+#include "ttrendplot.h"
 
 #include <cmath>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +36,38 @@ int main(int argc, char **argv)
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;
+    if (view == QLatin1String("trend")) {
+        TFrameFields f;
+        f.Auto = true;
+        f.Battery = 3;
+        f.Frequency = 2;
+        for (int i = 0; i < 3000; ++i) {
+            const bool resistor = i >= 1800 && i < 2100;
+            f.MainMode = resistor ? 3 : 2;
+            f.MainUnit = resistor ? 2 : 10; // kOhm or nF
+            f.MainDecimals = resistor ? 3 : 2;
+            f.MainValue = resistor ? 4700 + (i * 7) % 5
+                                   : int(10000 + 40 * std::sin(i / 150.0) + (i * 37 % 11) - 5
+                                         + (i > 2400 ? (i - 2400) / 10 : 0));
+            f.MainStatus = (i % 700 == 350) ? 3 : 0;
+            f.SubMode = 1; // D
+            f.SubDecimals = 4;
+            f.SubValue = 120 + int(10 * std::cos(i / 90.0)) + (i * 13 % 5);
+            receive(w, EncodeFrame(f));
+        }
+        w.ShowTrend();
+        w.Trend_->cbSecondary->setChecked(true);
+        QTest::qWait(300);
+        TTrendPlot *plot = w.Trend_->Plot;
+        const auto x = [&](double record) {
+            return TTrendPainter::xToPixel(plot->view(), plot->currentLayout(), record);
+        };
+        plot->placeMarker(x(400));
+        plot->placeMarker(x(1300));
+        QTest::mouseMove(plot, QPoint(int(x(2600)), plot->height() / 2));
+        QTest::qWait(seconds * 1000);
+        return 0;
+    }
     if (view == QLatin1String("statistics")) {
         // 240 capacitors of a 100 nF batch: a bell about 100.3 nF, 1.1 nF wide, a few strays.
         for (int i = 0; i < 240; ++i) {
