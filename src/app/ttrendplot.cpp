@@ -95,8 +95,11 @@ void TTrendPlot::setXRange(double min, double max)
 void TTrendPlot::followNewest()
 {
     if (All_) {
-        // Every reading, with half a record (or half a second) of room at each end.
-        const double room = View_.ByTime ? 500.0 : 0.5;
+        // Every reading, with half a record (or half a second) of room at each end, and room
+        // for the view to land on the envelope's grid without losing the first or the last.
+        const TTrendMapping m = TTrendPainter::mapping(View_, Layout_);
+        const double grid = (newestX() - firstX()) / m.Columns;
+        const double room = std::max(View_.ByTime ? 500.0 : 0.5, 1.5 * grid);
         double from = firstX() - room;
         double to = newestX() + room;
         if (!View_.ByTime)
@@ -108,12 +111,19 @@ void TTrendPlot::followNewest()
         return;
     // The right edge on a column boundary just past the newest reading: a new reading then
     // moves the view on by whole columns, which keeps the envelope worked out so far.
-    const double span = View_.XMax - View_.XMin;
     const TTrendMapping m = TTrendPainter::mapping(View_, Layout_);
-    const double w = span / m.Columns;
-    const double right = (std::floor(newestX() / w) + 1) * w;
-    View_.XMin = right - span;
+    const double right = (std::floor(newestX() / m.Width) + 1) * m.Width;
+    View_.XMin = right - m.Width * m.Columns;
     View_.XMax = right;
+}
+
+void TTrendPlot::snapToColumns()
+{
+    // The view starts on a column of the envelope's grid, so what is drawn at a pixel and
+    // what the envelope holds for it are the same readings.
+    const TTrendMapping m = TTrendPainter::mapping(View_, Layout_);
+    View_.XMin = m.x0();
+    View_.XMax = m.x0() + m.Width * m.Columns;
 }
 
 // The quantity most readings of a channel in from..to-1 have; the newest reading's when
@@ -203,6 +213,7 @@ void TTrendPlot::refresh()
     for (int pass = 0; pass < 2; ++pass) {
         Layout_ = Painter_.layout(View_, QSizeF(size()), this);
         followNewest();
+        snapToColumns();
         chooseQuantity();
         const TTrendMapping m = TTrendPainter::mapping(View_, Layout_);
         Main_.update(Series_, tcMain, View_.Quantity, m);

@@ -88,6 +88,7 @@ private:
     double readingX(qsizetype i) const;
     void setXRange(double min, double max);
     void followNewest();
+    void snapToColumns();
     void chooseQuantity();
     void autoscaleY();
     void changed();

@@ -137,14 +137,8 @@ TTrendPainter::TLayout TTrendPainter::layout(const TTrendView &v, const QSizeF &
 
 TTrendMapping TTrendPainter::mapping(const TTrendView &v, const TLayout &l)
 {
-    TTrendMapping m;
-    m.ByTime = v.ByTime;
-    m.Columns = std::max(1, int(std::lround(l.Plot.width() * l.Ratio)));
-    m.X0 = v.XMin;
-    m.Width = (v.XMax - v.XMin) / m.Columns;
-    if (!(m.Width > 0))
-        m.Width = 1e-9;
-    return m;
+    return TTrendMapping::fromRange(v.ByTime, v.XMin, v.XMax,
+                                    int(std::lround(l.Plot.width() * l.Ratio)));
 }
 
 double TTrendPainter::xToPixel(const TTrendView &v, const TLayout &l, double x)

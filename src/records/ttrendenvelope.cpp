@@ -2,10 +2,24 @@
 
 #include <cmath>
 
+TTrendMapping TTrendMapping::fromRange(bool byTime, double xMin, double xMax, int columns)
+{
+    TTrendMapping m;
+    m.ByTime = byTime;
+    m.Columns = std::max(1, columns);
+    double w = (xMax - xMin) / m.Columns;
+    if (!(w > 1e-6) || !std::isfinite(w))
+        w = 1e-6;
+    const double scale = std::pow(10.0, std::floor(std::log10(w)) - 11);
+    m.Width = std::round(w / scale) * scale;
+    m.Origin = qint64(std::llround(std::clamp(xMin / m.Width, -1e15, 1e15)));
+    return m;
+}
+
 qint64 TTrendMapping::column(double x) const
 {
-    const double c = std::floor((x - X0) / Width);
-    return qint64(std::clamp(c, -1e15, 1e15));
+    const double c = std::floor(x / Width);
+    return qint64(std::clamp(c, -1e15, 1e15)) - Origin;
 }
 
 qsizetype TTrendEnvelope::boundary(const TTrendSeries &s, const TTrendMapping &m, qint64 c)
@@ -77,16 +91,15 @@ bool TTrendEnvelope::update(const TTrendSeries &s, int channel, TTrendQuantity q
                           && m.ByTime == Mapping_.ByTime && m.Width == Mapping_.Width
                           && m.Columns == Mapping_.Columns && Done_ <= s.count()
                           && !Columns_.empty();
-    if (sameKind && m.X0 == Mapping_.X0) {
+    if (sameKind && m.Origin == Mapping_.Origin) {
         if (Done_ == s.count())
             return false;
         fold(s, Done_, s.count());
         Done_ = s.count();
         return true;
     }
-    const double shift = (m.X0 - Mapping_.X0) / m.Width;
-    const double k = std::round(shift);
-    if (sameKind && k > 0 && std::abs(shift - k) < 1e-9 && k < double(m.Columns)) {
+    const qint64 k = m.Origin - Mapping_.Origin;
+    if (sameKind && k > 0 && k < m.Columns) {
         // Moved on by whole columns: what arrived meanwhile goes into the old columns, the
         // old ones slide left, and only the new ones at the right are worked out.
         fold(s, Done_, s.count());

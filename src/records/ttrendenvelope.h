@@ -4,17 +4,23 @@
 
 #include <vector>
 
-// How a view lays readings out in pixel columns: column c holds the readings whose x lies in
-// [X0 + c * Width, X0 + (c + 1) * Width). x is the record number (the reading's index + 1, as
-// on the chart) or, by time, milliseconds since 1970.
+// How a view lays readings out in pixel columns: column c holds the readings with
+// floor(x / Width) - Origin == c, x being the record number (the reading's index + 1, as on
+// the chart) or, by time, milliseconds since 1970. The columns sit on a grid of Width that
+// does not move with the view, so a view moved on by whole columns finds a reading in the same
+// column as before, to the last bit.
 struct TTrendMapping
 {
     bool ByTime = false;
-    double X0 = 0;
     double Width = 1;
+    qint64 Origin = 0;
     int Columns = 0;
 
+    // The mapping of a view from xMin to xMax over columns: the width rounded to twelve
+    // digits, so that the same span always gives the same grid, and xMin to the nearest column.
+    static TTrendMapping fromRange(bool byTime, double xMin, double xMax, int columns);
     bool operator==(const TTrendMapping &) const = default;
+    double x0() const { return double(Origin) * Width; }
     double x(const TTrendSeries &s, qsizetype i) const
     {
         return ByTime ? double(s.timeMs(i)) : double(i + 1);

@@ -143,6 +143,8 @@ private slots:
     void cleanup();
 
     void startLooks();
+    void picture_data();
+    void picture();
     void workedFramePlotsAndScales();
     void readings_data();
     void readings();
@@ -211,6 +213,101 @@ void TestChart::startLooks()
     QTest::mouseMove(chart(*w), QPoint(250, 200));
     QTest::mouseRelease(chart(*w), Qt::LeftButton, {}, QPoint(250, 200));
     QCOMPARE(window(*w), Window(1, 100));
+}
+
+void TestChart::picture_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("the zero point alone") << 0;
+    QTest::newRow("one reading") << 1;
+    QTest::newRow("half a page") << 50;
+    QTest::newRow("page 2") << 150;
+}
+
+void TestChart::picture()
+{
+    QFETCH(int, count);
+    feed(*w, count);
+    QCoreApplication::processEvents();
+    TPagedChart *c = chart(*w);
+    const QImage image = c->toImage();
+    const qreal r = image.devicePixelRatio();
+    QCOMPARE(image.size(), c->size() * r);
+    const TPagedChartPainter::TLayout l = c->currentLayout();
+    const QRect plot = QRectF(l.Plot.topLeft() * r, l.Plot.size() * r).toRect();
+    const auto pixel = [&](QPointF p) { return image.pixelColor((p * r).toPoint()); };
+    const auto isBlue = [](const QColor &px) {
+        return px.blue() - std::max(px.red(), px.green()) > 80;
+    };
+    const auto isDark = [](const QColor &px) { return px.lightness() < 120; };
+    const auto anyIn = [&](const QRectF &area, auto &&test) {
+        const QRect a = QRectF(area.topLeft() * r, area.size() * r).toRect() & image.rect();
+        for (int y = a.top(); y <= a.bottom(); ++y)
+            for (int x = a.left(); x <= a.right(); ++x)
+                if (test(image.pixelColor(x, y)))
+                    return true;
+        return false;
+    };
+
+    // White ground: the corners and the strip above the plot.
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+          QPoint(image.width() - 1, image.height() - 1)})
+        QCOMPARE(image.pixelColor(corner), QColor(Qt::white));
+    for (int x = 0; x < image.width(); ++x)
+        QCOMPARE(image.pixelColor(x, 1), QColor(Qt::white));
+
+    // Nothing blue outside the plot: the zero point (X = 0) is left of page 1 and of its line
+    // only what lies inside the window shows.
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!plot.adjusted(-2 * r, -2 * r, 2 * r, 2 * r).contains(x, y))
+                QVERIFY2(!isBlue(image.pixelColor(x, y)),
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+    // The line runs through every reading in the window.
+    int points = 0;
+    for (const QPointF &pt : c->drawnPoints()) {
+        if (pt.x() < c->bottomMin() || pt.x() > c->bottomMax())
+            continue;
+        const QPointF at = c->painter().map(l, pt.x(), pt.y());
+        const bool near = anyIn(QRectF(at - QPointF(1, 1), QSizeF(2, 2)), isBlue);
+        QVERIFY2(near, qPrintable(QStringLiteral("X %1").arg(pt.x())));
+        ++points;
+    }
+    QCOMPARE(points, count == 0 ? 0 : count <= 100 ? count : count - 100);
+    // Silver grid at every labelled mark, and the label beside it; the axis titles.
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    for (const double t : l.BottomTicks) {
+        const double x = c->painter().map(l, t, 0).x();
+        const bool onFrame =
+            std::abs(x - l.Plot.left()) < 1.5 || std::abs(x - l.Plot.right()) < 1.5;
+        int grid = 0;
+        for (int y = plot.top() + 2; y < plot.bottom() - 2; ++y)
+            grid += image.pixelColor(int(std::floor(x) * r), y) == silver;
+        // (A mark at an end of the axis has the plot's frame drawn over its line.)
+        QVERIFY2(onFrame || grid > plot.height() * 0.8,
+                 qPrintable(QStringLiteral("x %1: %2").arg(t).arg(grid)));
+        QVERIFY2(anyIn(QRectF(x - 12, l.Plot.bottom() + 4, 24,
+                              l.BottomTitle.top() - l.Plot.bottom() - 4),
+                       isDark),
+                 qPrintable(QString::number(t)));
+    }
+    for (const double t : l.LeftTicks) {
+        const double y = c->painter().map(l, 0, t).y();
+        if (std::abs(y - l.Plot.top()) > 1.5 && std::abs(y - l.Plot.bottom()) > 1.5)
+            QCOMPARE(image.pixelColor(plot.left() + plot.width() / 3, int(std::floor(y) * r)),
+                     silver);
+        QVERIFY2(
+            anyIn(QRectF(l.LeftTitle.right(), y - 4, l.Plot.left() - l.LeftTitle.right() - 3, 8),
+                  isDark),
+            qPrintable(QString::number(t)));
+    }
+    QVERIFY(anyIn(l.BottomTitle, isDark));
+    QVERIFY(anyIn(l.LeftTitle, isDark));
+    // No ticks: below the plot's frame, between the labels, the ground is white.
+    QCOMPARE(pixel(QPointF(c->painter().map(l, l.BottomTicks.front(), 0).x() + 0.5,
+                           l.Plot.bottom() + 3)),
+             QColor(Qt::white));
 }
 
 void TestChart::workedFramePlotsAndScales()
