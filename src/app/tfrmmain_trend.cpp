@@ -8,6 +8,7 @@
 #include "ttrendseries.h"
 
 #include <QAction>
+#include <QScreen>
 
 void TfrmMain::CreateTrendTools()
 {
@@ -36,6 +37,11 @@ void TfrmMain::ShowTrend()
 {
     if (!Trend_) {
         Trend_ = new TfrmTrend(*TrendSeries_, this);
+        // Its size at most nine tenths of the screen it opens on, at any scaling.
+        if (const QScreen *screen = this->screen()) {
+            const QSize room = screen->availableSize() * 9 / 10;
+            Trend_->resize(Trend_->size().boundedTo(room));
+        }
         CentreOnParent(Trend_);
     }
     Trend_->show();

@@ -9,10 +9,10 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QHBoxLayout>
 #include <QImageWriter>
 #include <QLabel>
 #include <QSaveFile>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -34,6 +34,8 @@ QLabel *line(const QString &name, QWidget *parent)
     auto *l = new QLabel(parent);
     l->setObjectName(name);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Long readouts wrap rather than widen the window past a small screen.
+    l->setWordWrap(true);
     return l;
 }
 
@@ -83,12 +85,18 @@ TfrmTrend::TfrmTrend(const TTrendSeries &series, QWidget *parent)
     btnCopy = button(QStringLiteral("btnCopy"), QStringLiteral("Copy"),
                      QStringLiteral("Copy the view to the clipboard"), this);
 
-    auto *bar = new QHBoxLayout;
-    for (QWidget *w : std::initializer_list<QWidget *>{btnZoomIn, btnZoomOut, btnAll, btnHome,
-                                                       cbAutoscale, cbLog, cbbAxis, cbbQuantity,
+    // A tool bar folds what does not fit behind its arrow, so the window fits a small screen.
+    auto *bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("tbTrend"));
+    bar->setFloatable(false);
+    bar->setMovable(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{btnZoomIn, btnZoomOut, btnAll, btnHome})
+        bar->addWidget(w);
+    bar->addSeparator();
+    for (QWidget *w : std::initializer_list<QWidget *>{cbAutoscale, cbLog, cbbAxis, cbbQuantity,
                                                        cbSecondary, btnClearMarkers})
         bar->addWidget(w);
-    bar->addStretch(1);
+    bar->addSeparator();
     for (QWidget *w : {btnSavePng, btnSavePng2x, btnSavePdf, btnCopy})
         bar->addWidget(w);
 
@@ -98,7 +106,7 @@ TfrmTrend::TfrmTrend(const TTrendSeries &series, QWidget *parent)
     lblPointer = line(QStringLiteral("lblPointer"), this);
     lblMarkers = line(QStringLiteral("lblMarkers"), this);
     auto *l = new QVBoxLayout(this);
-    l->addLayout(bar);
+    l->addWidget(bar);
     l->addWidget(Plot, 1);
     l->addWidget(lblStats);
     l->addWidget(lblNotShown);

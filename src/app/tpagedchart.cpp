@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSaveFile>
 
@@ -17,10 +18,21 @@ TPagedChart::TPagedChart(QWidget *parent)
 void TPagedChart::appendPoint(double value)
 {
     Points_.append(value);
-    // Only a point that lands in the window (or beside it, where the line runs to) shows.
-    const double x = double(Points_.count() - 1);
-    if (x >= Painter_.Bottom.Min - 1 && x <= Painter_.Bottom.Max + 1)
+    // Only a point that lands in the window (or beside it, where the line runs to) shows, and
+    // only the new segment needs painting: the axes and the rest of the line stand.
+    const qsizetype n = Points_.count();
+    const double x = double(n - 1);
+    if (x < Painter_.Bottom.Min - 1 || x > Painter_.Bottom.Max + 1)
+        return;
+    if (!FrameValid_ || n < 2 || Layout_.Size != QSizeF(size())) {
         update();
+        return;
+    }
+    const QPointF a = Painter_.map(Layout_, x - 1, Points_.at(n - 2));
+    const QPointF b = Painter_.map(Layout_, x, value);
+    const double pen = Painter_.LinePen.widthF() + 2;
+    const QRectF segment = QRectF(a, b).normalized().adjusted(-pen, -pen, pen, pen);
+    update(segment.intersected(Layout_.Plot.adjusted(-pen, -pen, pen, pen)).toAlignedRect());
 }
 
 void TPagedChart::removeAllPoints()
@@ -92,7 +104,7 @@ QList<QPointF> TPagedChart::drawnPoints() const
     return list;
 }
 
-void TPagedChart::paintChart(QPainter &p)
+void TPagedChart::paintChart(QPainter &p, const QRect &dirty)
 {
     const qreal ratio = p.device()->devicePixelRatioF();
     if (!FrameValid_ || Frame_.size() != size() * ratio || Frame_.devicePixelRatio() != ratio) {
@@ -103,14 +115,23 @@ void TPagedChart::paintChart(QPainter &p)
         Painter_.paintFrame(fp, Layout_);
         FrameValid_ = true;
     }
-    p.drawPixmap(0, 0, Frame_);
-    Painter_.paintLine(p, Layout_, Points_);
+    if (dirty.isNull() || dirty.contains(rect())) {
+        p.drawPixmap(0, 0, Frame_);
+        Painter_.paintLine(p, Layout_, Points_);
+        return;
+    }
+    // A stretch only: that part of the axes, and the line over it.
+    p.setClipRect(dirty);
+    p.drawPixmap(dirty, Frame_,
+                 QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
+    Painter_.paintLine(p, Layout_, Points_,
+                       std::pair(double(dirty.left()), double(dirty.right() + 1)));
 }
 
-void TPagedChart::paintEvent(QPaintEvent *)
+void TPagedChart::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
-    paintChart(p);
+    paintChart(p, event->rect());
 }
 
 void TPagedChart::changeEvent(QEvent *event)

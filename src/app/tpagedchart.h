@@ -44,8 +44,9 @@ public:
 
     // The picture saveBitmap writes: the chart at its on-screen size in device pixels, on white.
     QImage toImage() const;
-    // Draws the chart as a paint would, onto any painter of the chart's size.
-    void paintChart(QPainter &p);
+    // Draws the chart as a paint would, onto any painter of the chart's size; with a dirty
+    // rectangle, only what lies in it.
+    void paintChart(QPainter &p, const QRect &dirty = QRect());
 
     QSize sizeHint() const override { return {400, 300}; }
 

@@ -173,8 +173,11 @@ static std::optional<std::pair<double, double>> envelopeRange(const TTrendEnvelo
     }
     if (!(hi >= lo))
         return std::nullopt;
-    if (log)
-        return std::pair(lo / 1.15, hi * 1.15);
+    if (log) {
+        // The same room as a linear axis gets, measured in decades.
+        const double room = std::max(std::pow(hi / lo, 0.05), 1.01);
+        return std::pair(lo / room, hi * room);
+    }
     double room = (hi - lo) * 0.05;
     if (!(room > 0))
         room = std::max(std::abs(hi) * 0.01, 1e-15);
@@ -308,7 +311,9 @@ void TTrendPlot::zoomX(double factor, std::optional<double> aboutPixel)
     // Buttons and keys zoom about the middle, or about the right edge while following.
     double a = (View_.XMin + View_.XMax) / 2;
     if (aboutPixel) {
-        a = TTrendPainter::pixelToX(View_, Layout_, *aboutPixel);
+        // A wheel over the labels zooms about the nearest edge of the plot.
+        a = TTrendPainter::pixelToX(
+            View_, Layout_, std::clamp(*aboutPixel, Layout_.Plot.left(), Layout_.Plot.right()));
         Following_ = false;
     } else if (Following_) {
         a = View_.XMax;
@@ -321,9 +326,11 @@ void TTrendPlot::zoomX(double factor, std::optional<double> aboutPixel)
 void TTrendPlot::zoomY(double factor, std::optional<double> aboutPixel)
 {
     AutoY_ = false;
-    const double a = aboutPixel ? TTrendPainter::pixelToY(View_, Layout_, *aboutPixel)
-                                : (View_.Log && View_.YMin > 0 ? std::sqrt(View_.YMin * View_.YMax)
-                                                               : (View_.YMin + View_.YMax) / 2);
+    const double a =
+        aboutPixel ? TTrendPainter::pixelToY(
+            View_, Layout_, std::clamp(*aboutPixel, Layout_.Plot.top(), Layout_.Plot.bottom()))
+                   : (View_.Log && View_.YMin > 0 ? std::sqrt(View_.YMin * View_.YMax)
+                                                  : (View_.YMin + View_.YMax) / 2);
     if (View_.Log && View_.YMin > 0 && a > 0) {
         View_.YMin = a * std::pow(View_.YMin / a, factor);
         View_.YMax = a * std::pow(View_.YMax / a, factor);
@@ -486,16 +493,21 @@ QString TTrendPlot::markerText() const
 QString TTrendPlot::statsText() const
 {
     const QString unit = TrendQuantityUnit(View_.Quantity);
+    // Each figure kept whole on one line when the text wraps.
+    const auto item = [](const QString &text) {
+        return QString(text).replace(QLatin1Char(' '), QChar(0x00A0));
+    };
     if (InView_.Valid == 0)
         return InView_.Gaps ? QStringLiteral("In view: %1 status words").arg(InView_.Gaps)
                             : QStringLiteral("In view: no readings");
-    QString text = QStringLiteral("In view: %1 readings   min %2   max %3   mean %4   std dev %5")
-                       .arg(InView_.Valid)
-                       .arg(SiText(InView_.Min, unit), SiText(InView_.Max, unit),
-                            SiText(InView_.Mean, unit), SiText(InView_.sd(), unit));
+    QStringList items{QStringLiteral("In view: %1 readings").arg(InView_.Valid),
+                      item(QStringLiteral("min ") + SiText(InView_.Min, unit)),
+                      item(QStringLiteral("max ") + SiText(InView_.Max, unit)),
+                      item(QStringLiteral("mean ") + SiText(InView_.Mean, unit)),
+                      item(QStringLiteral("std dev ") + SiText(InView_.sd(), unit))};
     if (InView_.Gaps)
-        text += QStringLiteral("   %1 status words").arg(InView_.Gaps);
-    return text;
+        items << QStringLiteral("%1 status words").arg(InView_.Gaps);
+    return items.join(QStringLiteral("   "));
 }
 
 QString TTrendPlot::notShownText() const
@@ -577,12 +589,17 @@ bool TTrendPlot::savePdf(const QString &fileName, QString *error) const
     return true;
 }
 
-void TTrendPlot::paintEvent(QPaintEvent *)
+void TTrendPlot::paintTo(QPainter &p)
 {
     if (Dirty_)
         refresh();
-    QPainter p(this);
     Painter_.paint(p, View_, Layout_, Series_, Main_, View_.Secondary ? &Sub_ : nullptr);
+}
+
+void TTrendPlot::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    paintTo(p);
 }
 
 void TTrendPlot::resizeEvent(QResizeEvent *event)

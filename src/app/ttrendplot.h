@@ -55,6 +55,8 @@ public:
     QString statsText() const;
     QString notShownText() const;
 
+    // Draws the view as its paint event does, onto any painter of the plot's size.
+    void paintTo(QPainter &p);
     // The plot as a picture of ratio device pixels a unit, or as a vector PDF page.
     QImage toImage(qreal ratio) const;
     bool savePdf(const QString &fileName, QString *error) const;

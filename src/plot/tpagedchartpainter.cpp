@@ -2,8 +2,10 @@
 
 #include "taxisticks.h"
 #include "tchartpoints.h"
+#include "tlinepaint.h"
 
 #include <QFontMetricsF>
+#include <QLineF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -59,8 +61,6 @@ TPagedChartPainter::TPagedChartPainter()
 {
     Bottom = {1, 100, QStringLiteral("Record Number"), 1.0, false, false};
     Left = {-40, 40, QStringLiteral("Value"), 0.1, true, false};
-    LinePen.setCapStyle(Qt::RoundCap);
-    LinePen.setJoinStyle(Qt::RoundJoin);
 }
 
 std::pair<double, double> TPagedChartPainter::span(const TChartAxis &a)
@@ -201,13 +201,23 @@ void TPagedChartPainter::paintFrame(QPainter &p, const TLayout &l) const
     p.restore();
 }
 
-void TPagedChartPainter::paintLine(QPainter &p, const TLayout &l, const TChartPoints &points) const
+void TPagedChartPainter::paintLine(QPainter &p, const TLayout &l, const TChartPoints &points,
+                                   std::optional<std::pair<double, double>> within) const
 {
-    const auto [from, to] = pointsInView(Bottom.Min, Bottom.Max, points.count());
+    auto [from, to] = pointsInView(Bottom.Min, Bottom.Max, points.count());
+    if (within && l.Plot.width() > 0) {
+        // The X of the stretch's edges, and one point beyond each, so segments run on.
+        const auto [bottomMin, bottomMax] = span(Bottom);
+        const auto xAt = [&](double px) {
+            return bottomMin + (px - l.Plot.left()) / l.Plot.width() * (bottomMax - bottomMin);
+        };
+        from = std::max(from, qsizetype(std::max(0.0, std::floor(xAt(within->first)) - 1)));
+        to = std::min(to, qsizetype(std::min(double(to), std::ceil(xAt(within->second)) + 1)));
+    }
     if (to < from)
         return;
     p.save();
-    p.setClipRect(l.Plot);
+    p.setClipRect(l.Plot, Qt::IntersectClip);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(LinePen);
     QList<QPointF> line;
@@ -238,7 +248,7 @@ void TPagedChartPainter::paintLine(QPainter &p, const TLayout &l, const TChartPo
         for (qsizetype i = from; i <= to; ++i)
             line.append(map(l, double(i), points.at(i)));
     }
-    p.drawPolyline(line.constData(), int(line.size()));
+    DrawThickLine(p, line, LinePen.color(), LinePen.widthF());
     if (Markers) {
         p.setBrush(LinePen.color());
         for (const QPointF &pt : line)

@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <optional>
 #include <vector>
 
 class QPaintDevice;
@@ -65,8 +66,10 @@ public:
 
     // Ground, grid, labels and titles: what only changes with the size or a scale.
     void paintFrame(QPainter &p, const TLayout &l) const;
-    // The line through the points in view.
-    void paintLine(QPainter &p, const TLayout &l, const TChartPoints &points) const;
+    // The line through the points in view; with `within`, only its part over that stretch of
+    // the picture (left and right in pixels), for a paint of just that stretch.
+    void paintLine(QPainter &p, const TLayout &l, const TChartPoints &points,
+                   std::optional<std::pair<double, double>> within = std::nullopt) const;
     void paint(QPainter &p, const QSizeF &size, const TChartPoints &points) const;
 
 private:

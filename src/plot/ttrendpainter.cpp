@@ -1,6 +1,7 @@
 #include "ttrendpainter.h"
 
 #include "taxisticks.h"
+#include "tlinepaint.h"
 #include "trecordtexts.h"
 
 #include <QFontMetricsF>
@@ -92,6 +93,13 @@ TTrendPainter::TLayout TTrendPainter::layout(const TTrendView &v, const QSizeF &
 
     if (v.Log && v.YMin > 0) {
         logTicks(v.YMin, v.YMax, v.Quantity, l.YTicks);
+        if (l.YTicks.size() < 3) {
+            // Less than a decade in view: round values, each written with its prefix.
+            l.YTicks.clear();
+            linearTicks(v.YMin, v.YMax, v.Quantity, plotHeight, lh * 2.2, l.YTicks);
+            for (TTick &t : l.YTicks)
+                t.Text = SiText(t.At, TrendQuantityUnit(v.Quantity), 4);
+        }
         l.YTitle = axisTitle(v.ModeName, v.Quantity, QString());
     } else {
         l.YExponent = linearTicks(v.YMin, v.YMax, v.Quantity, plotHeight, lh * 2.2, l.YTicks);
@@ -199,14 +207,15 @@ void TTrendPainter::paintTrace(QPainter &p, const TTrendView &v, const TLayout &
         const double spacing =
             to - from > 1 ? plot.width() / std::max(1.0, double(e.last() - e.first())) : 1e9;
         QList<QPointF> line;
+        QRectF bandRun;
+        std::vector<std::pair<QRectF, QString>> words;
         const auto flush = [&] {
             if (bands) {
                 line.clear();
                 return;
             }
             if (line.size() > 1) {
-                p.setPen(QPen(color, 1.5));
-                p.drawPolyline(line.constData(), int(line.size()));
+                DrawThickLine(p, line, color, 1.5);
             }
             if (spacing >= 8) {
                 p.setPen(Qt::NoPen);
@@ -228,17 +237,21 @@ void TTrendPainter::paintTrace(QPainter &p, const TTrendView &v, const TLayout &
                     flush();
                     if (!main || !bands)
                         continue;
-                    // A status word: a band over its place, named when there is room.
+                    // A status word: a band over its place (one band over a run of them, so
+                    // no seam shows between), named when there is room.
                     const double half = std::max(2.0, spacing / 2);
                     const QRectF band(x - half, plot.top(), 2 * half, plot.height());
-                    p.fillRect(band.intersected(plot), GapColor);
+                    if (!bandRun.isNull() && band.left() <= bandRun.right() + 0.5)
+                        bandRun = bandRun.united(band);
+                    else {
+                        if (!bandRun.isNull())
+                            p.fillRect(bandRun.intersected(plot), GapColor);
+                        bandRun = band;
+                    }
                     const QString word = RecordReadingText(s.status(channel, i), QString());
                     if (!word.isEmpty()
-                        && band.width() > p.fontMetrics().horizontalAdvance(word) + 4) {
-                        p.setPen(QColor(160, 40, 40));
-                        p.drawText(band.intersected(plot).adjusted(0, 4, 0, 0),
-                                   Qt::AlignHCenter | Qt::AlignTop, word);
-                    }
+                        && band.width() > p.fontMetrics().horizontalAdvance(word) + 4)
+                        words.push_back({band.intersected(plot).adjusted(0, 4, 0, 0), word});
                     continue;
                 }
                 line.append(QPointF(x, y(value)));
@@ -246,6 +259,11 @@ void TTrendPainter::paintTrace(QPainter &p, const TTrendView &v, const TLayout &
             flush();
         });
         flush();
+        if (!bandRun.isNull())
+            p.fillRect(bandRun.intersected(plot), GapColor);
+        p.setPen(QColor(160, 40, 40));
+        for (const auto &[rect, word] : words)
+            p.drawText(rect, Qt::AlignHCenter | Qt::AlignTop, word);
         return;
     }
 

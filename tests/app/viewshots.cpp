@@ -4,7 +4,9 @@
 // writes its summary page to SUMMARY.pdf when given.
 // "trend" shows the Trend window over 3,000 readings of a capacitor that drifts, with a
 // stretch of resistances and a few OL among them, its markers set.
+// "main" shows the main window alone, connected, with 25 readings a page.
 // Usage: viewshots record|chart [SECONDS] | statistics [SECONDS [SUMMARY.pdf]] | trend [SECONDS]
+//        | main [SECONDS]
 #include "../support/partbatch.h"
 #include "../support/statehome.h"
 #include "../support/windowfeed.h"
@@ -19,6 +21,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -36,6 +39,12 @@ int main(int argc, char **argv)
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return 1;
+    if (view == QLatin1String("main")) {
+        w.pnlChartParent->edtRange->setText(QStringLiteral("25"));
+        QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
+        QTest::qWait(seconds * 1000);
+        return 0;
+    }
     if (view == QLatin1String("trend")) {
         TFrameFields f;
         f.Auto = true;
