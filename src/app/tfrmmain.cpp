@@ -5,16 +5,17 @@
 #include "tccomm.h"
 #include "tchartpanel.h"
 #include "tconnectionbar.h"
+#include "tfrmtrend.h"
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "tlumetra.h"
+#include "tpagedchart.h"
 #include "tpanelframe.h"
-#include "tqtchartengine.h"
 #include "trecordjournal.h"
 #include "trecordpanel.h"
 #include "ttoplevel.h"
+#include "ttrendseries.h"
 
-#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -143,6 +144,7 @@ void TfrmMain::FormCreate()
     setWindowTitle(QStringLiteral("Lumetra v") + LumetraVersion());
     CreateRecordTable();
     CreatePartsTools();
+    CreateTrendTools();
     CreateJournal();
     pnlLcd->FillUnitLabels();
     StartCapture();
@@ -186,6 +188,10 @@ void TfrmMain::FormDestroy()
     CloseBridge();
     CComm1->Close();
     Session_->disconnect(this);
+    // The trend's readings go with the window's members, before its child windows.
+    Session_->SetTrend(nullptr);
+    delete Trend_;
+    Trend_ = nullptr;
 }
 
 // --- receiving -------------------------------------------------------------------------------

@@ -150,6 +150,18 @@ private:
     void CreatePartsTools();
     void actPerPartToggled(bool on);
 
+    // --- the trend window (tfrmmain_trend.cpp) ---
+public:
+    QAction *actTrend = nullptr; // the chart's context menu: "Trend...", and Ctrl+G
+    class TfrmTrend *Trend_ = nullptr;
+    // Every reading the chart has plotted since it was last cleared, kept whole.
+    const class TTrendSeries &TrendSeries() const { return *TrendSeries_; }
+    void ShowTrend();
+
+private:
+    void CreateTrendTools();
+    std::unique_ptr<class TTrendSeries> TrendSeries_;
+
     // --- enlarged views (tfrmmain_views.cpp) ---
     void btnRecordFlyClick();
     void btnGridZoomoutClick();

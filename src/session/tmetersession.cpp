@@ -9,6 +9,7 @@
 #include "tmetersource.h"
 #include "trecordingstep.h"
 #include "trecordtable.h"
+#include "ttrendseries.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -267,6 +268,9 @@ void TMeterSession::Clear()
     Table_->Empty();
     if (Chart_)
         Chart_->Clear();
+    if (Trend_)
+        Trend_->clear();
+    emit Cleared();
 }
 
 // --- the decoder's refreshes ------------------------------------------------------------------
@@ -330,6 +334,8 @@ void TMeterSession::ShowMainStatus(const TMeterState &s)
     if (!Chart_)
         return;
     const double value = PlottedValue(s, Decoder_.DecimalSep());
+    if (Trend_)
+        Trend_->append(TrendReading(s, QDateTime::currentMSecsSinceEpoch()));
     emit PointAdded(value, Chart_->AddPoint(value));
 }
 

@@ -21,6 +21,7 @@ class TChartEngine;
 class TLongTimer;
 class TRecordTable;
 class TRecordingStep;
+class TTrendSeries;
 
 // The parts of the meter's display a refresh concerns; a front end redraws just that part.
 enum class TDisplayPart : std::uint8_t {
@@ -104,6 +105,9 @@ public:
     // The chart the points are plotted on; without one no point is made.
     void SetChart(TChartEngine &engine, std::int32_t pageSize);
     TChartControl *Chart() const { return Chart_.get(); }
+    // Where every reading the chart plots is also kept whole (values, units, status words,
+    // time) for a closer look; emptied with the chart. Not owned.
+    void SetTrend(TTrendSeries *trend) { Trend_ = trend; }
     // Empties the record table and the chart.
     void Clear();
 
@@ -119,6 +123,8 @@ signals:
     void DisplayChanged(TDisplayPart part, const TMeterState &state);
     // A point went onto the chart, which now shows page.
     void PointAdded(double value, std::int32_t page);
+    // The record table and the chart were emptied.
+    void Cleared();
     // The frame's reading is row of Table(); state is what was recorded.
     void ReadingRecorded(qsizetype row, const TMeterState &state);
     void NoticeRaised(const TNotice &notice);
@@ -161,6 +167,7 @@ private:
     TRecordTable *Table_;
     std::unique_ptr<TRecordingStep> Step_;
     std::unique_ptr<TChartControl> Chart_;
+    TTrendSeries *Trend_ = nullptr;
     std::unique_ptr<TCaptureWriter> Capture_;
     QString CaptureName_;
     QTimer *SamplingTimer_;

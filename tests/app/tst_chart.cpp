@@ -7,18 +7,14 @@
 
 #include "tframeencoder.h"
 #include "tfrmmain.h"
-#include "tqtchartengine.h"
+#include "tpagedchart.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QValueAxis>
 #include <QtTest>
 
 using namespace ModalHelper;
@@ -41,22 +37,23 @@ void feed(TfrmMain &w, int count)
     }
 }
 
-QValueAxis *axis(TfrmMain &w, Qt::Orientation o)
+TPagedChart *chart(TfrmMain &w)
 {
-    return qobject_cast<QValueAxis *>(w.pnlChartParent->Chart1->chart()->axes(o).value(0));
+    return w.pnlChartParent->Chart1;
 }
 
-QLineSeries *series(TfrmMain &w)
+// The points the line runs through, once the event loop has run.
+QList<QPointF> drawn(TfrmMain &w)
 {
-    return qobject_cast<QLineSeries *>(w.pnlChartParent->Chart1->chart()->series().value(0));
+    QCoreApplication::processEvents();
+    return chart(w)->drawnPoints();
 }
 
 // What the user sees once the event loop has run: the window of the horizontal axis.
 Window window(TfrmMain &w)
 {
     QCoreApplication::processEvents();
-    const QValueAxis *x = axis(w, Qt::Horizontal);
-    return {qRound(x->min()), qRound(x->max())};
+    return {qRound(chart(w)->bottomMin()), qRound(chart(w)->bottomMax())};
 }
 
 void click(QToolButton *b)
@@ -146,6 +143,8 @@ private slots:
     void cleanup();
 
     void startLooks();
+    void picture_data();
+    void picture();
     void workedFramePlotsAndScales();
     void readings_data();
     void readings();
@@ -188,34 +187,127 @@ void TestChart::cleanup()
 
 void TestChart::startLooks()
 {
-    QChart *chart = w->pnlChartParent->Chart1->chart();
+    const TPagedChartPainter &look = chart(*w)->painter();
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
-    QCOMPARE(axis(*w, Qt::Horizontal)->titleText(), QStringLiteral("Record Number"));
-    QCOMPARE(axis(*w, Qt::Vertical)->titleText(), QStringLiteral("Value"));
-    QCOMPARE(axis(*w, Qt::Vertical)->min(), -40.0);
-    QCOMPARE(axis(*w, Qt::Vertical)->max(), 40.0);
-    for (const QValueAxis *a : {axis(*w, Qt::Horizontal), axis(*w, Qt::Vertical)}) {
-        QCOMPARE(a->gridLinePen().color(), QColor(0xC0, 0xC0, 0xC0));
-        QCOMPARE(a->gridLinePen().style(), Qt::SolidLine);
-        QVERIFY(!a->isLineVisible());
-        QVERIFY(a->tickInterval() >= (a == axis(*w, Qt::Horizontal) ? 1.0 : 0.1));
-    }
-    QVERIFY(chart->title().isEmpty());
-    QVERIFY(!chart->legend()->isVisible());
-    QCOMPARE(chart->backgroundBrush().color(), QColor(Qt::white));
-    QCOMPARE(w->pnlChartParent->Chart1->rubberBand(), QChartView::NoRubberBand);
-    QCOMPARE(series(*w)->color(), QColor(Qt::blue));
-    QVERIFY(!series(*w)->pointsVisible());
+    QCOMPARE(look.Bottom.Title, QStringLiteral("Record Number"));
+    QCOMPARE(look.Left.Title, QStringLiteral("Value"));
+    QCOMPARE(chart(*w)->leftMin(), -40.0);
+    QCOMPARE(chart(*w)->leftMax(), 40.0);
+    QCOMPARE(look.GridPen.color(), QColor(0xC0, 0xC0, 0xC0));
+    QCOMPARE(look.GridPen.style(), Qt::SolidLine);
+    QVERIFY(!look.Bottom.LineVisible);
+    QVERIFY(!look.Bottom.TicksVisible);
+    QVERIFY(!look.Left.TicksVisible);
+    const TPagedChartPainter::TLayout layout = chart(*w)->currentLayout();
+    QVERIFY(layout.BottomStep >= 1.0);
+    QVERIFY(layout.LeftStep >= 0.1);
+    QCOMPARE(look.Background, QColor(Qt::white));
+    QCOMPARE(look.LinePen.color(), QColor(Qt::blue));
+    QVERIFY(!look.Markers);
     // Only the zero point so far, left of page 1.
-    QCOMPARE(series(*w)->points(), QList<QPointF>{QPointF(0, 0)});
+    QCOMPARE(drawn(*w), QList<QPointF>{QPointF(0, 0)});
 
     // Dragging across the chart neither zooms nor pans it.
-    QTest::mousePress(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
-    QTest::mouseMove(w->pnlChartParent->Chart1->viewport(), QPoint(250, 200));
-    QTest::mouseRelease(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {},
-                        QPoint(250, 200));
+    QTest::mousePress(chart(*w), Qt::LeftButton, {}, QPoint(80, 60));
+    QTest::mouseMove(chart(*w), QPoint(250, 200));
+    QTest::mouseRelease(chart(*w), Qt::LeftButton, {}, QPoint(250, 200));
     QCOMPARE(window(*w), Window(1, 100));
+}
+
+void TestChart::picture_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("the zero point alone") << 0;
+    QTest::newRow("one reading") << 1;
+    QTest::newRow("half a page") << 50;
+    QTest::newRow("page 2") << 150;
+}
+
+void TestChart::picture()
+{
+    QFETCH(int, count);
+    feed(*w, count);
+    QCoreApplication::processEvents();
+    TPagedChart *c = chart(*w);
+    const QImage image = c->toImage();
+    const qreal r = image.devicePixelRatio();
+    QCOMPARE(image.size(), c->size() * r);
+    const TPagedChartPainter::TLayout l = c->currentLayout();
+    const QRect plot = QRectF(l.Plot.topLeft() * r, l.Plot.size() * r).toRect();
+    const auto pixel = [&](QPointF p) { return image.pixelColor((p * r).toPoint()); };
+    const auto isBlue = [](const QColor &px) {
+        return px.blue() - std::max(px.red(), px.green()) > 80;
+    };
+    const auto isDark = [](const QColor &px) { return px.lightness() < 120; };
+    const auto anyIn = [&](const QRectF &area, auto &&test) {
+        const QRect a = QRectF(area.topLeft() * r, area.size() * r).toRect() & image.rect();
+        for (int y = a.top(); y <= a.bottom(); ++y)
+            for (int x = a.left(); x <= a.right(); ++x)
+                if (test(image.pixelColor(x, y)))
+                    return true;
+        return false;
+    };
+
+    // White ground: the corners and the strip above the plot.
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+          QPoint(image.width() - 1, image.height() - 1)})
+        QCOMPARE(image.pixelColor(corner), QColor(Qt::white));
+    for (int x = 0; x < image.width(); ++x)
+        QCOMPARE(image.pixelColor(x, 1), QColor(Qt::white));
+
+    // Nothing blue outside the plot: the zero point (X = 0) is left of page 1 and of its line
+    // only what lies inside the window shows.
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!plot.adjusted(-2 * r, -2 * r, 2 * r, 2 * r).contains(x, y))
+                QVERIFY2(!isBlue(image.pixelColor(x, y)),
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+    // The line runs through every reading in the window.
+    int points = 0;
+    for (const QPointF &pt : c->drawnPoints()) {
+        if (pt.x() < c->bottomMin() || pt.x() > c->bottomMax())
+            continue;
+        const QPointF at = c->painter().map(l, pt.x(), pt.y());
+        const bool near = anyIn(QRectF(at - QPointF(1, 1), QSizeF(2, 2)), isBlue);
+        QVERIFY2(near, qPrintable(QStringLiteral("X %1").arg(pt.x())));
+        ++points;
+    }
+    QCOMPARE(points, count == 0 ? 0 : count <= 100 ? count : count - 100);
+    // Silver grid at every labelled mark, and the label beside it; the axis titles.
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    for (const double t : l.BottomTicks) {
+        const double x = c->painter().map(l, t, 0).x();
+        const bool onFrame =
+            std::abs(x - l.Plot.left()) < 1.5 || std::abs(x - l.Plot.right()) < 1.5;
+        int grid = 0;
+        for (int y = plot.top() + 2; y < plot.bottom() - 2; ++y)
+            grid += image.pixelColor(int(std::floor(x) * r), y) == silver;
+        // (A mark at an end of the axis has the plot's frame drawn over its line.)
+        QVERIFY2(onFrame || grid > plot.height() * 0.8,
+                 qPrintable(QStringLiteral("x %1: %2").arg(t).arg(grid)));
+        QVERIFY2(anyIn(QRectF(x - 12, l.Plot.bottom() + 4, 24,
+                              l.BottomTitle.top() - l.Plot.bottom() - 4),
+                       isDark),
+                 qPrintable(QString::number(t)));
+    }
+    for (const double t : l.LeftTicks) {
+        const double y = c->painter().map(l, 0, t).y();
+        if (std::abs(y - l.Plot.top()) > 1.5 && std::abs(y - l.Plot.bottom()) > 1.5)
+            QCOMPARE(image.pixelColor(plot.left() + plot.width() / 3, int(std::floor(y) * r)),
+                     silver);
+        QVERIFY2(
+            anyIn(QRectF(l.LeftTitle.right(), y - 4, l.Plot.left() - l.LeftTitle.right() - 3, 8),
+                  isDark),
+            qPrintable(QString::number(t)));
+    }
+    QVERIFY(anyIn(l.BottomTitle, isDark));
+    QVERIFY(anyIn(l.LeftTitle, isDark));
+    // No ticks: below the plot's frame, between the labels, the ground is white.
+    QCOMPARE(pixel(QPointF(c->painter().map(l, l.BottomTicks.front(), 0).x() + 0.5,
+                           l.Plot.bottom() + 3)),
+             QColor(Qt::white));
 }
 
 void TestChart::workedFramePlotsAndScales()
@@ -223,9 +315,9 @@ void TestChart::workedFramePlotsAndScales()
     receive(*w, WorkedFrame);
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
-    QCOMPARE(axis(*w, Qt::Vertical)->min(), -2000.0);
-    QCOMPARE(axis(*w, Qt::Vertical)->max(), 2000.0);
-    QCOMPARE(series(*w)->points(), (QList<QPointF>{QPointF(0, 0), QPointF(1, 123.4)}));
+    QCOMPARE(chart(*w)->leftMin(), -2000.0);
+    QCOMPARE(chart(*w)->leftMax(), 2000.0);
+    QCOMPARE(drawn(*w), (QList<QPointF>{QPointF(0, 0), QPointF(1, 123.4)}));
 }
 
 void TestChart::readings_data()
@@ -233,7 +325,7 @@ void TestChart::readings_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("page");
     QTest::addColumn<Window>("view");
-    QTest::addColumn<Window>("plotted"); // first and last X handed to the series
+    QTest::addColumn<Window>("plotted"); // first and last X the line runs through
 
     // clang-format off
     QTest::newRow("99")  << 99  << "1" << Window(1, 100)   << Window(0, 99);
@@ -249,7 +341,7 @@ void TestChart::readings()
     feed(*w, count);
     QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
-    const QList<QPointF> points = series(*w)->points();
+    const QList<QPointF> points = drawn(*w);
     QTEST(Window(qRound(points.first().x()), qRound(points.last().x())), "plotted");
     QCOMPARE(points.size(), qRound(points.last().x() - points.first().x()) + 1);
 }
@@ -291,7 +383,7 @@ void TestChart::pageSizeChangeShowsTheLastPage()
     feed(*w, 1);
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("5"));
     QCOMPARE(window(*w), Window(201, 250));
-    QCOMPARE(series(*w)->points().last().x(), 231.0);
+    QCOMPARE(drawn(*w).last().x(), 231.0);
 }
 
 void TestChart::rangeBox_data()
@@ -370,7 +462,7 @@ void TestChart::clear_data()
     QTest::addColumn<QString>("then");
     QTest::addColumn<QString>("page");
     QTest::addColumn<Window>("view");
-    QTest::addColumn<int>("points"); // in the series
+    QTest::addColumn<int>("points"); // the line runs through
 
     // clang-format off
     QTest::newRow("yes")                  << "Yes" << ""     << "5" << Window(1, 100)   << 1;
@@ -393,9 +485,9 @@ void TestChart::clear()
     play(*w, then);
     QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
-    QTEST(int(series(*w)->count()), "points");
+    QTEST(int(drawn(*w).size()), "points");
     if (answer == QLatin1String("Yes"))
-        QCOMPARE(series(*w)->points().first(), QPointF(0, 0));
+        QCOMPARE(drawn(*w).first(), QPointF(0, 0));
 }
 
 void TestChart::save_data()
