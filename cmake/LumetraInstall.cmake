@@ -1,10 +1,21 @@
 # Where an install puts things, and the one call that installs a program.
+if(WIN32)
+    # A Windows program keeps its executables, libraries and plug-ins in one folder, found
+    # beside the executable: the zip and the installer unpack that folder as it is.
+    set(CMAKE_INSTALL_BINDIR .)
+    set(CMAKE_INSTALL_LIBDIR .)
+    set(CMAKE_INSTALL_DATADIR .)
+endif()
 include(GNUInstallDirs)
 
 # The bridge libraries are the programs' private plug-ins, not libraries for others to link:
 # they go to a folder of their own, which the programs find relative to their own folder, so an
 # install into any prefix and an unpacked package work without a search path.
-set(LUMETRA_INSTALL_LIBRARYDIR ${CMAKE_INSTALL_LIBDIR}/lumetra)
+if(WIN32)
+    set(LUMETRA_INSTALL_LIBRARYDIR .)
+else()
+    set(LUMETRA_INSTALL_LIBRARYDIR ${CMAKE_INSTALL_LIBDIR}/lumetra)
+endif()
 file(RELATIVE_PATH LUMETRA_LIBRARYDIR_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${LUMETRA_INSTALL_LIBRARYDIR})
 set(LUMETRA_INSTALL_UDEVRULESDIR lib/udev/rules.d CACHE STRING
@@ -37,6 +48,10 @@ function(lumetra_install_program target)
     install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     lumetra_harden(${target})
     set(page ${PROJECT_SOURCE_DIR}/dist/${target}.1)
+    if(WIN32)
+        set_property(GLOBAL APPEND PROPERTY LUMETRA_PROGRAMS ${target})
+        return()
+    endif()
     if(NOT EXISTS ${page})
         message(FATAL_ERROR "${target} has no manual page: write dist/${target}.1")
     endif()
@@ -54,3 +69,14 @@ endfunction()
 
 # The program icon's sizes in the desktop's icon theme: dist/icons/lumetra-<size>.png each.
 set(LUMETRA_ICON_SIZES 16 22 24 32 48 64 128 256)
+
+# lumetra_windows_resources(<target> <file name> <description>): the program icon and the version
+# resource Windows shows in Explorer's properties and the task manager.
+function(lumetra_windows_resources target name description)
+    set(LUMETRA_RC_NAME ${name})
+    set(LUMETRA_RC_DESCRIPTION ${description})
+    set(LUMETRA_RC_ICON ${PROJECT_SOURCE_DIR}/dist/icons/lumetra.ico)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/dist/windows/program.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()

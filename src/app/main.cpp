@@ -3,13 +3,34 @@
 #include "timagelist.h"
 #include "tlinkcheck.h"
 #include "tlumetra.h"
+#include "tprogramfonts.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <optional>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_WIN
+// A window program gets no console of its own: the answers to --help, --version and mistakes
+// go to the console of the prompt that started it. A stream the caller redirected stays as it is.
+void AttachParentConsole()
+{
+    const bool outLoose = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN;
+    const bool errLoose = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN;
+    if ((!outLoose && !errLoose) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (outLoose && std::freopen("CONOUT$", "w", stdout) == nullptr)
+        return;
+    if (errLoose)
+        std::freopen("CONOUT$", "w", stderr);
+}
+#endif
 
 QStringList argumentList(int argc, char *argv[])
 {
@@ -23,6 +44,9 @@ QStringList argumentList(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    AttachParentConsole();
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
 
@@ -44,6 +68,7 @@ int main(int argc, char *argv[])
     const TCommandLine line = ParseCommandLine(QCoreApplication::arguments());
     if (line.Action != TCommandLine::Run)
         return AnswerCommandLine(line);
+    RegisterProgramFonts();
     QApplication::setWindowIcon(ProgramIcon());
     // Ties the windows to the installed desktop entry (its name and icon on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("org.lumetra.Lumetra"));

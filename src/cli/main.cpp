@@ -6,6 +6,7 @@
 #include "tlongtimer.h"
 #include "tlumetra.h"
 #include "tmetersession.h"
+#include "tprogramfonts.h"
 #include "trecorder.h"
 #include "trecorderoptions.h"
 #include "trecordreport.h"
@@ -284,6 +285,7 @@ int main(int argc, char *argv[])
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
+        RegisterProgramFonts();
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
