@@ -261,11 +261,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
     const QStringList arguments = argumentList(argc, argv);
-    TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
-    if (line.Action == TRecorderCommandLine::ShowHelp) {
-        const QCoreApplication plain(argc, argv); // names the program in the help text
-        line = ParseRecorderCommandLine(arguments);
-    }
+    const TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
     if (line.Action == TRecorderCommandLine::ListDevices) {
         const QCoreApplication plain(argc, argv);
         return listDevices(!line.Options.Meters.isEmpty());

@@ -4,6 +4,7 @@
 #include "teseries.h"
 #include "tlaboptions.h"
 #include "tlaburl.h"
+#include "tlumetra.h"
 #include "trecording.h"
 #include "ttolerance.h"
 
@@ -438,7 +439,7 @@ TRecorderCommandLine ParseRecorderCommandLine(const QStringList &given)
     // The recorder has no window-system options, so all the help there is is ours.
     if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
         line.Action = TRecorderCommandLine::ShowHelp;
-        line.Message = parser.helpText();
+        line.Message = ProgramHelpText(parser, arguments.value(0));
         return line;
     }
     if (parser.isSet(options.version)) {

@@ -389,56 +389,96 @@ void TestRecorder::helpAndVersion_data()
 {
     QTest::addColumn<bool>("window"); // lumetra, else lumetra-record
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("display"); // DISPLAY, "" for none
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("answer"); // how stdout (status 0) or stderr begins
     QTest::addColumn<QString>("holds");  // and something further in it
-    // %0: the program as started.
-    QTest::newRow("help") << false << QStringList{"--help"} << 0 << "Usage: %0 [options]"
-                          << "--list";
-    QTest::newRow("help-all") << false << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
-                              << "--device";
-    QTest::newRow("version") << false << QStringList{"--version"} << 0 << "lumetra-record 1.01\n"
-                             << "";
-    QTest::newRow("mistake") << false << QStringList{"--bogus"} << 1
+    QTest::addColumn<int>("lines");      // of stdout and stderr together; 0: any number
+    // The program is named as it is typed, though it was started by its full path.
+    QTest::newRow("help") << false << QStringList{"--help"} << "" << 0
+                          << "Usage: lumetra-record [options]"
+                          << "--list" << 0;
+    QTest::newRow("help-all") << false << QStringList{"--help-all"} << "" << 0
+                              << "Usage: lumetra-record [options]"
+                              << "--device" << 0;
+    QTest::newRow("version") << false << QStringList{"--version"} << "" << 0
+                             << "lumetra-record 1.01\n"
+                             << "" << 1;
+    QTest::newRow("mistake") << false << QStringList{"--bogus"} << "" << 1
                              << "lumetra-record: Unknown option 'bogus'."
-                             << "--help";
+                             << "--help" << 2;
+    QTest::newRow("window help") << true << QStringList{"--help"} << "" << 0
+                                 << "Usage: lumetra [options]"
+                                 << "--replay" << 0;
     QTest::newRow("window help-all")
-        << true << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
-        << "-platform";
+        << true << QStringList{"--help-all"} << "" << 0 << "Usage: lumetra [options]"
+        << "-platform" << 0;
     QTest::newRow("window mistake")
-        << true << QStringList{"--bogus"} << 1 << "lumetra: Unknown option 'bogus'."
-        << "--help";
+        << true << QStringList{"--bogus"} << "" << 1 << "lumetra: Unknown option 'bogus'."
+        << "--help" << 2;
     // The toolkit's options are no mistake, though nothing has taken them out yet.
     QTest::newRow("window mistake after toolkit options")
-        << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << 1
-        << "lumetra: Unknown option 'simulat'."
-        << "";
+        << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << ""
+        << 1 << "lumetra: Unknown option 'simulat'."
+        << "" << 2;
+    // A check shows nothing: it runs without a display, and says its one line.
+    QTest::newRow("window check") << true << QStringList{"--check", "--simulate"} << "" << 0
+                                  << "LMT-SIM-0001: Cs 123."
+                                  << " nF, D 0.01" << 1;
+    QTest::newRow("window check, display away")
+        << true << QStringList{"--check", "--simulate"} << ":987" << 0 << "LMT-SIM-0001: Cs 123."
+        << " nF, D 0.01" << 1;
+    QTest::newRow("window without a display")
+        << true << QStringList{"--simulate"} << "" << 1
+        << "lumetra: cannot open the window: there is no display"
+        << "" << 1;
+    QTest::newRow("window, display away")
+        << true << QStringList{"--simulate"} << ":987" << 1
+        << "lumetra: cannot open the window: no display answered (DISPLAY=:987)."
+        << "" << 1;
+    // As the recorder does, before anything else.
+    QTest::newRow("window replay of a missing capture")
+        << true << QStringList{"--replay", "none.cap"} << "" << 2
+        << "lumetra: none.cap: No such file or directory\n"
+        << "" << 1;
 }
 
 void TestRecorder::helpAndVersion()
 {
     QFETCH(bool, window);
     QFETCH(QStringList, arguments);
+    QFETCH(QString, display);
     QFETCH(int, status);
     QFETCH(QString, answer);
     QFETCH(QString, holds);
+    QFETCH(int, lines);
     // A terminal without a display: where the recorder runs, and where a mistake typed for the
     // window must still be told as one.
     QProcess p;
+    p.setWorkingDirectory(dir_->path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    if (!display.isEmpty())
+        env.insert("DISPLAY", display);
+    env.insert("XDG_STATE_HOME", dir_->path());
+    env.insert("XDG_RUNTIME_DIR", dir_->path()); // else Qt says it had none
+    QVERIFY(QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ExeOwner));
     p.setProcessEnvironment(env);
     const QString program = window ? windowProgram() : recorder();
     p.start(program, arguments);
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), status);
-    const QString text =
-        QString::fromLocal8Bit(status == 0 ? p.readAllStandardOutput() : p.readAllStandardError());
-    QVERIFY2(text.startsWith(answer.replace("%0", program)), qPrintable(text));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == status, qPrintable(out + err));
+    const QString &text = status == 0 ? out : err;
+    QVERIFY2(text.startsWith(answer), qPrintable(text));
     QVERIFY2(text.contains(holds), qPrintable(text));
+    if (lines > 0)
+        QVERIFY2((out + err).count(QLatin1Char('\n')) == lines, qPrintable(out + err));
 }
 
 void TestRecorder::failures_data()
