@@ -91,8 +91,8 @@ bool TRecorder::Start()
     for (const QString &file : Options_.Open) {
         const TOpenOutcome opened = AnyToCds(file, Session_->Table(), false);
         if (!opened.Ok) {
-            Error_ =
-                QStringLiteral("%1: %2").arg(file, QLatin1String(OpenFailedMessage), opened.Error);
+            // The system's reason, or what is wrong in the file and where.
+            Error_ = file + QStringLiteral(": ") + opened.Error;
             return false;
         }
     }

@@ -391,9 +391,11 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (r.Meters.isEmpty() && r.Open.isEmpty())
         return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
                               "--serial or --replay) or --open.");
-    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet && !r.KeepsStatistics())
-        return QStringLiteral("--quiet without --output, --report or statistics would keep "
-                              "nothing.");
+    // Published readings are kept by whoever records them from the broker.
+    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Mqtt.isEmpty() && r.Quiet
+        && !r.KeepsStatistics())
+        return QStringLiteral("--quiet without --output, --report, --mqtt or statistics would "
+                              "keep nothing.");
     return {};
 }
 

@@ -509,8 +509,13 @@ void TestRecorder::failures_data()
                                  << "bad.txt: line 4:";
     QTest::newRow("no terminal") << QStringList{"--serial", "plain.txt"} << 2
                                  << "Failed to open plain.txt!";
+    // The file, then the system's reason or what is wrong in it and where.
     QTest::newRow("unreadable open")
-        << QStringList{"--open", "bad.txt"} << 2 << "Failed to Load File!";
+        << QStringList{"--open", "bad.txt"} << 2 << "lumetra-record: bad.txt: line 2: ";
+    QTest::newRow("missing open") << QStringList{"--open", "missing.txt"} << 2
+                                  << "lumetra-record: missing.txt: No such file or directory\n";
+    QTest::newRow("quiet, nothing kept") << QStringList{"--simulate", "--quiet"} << 1
+                                         << "--quiet without --output, --report, --mqtt";
     // Given alone, --device takes the first bridge, of which the test machine has none.
     QTest::newRow("device alone before an option")
         << QStringList{"--device", "--frames", "1"} << 2 << "No device found.";
@@ -552,6 +557,7 @@ void TestRecorder::failures()
     QCOMPARE(r.status, status);
     QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
     QCOMPARE(r.err.count(message.toLocal8Bit()), 1); // told once
+    QVERIFY2(!r.err.contains("QString::arg"), r.err.constData());
     QCOMPARE(fileBytes(path("keep.txt")), "recorded yesterday\n");
 }
 
@@ -897,16 +903,20 @@ void TestRecorder::frontEndsRecordTheSameRows()
 void TestRecorder::labRoundTrip_data()
 {
     QTest::addColumn<int>("meters");
+    QTest::addColumn<bool>("ownFiles");   // the meters' recorders write --output too
     QTest::addColumn<QString>("central"); // the central recorder's --output
     QTest::addColumn<int>("status");      // the central recorder's
-    QTest::newRow("one meter") << 1 << "c-%s.txt" << 0;
-    QTest::newRow("two meters, one file each") << 2 << "c-%s.xml" << 0;
-    QTest::newRow("two meters, one file name") << 2 << "c.txt" << 2;
+    QTest::newRow("one meter") << 1 << true << "c-%s.txt" << 0;
+    QTest::newRow("two meters, one file each") << 2 << true << "c-%s.xml" << 0;
+    QTest::newRow("two meters, one file name") << 2 << true << "c.txt" << 2;
+    // Publishing keeps the readings: --quiet needs no file of its own then.
+    QTest::newRow("quiet, published only") << 1 << false << "c-%s.txt" << 0;
 }
 
 void TestRecorder::labRoundTrip()
 {
     QFETCH(int, meters);
+    QFETCH(bool, ownFiles);
     QFETCH(QString, central);
     QFETCH(int, status);
     TMosquittoBroker broker;
@@ -917,12 +927,15 @@ void TestRecorder::labRoundTrip()
     listener.start(recorder(), {"--from-mqtt", broker.Url("lab/#"), "--output", central});
     QVERIFY(listener.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(broker.Log().contains("SUBSCRIBE"), 10000);
-    QStringList publish{"--frames", "10",     "--output",       "m-%s.txt",
-                        "--quiet",  "--mqtt", broker.Url("lab")};
+    QStringList publish{"--frames", "10", "--quiet", "--mqtt", broker.Url("lab")};
+    if (ownFiles)
+        publish << "--output"
+                << "m-%s.txt";
     for (int m = 0; m < meters; ++m)
         publish.prepend("--simulate");
     const Run r = runRecorder(publish, dir_->path());
     QVERIFY2(r.status == 0, r.err.constData());
+    QVERIFY2(r.out.isEmpty(), r.out.constData());
     if (status == 0)
         QCOMPARE(stopAfterLines(listener, 10 * meters).count('\n'), 10 * meters);
     else
@@ -937,10 +950,14 @@ void TestRecorder::labRoundTrip()
     }
     for (int m = 1; m <= meters; ++m) {
         const QString serial = QStringLiteral("LMT-SIM-%1").arg(m, 4, 10, QLatin1Char('0'));
+        const QList<QStringList> received = fileRows(path(QString(central).replace("%s", serial)));
+        QCOMPARE(received.size(), 10);
+        for (int row = 0; row < 10; ++row)
+            QCOMPARE(received[row].first(), QString::number(row + 1));
         // Numbers and times as the meter's own recorder wrote them.
-        const QList<QStringList> recorded = fileRows(path("m-" + serial + ".txt"), true);
-        QCOMPARE(recorded.size(), 10);
-        QCOMPARE(fileRows(path(QString(central).replace("%s", serial)), true), recorded);
+        if (ownFiles)
+            QCOMPARE(fileRows(path(QString(central).replace("%s", serial)), true),
+                     fileRows(path("m-" + serial + ".txt"), true));
     }
 }
 
