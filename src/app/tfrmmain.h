@@ -78,7 +78,8 @@ public:
     QTimer *timerInterval = nullptr;
 
 signals:
-    // Every notice the window tells the user, as it is told.
+    // Every notice the window tells the user, in the core's words: where the user may try
+    // again (TryAgain), the window ends the text it shows with how.
     void NoticeRaised(const TNotice &notice);
 
 protected:

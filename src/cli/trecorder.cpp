@@ -130,11 +130,14 @@ bool TRecorder::Start()
 void TRecorder::notice(const TNotice &notice)
 {
     // Nothing of this program waits on a message box; whatever the core has to tell ends the
-    // recording.
+    // recording. What can be mended is tried again by running the command again.
+    const QString text = notice.TryAgain
+                             ? notice.Text + QStringLiteral(" Then run the command again.")
+                             : notice.Text;
     if (!Started_)
-        Error_ = notice.Text;
+        Error_ = text;
     else
-        fail(notice.Text);
+        fail(text);
 }
 
 void TRecorder::recorded(qsizetype row)

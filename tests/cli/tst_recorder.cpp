@@ -6,11 +6,15 @@
 #include "../support/pdftools.h"
 #include "../support/pty.h"
 #include "../support/recorderrun.h"
+#include "../support/simbridge.h"
 #include "../support/testfiles.h"
 #include "../support/windowfeed.h"
+#include "tbridgesource.h"
 #include "tcapturefile.h"
+#include "tcp2110.h"
 #include "tframeencoder.h"
 #include "tmetersession.h"
+#include "trecorder.h"
 #include "trecordfiles.h"
 #include "trecordtable.h"
 
@@ -121,6 +125,8 @@ private slots:
     void helpAndVersion();
     void failures_data();
     void failures();
+    void bridgeFailuresSayHowToTryAgain_data();
+    void bridgeFailuresSayHowToTryAgain();
     void openedFilesReport();
     void openedFilesAlonePrintTheirRows();
     void listsTheBridges();
@@ -559,6 +565,46 @@ void TestRecorder::failures()
     QCOMPARE(r.err.count(message.toLocal8Bit()), 1); // told once
     QVERIFY2(!r.err.contains("QString::arg"), r.err.constData());
     QCOMPARE(fileBytes(path("keep.txt")), "recorded yesterday\n");
+}
+
+void TestRecorder::bridgeFailuresSayHowToTryAgain_data()
+{
+    QTest::addColumn<int>("status"); // of the simulated bridge's next open; 0: unplugged
+    QTest::addColumn<QString>("begins");
+    QTest::newRow("denied") << int(HID_UART_DEVICE_ACCESS_ERROR)
+                            << "Access to the meter's USB cable was denied: ";
+    QTest::newRow("in use") << int(HID_UART_DEVICE_IN_USE)
+                            << "The meter's USB cable (device node /sim/hidraw0) is in use";
+    QTest::newRow("no device") << 0 << "No device found.";
+}
+
+void TestRecorder::bridgeFailuresSayHowToTryAgain()
+{
+    QFETCH(int, status);
+    QFETCH(QString, begins);
+    // In a process with a window system's application object, as --report and --summary make
+    // one: the recorder still has no button to press.
+    QVERIFY(qobject_cast<QGuiApplication *>(QCoreApplication::instance()));
+    SimBridge sim;
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
+    auto *bridge = new TBridgeSource(TCP2110::SimulatedLibraryFile());
+    bridge->SetSerial(SimBridge::DefaultSerial);
+    if (status == 0)
+        QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    else
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, status), HID_UART_SUCCESS);
+    TRecorder recorder(TRecorderOptions{}, bridge);
+    QVERIFY(!recorder.Start());
+    const QString &error = recorder.Error();
+    QVERIFY2(error.startsWith(begins), qPrintable(error));
+    QVERIFY2(!error.contains("Connection"), qPrintable(error));
+    // Only what the user can mend is tried again; no device found is the meter's own notice.
+    if (status == 0)
+        QCOMPARE(error, QStringLiteral("No device found.  Please ensure that you have proper USB "
+                                       "connection."));
+    else
+        QVERIFY2(error.endsWith(". Then run the command again."), qPrintable(error));
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
 }
 
 void TestRecorder::openedFilesReport()
