@@ -1,4 +1,5 @@
 #include "tbridgesource.h"
+#include "tccomm.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
 #include "tlabrecorder.h"
@@ -157,7 +158,7 @@ int listDevices(bool simulated)
         printError(bridge.LibraryNotice().Text);
     }
     if (!simulated)
-        for (const QString &port : SerialPorts())
+        for (const QString &port : TCComm::ListPorts())
             std::printf("serial\t%s\n", port.toLocal8Bit().constData());
     std::fflush(stdout);
     return bridge.HasLibrary() ? TRecorder::ExitDone : TRecorder::ExitFailure;

@@ -1,11 +1,8 @@
 #include "tccomm.h"
 
-#include "tdevicechoice.h"
 #include "tlinesettings.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 // The kernel's own terminal interface rather than <termios.h>: only termios2 sets a rate that
 // has no B constant (14400, 56000, 128000, 256000) exactly.
@@ -121,27 +118,6 @@ void SetLineSettings(termios2 &line, TCComm::TBaudrate rate, TCComm::TByteSize s
 std::uint32_t TCComm::BaudRateValue(TBaudrate rate)
 {
     return rateOf(rate).Bits;
-}
-
-QStringList TCComm::ListPorts(const QString &ttyClass)
-{
-    QStringList ports;
-    const QDir dir(ttyClass);
-    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
-        // Consoles and pseudo-terminals have no device behind them.
-        if (!QFileInfo::exists(dir.filePath(name + QStringLiteral("/device"))))
-            continue;
-        // The serial core keeps a line for every port it might have (ttyS0-ttyS31); only
-        // those with a UART found behind them have a type other than 0.
-        QFile type(dir.filePath(name + QStringLiteral("/type")));
-        if (type.exists()) {
-            if (!type.open(QIODevice::ReadOnly) || type.readAll().trimmed().toInt() == 0)
-                continue;
-        }
-        ports.append(QStringLiteral("/dev/") + name);
-    }
-    SortCaseInsensitive(ports);
-    return ports;
 }
 
 TCComm::TCComm(QObject *owner)

@@ -67,8 +67,9 @@ public:
 
     // The machine's serial ports found at construction.
     const QStringList &PortList() const { return PortList_; }
-    // The serial ports below a sysfs tty class folder, as device paths sorted without regard to
-    // case: every tty with a device behind it, where a serial core port also has a UART.
+    // The machine's serial ports, as device paths sorted without regard to case: the one list
+    // of them in the program. On Linux every tty below a sysfs tty class folder with a device
+    // behind it, where a serial core port also has a UART.
     static QStringList ListPorts(const QString &ttyClass = QStringLiteral("/sys/class/tty"));
     // Bits per second of a rate; a value outside the enumeration gives 9600.
     static std::uint32_t BaudRateValue(TBaudrate rate);

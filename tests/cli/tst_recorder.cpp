@@ -11,6 +11,7 @@
 #include "../support/windowfeed.h"
 #include "tbridgesource.h"
 #include "tcapturefile.h"
+#include "tccomm.h"
 #include "tcp2110.h"
 #include "tframeencoder.h"
 #include "tmetersession.h"
@@ -672,6 +673,14 @@ void TestRecorder::listsTheBridges()
     QVERIFY2(opened.status == 0, opened.err.constData());
     for (const QString &line : lines)
         QVERIFY(QFileInfo::exists(path(line.section('\t', 1, 1) + ".txt")));
+    // The serial ports, as many as this machine has, are the window's ports in its order.
+    const Run machine = runRecorder({"--list"}, dir_->path());
+    QStringList ports;
+    for (const QString &line : QString::fromLocal8Bit(machine.out).split('\n'))
+        if (line.startsWith("serial\t"))
+            ports << line.section('\t', 1);
+    TfrmMain w;
+    QCOMPARE(ports, w.CComm1->PortList());
 }
 
 void TestRecorder::windowCapturesAndReplays()
