@@ -1,6 +1,6 @@
 #include "trecorderoptions.h"
 
-#include "tccomm.h"
+#include "tbaudrate.h"
 #include "teseries.h"
 #include "tlaboptions.h"
 #include "tlaburl.h"
@@ -11,7 +11,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMetaEnum>
 #include <algorithm>
 #include <cmath>
 
@@ -306,12 +305,7 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
         if (!has(TRecorderOptions::Serial))
             return QStringLiteral("--baud belongs to --serial.");
         const auto baud = wholeNumber(parser.value(o.baud), 1, 256000);
-        const QMetaEnum rates = QMetaEnum::fromType<TCComm::TBaudrate>();
-        bool known = false;
-        for (int i = 0; baud && i < rates.keyCount(); ++i)
-            known =
-                known || TCComm::BaudRateValue(TCComm::TBaudrate(rates.value(i))) == quint32(*baud);
-        if (!known)
+        if (!baud || !BaudRateOf(std::uint64_t(*baud)))
             return QStringLiteral("Unknown baud rate '%1'.").arg(parser.value(o.baud));
         r.Baud = quint32(*baud);
     }

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMetaEnum>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -64,16 +63,6 @@ bool isBlankName(const QString &name)
 void TCP2110::SetSystemNotice(TSystemNotice notice)
 {
     systemNotice.store(notice ? notice : &printSystemError);
-}
-
-std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
-{
-    // The rate is the number in the enumerator's name, so the names are the single source.
-    const char *name = QMetaEnum::fromType<TBaudRate>().valueToKey(rate);
-    if (!name)
-        return 0;
-    const QByteArray text(name);
-    return text.mid(text.indexOf('_') + 1).toUInt();
 }
 
 TCP2110::TCP2110(QObject *owner, const QString &libraryFile)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tbaudrate.h"
 #include "thiduartlibrary.h"
 #include "treaderhandoff.h"
 
@@ -20,24 +21,8 @@ class TCP2110 : public QObject
 {
     Q_OBJECT
 public:
-    enum TBaudRate : std::uint8_t {
-        CBR_110,
-        CBR_300,
-        CBR_600,
-        CBR_1200,
-        CBR_2400,
-        CBR_4800,
-        CBR_9600,
-        CBR_14400,
-        CBR_19200,
-        CBR_38400,
-        CBR_56000,
-        CBR_57600,
-        CBR_115200,
-        CBR_128000,
-        CBR_256000,
-    };
-    Q_ENUM(TBaudRate)
+    using TBaudRate = TBaudRateCode;
+    using enum TBaudRateCode;
     enum TByteSize : std::uint8_t { _5, _6, _7, _8 };
     enum TStopBits : std::uint8_t { _1, _1_5, _2 };
     enum TParity : std::uint8_t { None, Odd, Even, Mark, Space };
@@ -91,8 +76,6 @@ public:
     // leaves the value as it was; the next Open starts unpaused.
     void SetReadPause(bool pause);
 
-    // The baud rate in bits per second that an enumerator stands for.
-    static std::uint32_t BaudRateValue(TBaudRate rate);
     // The node a device path names ("/dev/hidraw3" of "/dev/hidraw3#vid_10c4&pid_ea80").
     static QString DeviceNode(const QString &path);
     // What the user is told when the bridge's node may not be opened, and how to allow it.

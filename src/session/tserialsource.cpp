@@ -9,9 +9,8 @@ TSerialSource::TSerialSource(const QString &port, std::uint32_t baud, QObject *p
     , Port_(new TCComm(this))
 {
     Port_->SetCommPort(port);
-    for (int r = TCComm::CBR_110; r <= TCComm::CBR_256000; ++r)
-        if (TCComm::BaudRateValue(TCComm::TBaudrate(r)) == baud)
-            Port_->SetBaudRate(TCComm::TBaudrate(r));
+    if (const auto rate = BaudRateOf(baud))
+        Port_->SetBaudRate(*rate);
     connect(Port_, &TCComm::OnReceiveData, this, [this](const void *data, std::uint32_t len) {
         emit BlockReceived(static_cast<const std::uint8_t *>(data), len);
     });

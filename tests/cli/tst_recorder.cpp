@@ -507,6 +507,10 @@ void TestRecorder::failures_data()
         << QStringList{"--simulate", "--fast"} << 1 << "--fast belongs to --replay";
     QTest::newRow("odd baud") << QStringList{"--serial", "/dev/null", "--baud", "9601"} << 1
                               << "Unknown baud rate";
+    // One of the fifteen, though the kernel has no constant for it: taken, and the port tried.
+    QTest::newRow("baud without a B constant")
+        << QStringList{"--serial", "plain.txt", "--baud", "56000"} << 2
+        << "Failed to open plain.txt!";
     QTest::newRow("stray argument")
         << QStringList{"--simulate", "x.txt"} << 1 << "Unexpected argument 'x.txt'";
     QTest::newRow("no bridge") << QStringList{"--device", "NO-SUCH-BRIDGE"} << 2

@@ -66,7 +66,6 @@ private slots:
     void libraryThatCannotServe_data();
     void libraryThatCannotServe();
     void defaultsAndTheDefaultBridge();
-    void baudRatesComeFromTheNames();
     void twoBridgesSortedFirstIsChosen();
     void otherProductNotScannedButAddedOnArrival();
     void noBridgeFailsWith101();
@@ -152,13 +151,6 @@ void TestCP2110::defaultsAndTheDefaultBridge()
     QVERIFY(c->DeviceList().first().startsWith(QString(SimBridge::DefaultSerial) + "="));
     QVERIFY(c->DeviceList().first().contains("vid_10c4", Qt::CaseInsensitive));
     QCOMPARE(c->DeviceName, QString(SimBridge::DefaultSerial));
-}
-
-void TestCP2110::baudRatesComeFromTheNames()
-{
-    QCOMPARE(TCP2110::BaudRateValue(TCP2110::CBR_110), 110u);
-    QCOMPARE(TCP2110::BaudRateValue(TCP2110::CBR_9600), 9600u);
-    QCOMPARE(TCP2110::BaudRateValue(TCP2110::CBR_256000), 256000u);
 }
 
 void TestCP2110::twoBridgesSortedFirstIsChosen()
