@@ -54,6 +54,8 @@ void TfrmMain::ShowStatistics()
     if (!Statistics_) {
         Statistics_ = new TfrmStatistics(*cds1, DecimalSep().toUtf8(), this);
         Statistics_->SetSelectedRows(Panel4->SelectedRows());
+        // A matched set is found in the grid by its rows.
+        connect(Statistics_, &TfrmStatistics::RowsChosen, Panel4, &TRecordPanel::SelectRows);
         CentreOnParent(Statistics_);
     }
     Statistics_->show();

@@ -229,3 +229,21 @@ std::vector<qsizetype> TRecordPanel::SelectedRows() const
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
+
+void TRecordPanel::SelectRows(const QList<std::int32_t> &rows)
+{
+    QItemSelectionModel *selection = DBGrid1->selectionModel();
+    if (!selection || rows.isEmpty())
+        return;
+    QItemSelection chosen;
+    const int last = Data1->columnCount() - 1;
+    for (const std::int32_t row : rows)
+        if (row >= 0 && row < Data1->rowCount())
+            chosen.select(Data1->index(row, 0), Data1->index(row, last));
+    if (chosen.isEmpty())
+        return;
+    const QModelIndex first = chosen.first().topLeft();
+    selection->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selection->select(chosen, QItemSelectionModel::ClearAndSelect);
+    DBGrid1->scrollTo(first);
+}

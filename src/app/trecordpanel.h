@@ -34,6 +34,8 @@ public:
     void SetPerPart(bool on);
     // The rows selected in the grid, 0-based and ascending.
     std::vector<qsizetype> SelectedRows() const;
+    // Selects these rows (0-based) in the grid, alone, and brings the first into view.
+    void SelectRows(const QList<std::int32_t> &rows);
 
     TToolBar *ToolBar4;
     QCheckBox *cbRepeat;

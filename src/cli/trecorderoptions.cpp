@@ -102,8 +102,11 @@ struct TOptions
                        "classes and matched sets per mode and unit.")};
     QCommandLineOption nominal{
         QStringLiteral("nominal"),
-        QStringLiteral("The parts' nominal value for the tolerance classes, e.g. 100n, 4.7k, "
-                       "2m2 (default: the value of --series nearest the median)."),
+        QStringLiteral("The nominal value of the parts of one quantity for the tolerance "
+                       "classes, e.g. 100n, 4.7k, 2m2, 470uH: it applies to the groups in its "
+                       "unit, or (without one) in a unit the meter shows such a value in, the "
+                       "nearest of them (100n: farads). Once per quantity; the other groups take "
+                       "the value of --series nearest their median."),
         QStringLiteral("VALUE")};
     QCommandLineOption tolerance{
         QStringLiteral("tolerance"),
@@ -234,14 +237,13 @@ QString checkStatistics(const QCommandLineParser &parser, const TOptions &o, TRe
             return QStringLiteral("--%1 belongs to --stats, --summary or --stats-json.")
                 .arg(named->names().constFirst());
     TSummaryOptions &s = r.SummaryOptions;
-    if (parser.isSet(o.nominal)) {
-        if (parser.isSet(o.series))
-            return QStringLiteral("Give either --nominal or --series.");
-        s.Nominal = ParseNominal(parser.value(o.nominal));
-        if (!s.Nominal || !(s.Nominal->Value > 0))
+    for (const QString &text : parser.values(o.nominal)) {
+        const std::optional<TNominal> nominal = ParseNominal(text);
+        if (!nominal || !(nominal->Value > 0))
             return QStringLiteral("--nominal takes a value such as 100n, 4.7k or 2m2, not "
                                   "'%1'.")
-                .arg(parser.value(o.nominal));
+                .arg(text);
+        s.Nominals.push_back(*nominal);
     }
     if (parser.isSet(o.tolerance)) {
         const auto classes = ParseToleranceClasses(parser.value(o.tolerance));
