@@ -160,20 +160,21 @@ void TestMainWindow::toolButtons_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("hint");
 
-    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear"},
-                              {"btnRecordOpen", "Open"},
-                              {"btnRecordSave", "Save"},
-                              {"btnRecordPrint", "Print"},
-                              {"btnRecordFly", ""},
-                              {"btnGridZoomout", ""},
-                              {"btnFirst", "First"},
-                              {"btnPrevious", "Previous"},
-                              {"btnNext", "Next"},
-                              {"btnLast", "Last"},
-                              {"btnNew", "Clear"},
-                              {"btnSave", "Save"},
-                              {"btnFly", ""},
-                              {"btnChartZoomOut", ""}})
+    // Each with the key that does the same.
+    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear (Ctrl+L)"},
+                              {"btnRecordOpen", "Open (Ctrl+O)"},
+                              {"btnRecordSave", "Save (Ctrl+S)"},
+                              {"btnRecordPrint", "Print (Ctrl+P)"},
+                              {"btnRecordFly", "Enlarge (Ctrl+E)"},
+                              {"btnGridZoomout", "Back (Esc)"},
+                              {"btnFirst", "First (Home)"},
+                              {"btnPrevious", "Previous (PgUp)"},
+                              {"btnNext", "Next (PgDown)"},
+                              {"btnLast", "Last (End)"},
+                              {"btnNew", "Clear (Ctrl+L)"},
+                              {"btnSave", "Save (Ctrl+Shift+S)"},
+                              {"btnFly", "Enlarge (Ctrl+Shift+E)"},
+                              {"btnChartZoomOut", "Back (Esc)"}})
         QTest::newRow(name) << QString(name) << QString(hint);
 }
 
