@@ -88,6 +88,9 @@ protected:
 private:
     void CreateComponents();
     void FormCreate();
+    // Opens at the drawn size, centred on the screen's free area, where that fits; maximised
+    // where it does not.
+    void FitToScreen();
     bool FormCloseQuery();
     void FormDestroy();
 

@@ -56,7 +56,8 @@ void TfrmMain::ShowStatistics()
         Statistics_->SetSelectedRows(Panel4->SelectedRows());
         // A matched set is found in the grid by its rows.
         connect(Statistics_, &TfrmStatistics::RowsChosen, Panel4, &TRecordPanel::SelectRows);
-        CentreOnParent(Statistics_);
+        // Beside the window, not over the rows it sums up, and on the screen.
+        PlaceBeside(Statistics_, this);
     }
     Statistics_->show();
     Statistics_->raise();

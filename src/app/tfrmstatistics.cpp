@@ -25,6 +25,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
@@ -145,7 +146,17 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     buttons->addWidget(lblSaved, 1);
     buttons->addWidget(btnSaveSummary);
 
-    auto *l = new QVBoxLayout(this);
+    // Where the screen is smaller than the window's least size (a laptop at 200 %), the
+    // content scrolls inside a window that fits.
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto *content = new QWidget(scroll);
+    scroll->setWidget(content);
+    auto *fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(scroll);
+    auto *l = new QVBoxLayout(content);
     l->addLayout(options);
     l->addLayout(groupRow);
     l->addWidget(tables, 2);

@@ -1,6 +1,7 @@
 // Shows an enlarged view of the real window, live against the simulated meter, and holds it
 // open so the screen can be photographed; then the main window as the view gave it back, as long
-// again. Usage: viewshots record|chart [SECONDS]
+// again. "statistics" shows the main window with its Statistics window beside it instead.
+// Usage: viewshots record|chart|statistics [SECONDS]
 #include "../support/statehome.h"
 #include "tfrmmain.h"
 
@@ -25,6 +26,11 @@ int main(int argc, char **argv)
     QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     // A few pages of readings first, so the grid and the chart have something to show.
     QTest::qWait(4000);
+    if (view == QLatin1String("statistics")) {
+        w.ShowStatistics();
+        QTest::qWait(seconds * 1000);
+        return 0;
+    }
     QToolButton *open =
         view == QLatin1String("chart") ? w.pnlChartParent->btnFly : w.Panel4->btnRecordFly;
     QToolButton *close = view == QLatin1String("chart") ? w.pnlChartParent->btnChartZoomOut
