@@ -22,7 +22,8 @@ fi
 scripts/setup
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
-export QT_QPA_PLATFORM=offscreen
+# As the tests' own setting has it (CMakeLists.txt): offscreen, on a screen of a desktop's size.
+export QT_QPA_PLATFORM="offscreen:configfile=$PWD/tests/offscreen.json"
 case "$preset" in
     asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
               LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" ;;

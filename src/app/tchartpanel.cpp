@@ -5,6 +5,7 @@
 #include "tkeyfilter.h"
 #include "tpagedchart.h"
 #include "tpanelframe.h"
+#include "trecordpanel.h"
 #include "tsavepicturedialog.h"
 #include "ttoolbar.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 
@@ -39,10 +41,13 @@ TChartPanel::TChartPanel(QWidget *parent)
     edtRange->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ToolBar2->addControl(edtRange, 35);
     ToolBar2->addSeparator();
+    // The paging keys are the chart's, when it has the focus (see below); the hints name them.
     btnFirst =
         ToolBar2->addButton(QStringLiteral("btnFirst"), QStringLiteral("First"), ToolIcon(iiFirst));
+    btnFirst->setToolTip(TToolBar::KeyHint(btnFirst->toolTip(), Qt::Key_Home));
     btnPrevious = ToolBar2->addButton(QStringLiteral("btnPrevious"), QStringLiteral("Previous"),
                                       ToolIcon(iiPrevious));
+    btnPrevious->setToolTip(TToolBar::KeyHint(btnPrevious->toolTip(), Qt::Key_PageUp));
     edtCurPage = new QLineEdit(QStringLiteral("1"), ToolBar2);
     edtCurPage->setObjectName(QStringLiteral("edtCurPage"));
     edtCurPage->setToolTip(QStringLiteral("CurrentPage"));
@@ -53,16 +58,24 @@ TChartPanel::TChartPanel(QWidget *parent)
     ToolBar2->addControl(edtCurPage, 35);
     btnNext =
         ToolBar2->addButton(QStringLiteral("btnNext"), QStringLiteral("Next"), ToolIcon(iiNext));
+    btnNext->setToolTip(TToolBar::KeyHint(btnNext->toolTip(), Qt::Key_PageDown));
     btnLast =
         ToolBar2->addButton(QStringLiteral("btnLast"), QStringLiteral("Last"), ToolIcon(iiLast));
+    btnLast->setToolTip(TToolBar::KeyHint(btnLast->toolTip(), Qt::Key_End));
     ToolBar2->addSeparator();
+    // The record panel's Clear has the key beside this one; this one takes it only while the
+    // chart is shown alone (SetClearKey), so one key never names two buttons in one window.
     btnNew = ToolBar2->addButton(QStringLiteral("btnNew"), QStringLiteral("Clear"),
                                  ToolIcon(iiBlankPage));
-    btnSave =
-        ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"), ToolIcon(iiFloppy));
-    btnFly = ToolBar2->addButton(QStringLiteral("btnFly"), QString(), ToolIcon(iiEnlarge));
+    btnNew->setToolTip(TToolBar::KeyHint(btnNew->toolTip(), TRecordPanel::ClearKey));
+    btnSave = ToolBar2->addButton(QStringLiteral("btnSave"), QStringLiteral("Save"),
+                                  ToolIcon(iiFloppy), Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    btnFly = ToolBar2->addButton(QStringLiteral("btnFly"), QStringLiteral("Enlarge"),
+                                 ToolIcon(iiEnlarge), Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    // Escape is the enlarged view's own, which lets an edit box have it first.
     btnChartZoomOut =
         ToolBar2->addButton(QStringLiteral("btnChartZoomOut"), QString(), ToolIcon(iiShrink));
+    btnChartZoomOut->setToolTip(TToolBar::KeyHint(QStringLiteral("Back"), Qt::Key_Escape));
     btnChartZoomOut->hide();
     auto *gotoButton = ToolBar2->addButton(QString(), QStringLiteral("GotoPage"), ToolIcon(iiGo));
     gotoButton->hide();
@@ -71,6 +84,16 @@ TChartPanel::TChartPanel(QWidget *parent)
     Chart1 = new TPagedChart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
     l->addWidget(Chart1, 1);
+    // With the focus (a click, or Tab), the chart pages with the keys a document pages with.
+    Chart1->setFocusPolicy(Qt::StrongFocus);
+    for (const auto &[key, button] : {std::pair{Qt::Key_Home, btnFirst},
+                                      {Qt::Key_PageUp, btnPrevious},
+                                      {Qt::Key_PageDown, btnNext},
+                                      {Qt::Key_End, btnLast}}) {
+        auto *shortcut =
+            new QShortcut(QKeySequence(key), Chart1, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+    }
 
     Timer_range = new QTimer(this);
     Timer_range->setObjectName(QStringLiteral("Timer_range"));
@@ -91,6 +114,11 @@ void TChartPanel::SetControl(TChartControl *control, const QString &decimalSep)
 {
     Control_ = control;
     DecimalSep_ = decimalSep;
+}
+
+void TChartPanel::SetClearKey(bool on)
+{
+    btnNew->setShortcut(on ? QKeySequence(TRecordPanel::ClearKey) : QKeySequence());
 }
 
 void TChartPanel::ShowPage(int page)

@@ -26,6 +26,8 @@ public:
     void SetControl(TChartControl *control, const QString &decimalSep);
     // The chart now shows page.
     void ShowPage(int page);
+    // Clear's key belongs to this panel's button while the chart is shown alone.
+    void SetClearKey(bool on);
 
     TToolBar *ToolBar2;
     QLineEdit *edtRange;

@@ -2,6 +2,7 @@
 
 #include "tlaboptions.h"
 #include "tlaburl.h"
+#include "tlumetra.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,8 +40,8 @@ struct TOptions
         QStringLiteral("FILE")};
     QCommandLineOption replay{
         QStringLiteral("replay"),
-        QStringLiteral("Play a capture instead of a meter, through the simulated bridge: "
-                       "it starts at Connection."),
+        QStringLiteral("Play a capture made with --capture instead of a meter, at its own "
+                       "pace, from Connection on."),
         QStringLiteral("FILE")};
     QCommandLineOption fast{QStringLiteral("fast"),
                             QStringLiteral("With --replay: as fast as the line takes it.")};
@@ -124,7 +125,7 @@ TCommandLine ParseCommandLine(const QStringList &given)
         line.Action = TCommandLine::ShowHelpAll;
     } else if (parser.isSet(options.help)) {
         line.Action = TCommandLine::ShowHelp;
-        line.Message = parser.helpText();
+        line.Message = ProgramHelpText(parser, arguments.value(0));
     } else if (parser.isSet(options.version)) {
         line.Action = TCommandLine::ShowVersion;
         line.Message = QCoreApplication::applicationName() + QLatin1Char(' ')
@@ -158,7 +159,7 @@ TCommandLine ParseCommandLine(const QStringList &given)
     }
 
     line.Window.Replay = parser.value(options.replay);
-    // A replay plays through the simulated bridge.
+    // A replay needs no cable: the simulated bridges stand in for the real ones in the list.
     line.Window.Simulate = parser.isSet(options.simulate) || !line.Window.Replay.isEmpty();
     line.Window.Capture = parser.value(options.capture);
     line.Window.Fast = parser.isSet(options.fast);

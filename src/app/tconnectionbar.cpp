@@ -1,6 +1,7 @@
 #include "tconnectionbar.h"
 
 #include "tpanelframe.h"
+#include "ttoolbar.h"
 
 #include <QComboBox>
 #include <QToolButton>
@@ -17,6 +18,8 @@ TConnectionBar::TConnectionBar(QWidget *parent)
     btnConnect->setCheckable(true);
     btnConnect->setToolButtonStyle(Qt::ToolButtonTextOnly);
     btnConnect->setGeometry(7, 3, 106, 24);
+    btnConnect->setShortcut(Qt::Key_F5);
+    btnConnect->setToolTip(TToolBar::KeyHint(btnConnect->text(), btnConnect->shortcut()));
     cbbDevices->setObjectName(QStringLiteral("cbbDevices"));
     cbbDevices->setGeometry(119, 5, 314, 21);
     cbbDevices->hide();
@@ -26,6 +29,7 @@ void TConnectionBar::ShowLink(bool connected)
 {
     btnConnect->setChecked(connected);
     btnConnect->setText(connected ? QStringLiteral("Disconnection") : QStringLiteral("Connection"));
+    btnConnect->setToolTip(TToolBar::KeyHint(btnConnect->text(), btnConnect->shortcut()));
 }
 
 QString TConnectionBar::SetDevices(const QStringList &serials)

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -68,7 +69,39 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     CreateComponents();
     FormCreate();
     Building_ = false;
-    PlaceOnScreen(this, TScreenArea::Available);
+    FitToScreen();
+}
+
+void TfrmMain::FitToScreen()
+{
+    // The screen the window opens on, in its own pixels (at 200 % a 1280 x 900 screen is
+    // 640 x 450 of them): the drawn size where it fits, else as large as the screen allows.
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 640, 480);
+    const TWindowFit fit = FitWindow(size() + FrameAllowance,
+                                     layout()->totalMinimumSize() + FrameAllowance, area.size());
+    if (fit.Scroll) {
+        // Not even the panels' least sizes fit: they keep them, and the window scrolls to
+        // reach them rather than run off the screen.
+        auto *scroll = new QScrollArea(this);
+        scroll->setObjectName(QStringLiteral("ScrollBox"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        auto *content = new QWidget(scroll);
+        content->setObjectName(QStringLiteral("ScrollContent"));
+        auto *inner = FillLayout(content);
+        auto *outer = static_cast<QBoxLayout *>(layout());
+        while (QLayoutItem *item = outer->takeAt(0)) {
+            if (QWidget *w = item->widget())
+                inner->addWidget(w, w == Splitter1 ? 1 : 0);
+            delete item;
+        }
+        scroll->setWidget(content);
+        outer->addWidget(scroll);
+    }
+    if (fit.Maximise)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    else
+        PlaceOnScreen(this, TScreenArea::Available);
 }
 
 TfrmMain::~TfrmMain()

@@ -78,7 +78,8 @@ public:
     QTimer *timerInterval = nullptr;
 
 signals:
-    // Every notice the window tells the user, as it is told.
+    // Every notice the window tells the user, in the core's words: where the user may try
+    // again (TryAgain), the window ends the text it shows with how.
     void NoticeRaised(const TNotice &notice);
 
 protected:
@@ -87,6 +88,9 @@ protected:
 private:
     void CreateComponents();
     void FormCreate();
+    // Opens at the drawn size, centred on the screen's free area, where that fits; maximised
+    // where it does not.
+    void FitToScreen();
     bool FormCloseQuery();
     void FormDestroy();
 

@@ -130,8 +130,12 @@ void TfrmMain::ShowNotice(const TNotice &notice)
         PendingNotices_ << notice;
         return;
     }
+    // The window's way to try again is its button.
+    const QString text = notice.TryAgain
+                             ? notice.Text + QStringLiteral(" Then press \"Connection\" again.")
+                             : notice.Text;
     if (notice.Terminal) {
-        std::fprintf(stderr, "lumetra: %s\n", notice.Text.toLocal8Bit().constData());
+        std::fprintf(stderr, "lumetra: %s\n", text.toLocal8Bit().constData());
         std::fflush(stderr);
     }
     emit NoticeRaised(notice);
@@ -139,11 +143,10 @@ void TfrmMain::ShowNotice(const TNotice &notice)
         return;
     if (notice.Kind == TNoticeKind::SystemError) {
         // The bridge component's own errors come as the system's plain message box.
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), notice.Text,
-                        QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
         box.exec();
         return;
     }
-    NewMessageDlg(notice.Text, notice.Kind == TNoticeKind::Error ? mtError : mtInformation,
+    NewMessageDlg(text, notice.Kind == TNoticeKind::Error ? mtError : mtInformation,
                   MsgDlgButtons({mbOK}), 0);
 }

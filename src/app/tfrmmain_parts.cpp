@@ -54,7 +54,10 @@ void TfrmMain::ShowStatistics()
     if (!Statistics_) {
         Statistics_ = new TfrmStatistics(*cds1, DecimalSep().toUtf8(), this);
         Statistics_->SetSelectedRows(Panel4->SelectedRows());
-        CentreOnParent(Statistics_);
+        // A matched set is found in the grid by its rows.
+        connect(Statistics_, &TfrmStatistics::RowsChosen, Panel4, &TRecordPanel::SelectRows);
+        // Beside the window, not over the rows it sums up, and on the screen.
+        PlaceBeside(Statistics_, this);
     }
     Statistics_->show();
     Statistics_->raise();

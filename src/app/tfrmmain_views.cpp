@@ -70,6 +70,8 @@ void TfrmMain::btnFlyClick()
 {
     // The chart fills whatever room it is given, so this view changes no sizes.
     const TSwappedButtons buttons(pnlChartParent->btnFly, pnlChartParent->btnChartZoomOut);
+    pnlChartParent->SetClearKey(true);
+    const auto clearKey = qScopeGuard([this] { pnlChartParent->SetClearKey(false); });
     ShowInSuperContainer(pnlChartParent, Panel5);
 }
 

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
@@ -82,8 +83,10 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     cbbScope->addItems({QStringLiteral("All rows"), QStringLiteral("Selected rows")});
     edtNominal = new QLineEdit(this);
     edtNominal->setPlaceholderText(QStringLiteral("auto"));
-    edtNominal->setToolTip(QStringLiteral("The nominal value (100n, 4.7k, 470u, 2m2); empty: the "
-                                          "value of the series nearest the median"));
+    edtNominal->setToolTip(QStringLiteral("The nominal value of the parts chosen below (100n, "
+                                          "4.7k, 470u, 2m2), kept for all parts of their "
+                                          "quantity; empty: the value of the series nearest the "
+                                          "median"));
     cbbSeries = new QComboBox(this);
     for (const int s : SeriesChoices)
         cbbSeries->addItem(QStringLiteral("E%1").arg(s), s);
@@ -135,7 +138,17 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     buttons->addWidget(lblSaved, 1);
     buttons->addWidget(btnSaveSummary);
 
-    auto *l = new QVBoxLayout(this);
+    // Where the screen is smaller than the window's least size (a laptop at 200 %), the
+    // content scrolls inside a window that fits.
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto *content = new QWidget(scroll);
+    scroll->setWidget(content);
+    auto *fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(scroll);
+    auto *l = new QVBoxLayout(content);
     l->addLayout(options);
     l->addLayout(groupRow);
     l->addWidget(tables, 2);
@@ -173,6 +186,11 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     connect(spnWithin, &QDoubleSpinBox::valueChanged, this, &TfrmStatistics::optionsChanged);
     connect(cbbGroup, &QComboBox::currentIndexChanged, this, &TfrmStatistics::showGroup);
     connect(btnSaveSummary, &QPushButton::clicked, this, &TfrmStatistics::btnSaveSummaryClick);
+    connect(lstSets, &QListWidget::itemClicked, this, [this](const QListWidgetItem *item) {
+        const QVariant rows = item->data(Qt::UserRole);
+        if (rows.isValid())
+            emit RowsChosen(rows.value<QList<std::int32_t>>());
+    });
     // The controls start at the summary's defaults, which the live statistics already worked
     // out once: shown at once, without waiting for a job.
     showSummary();
@@ -183,19 +201,73 @@ TfrmStatistics::~TfrmStatistics() = default;
 TSummaryOptions TfrmStatistics::Options() const
 {
     TSummaryOptions o = Live_->Options();
-    o.Nominal = ParseNominal(edtNominal->text().trimmed());
+    o.Nominals.clear();
+    for (const auto &[kind, text] : TypedNominals_) {
+        if (std::optional<TNominal> n = ParseNominal(text)) {
+            n->Kind = kind; // typed for these parts, with their unit or without
+            o.Nominals.push_back(*n);
+        }
+    }
+    if (const std::optional<TNominal> n = ParseNominal(PendingNominal_))
+        o.Nominals.push_back(*n);
     o.Series = cbbSeries->currentData().toInt();
     o.MatchSize = spnMatch->value();
     o.MatchWithinPercent = spnWithin->value();
     return o;
 }
 
+std::optional<TUnitKind> TfrmStatistics::ChosenKind() const
+{
+    const int i = cbbGroup->currentIndex();
+    if (!Shown_ || i < 0 || i >= int(Shown_->Groups.size()))
+        return std::nullopt;
+    return Shown_->Groups[std::size_t(i)].Kind;
+}
+
+void TfrmStatistics::showNominalOfChosenGroup()
+{
+    const std::optional<TUnitKind> kind = ChosenKind();
+    // One typed before there were parts belongs to the quantity it fits, once there are.
+    if (kind && !PendingNominal_.isEmpty()) {
+        std::vector<std::pair<TUnitKind, double>> medians;
+        for (const TGroupSummary &g : Shown_->Groups)
+            medians.emplace_back(g.Kind, g.Median);
+        const std::optional<TNominal> pending = ParseNominal(PendingNominal_);
+        const std::optional<TUnitKind> fits = pending ? NominalKind(*pending, medians) : kind;
+        if (fits && !TypedNominals_.count(*fits))
+            TypedNominals_[*fits] = PendingNominal_;
+        PendingNominal_.clear();
+        NominalBoxKind_.reset();
+    }
+    // Only when another quantity comes into view: rows arriving must not undo what is typed.
+    if (!kind || kind == NominalBoxKind_)
+        return;
+    NominalBoxKind_ = kind;
+    const auto typed = TypedNominals_.find(*kind);
+    const QSignalBlocker block(edtNominal);
+    edtNominal->setText(typed == TypedNominals_.end() ? QString() : typed->second);
+    edtNominal->setStyleSheet(QString());
+}
+
 void TfrmStatistics::optionsChanged()
 {
-    // A nominal that does not parse is shown as such rather than silently taken as "none".
+    // A nominal that does not parse, or one typed with the unit of other parts ("100nF" while
+    // the resistors are chosen), is shown as such rather than silently taken as "none".
     const QString typed = edtNominal->text().trimmed();
-    const bool bad = !typed.isEmpty() && !ParseNominal(typed);
+    const std::optional<TNominal> nominal = ParseNominal(typed);
+    const std::optional<TUnitKind> kind = ChosenKind();
+    const bool bad =
+        !typed.isEmpty() && (!nominal || (kind && nominal->Kind && *nominal->Kind != *kind));
     edtNominal->setStyleSheet(bad ? QStringLiteral("color: #b00000") : QString());
+    // A nominal belongs to the quantity of the parts it was typed for; the others keep theirs.
+    if (!bad && kind) {
+        if (typed.isEmpty())
+            TypedNominals_.erase(*kind);
+        else
+            TypedNominals_[*kind] = typed;
+    } else if (!bad) {
+        PendingNominal_ = typed;
+    }
     Live_->SetOptions(Options()); // shows the whole table's figures through Changed
     if (cbbScope->currentIndex() == 1)
         selectionChanged();
@@ -253,6 +325,7 @@ void TfrmStatistics::showSummary()
 
 void TfrmStatistics::showGroup()
 {
+    showNominalOfChosenGroup();
     const int i = cbbGroup->currentIndex();
     if (i < 0 || i >= int(Shown_->Groups.size())) {
         FillTable(tblFigures, {});
@@ -276,9 +349,11 @@ void TfrmStatistics::showGroup()
     const std::size_t shown = std::min<std::size_t>(g.Sets.size(), MaxSetsShown);
     for (std::size_t k = 0; k < shown; ++k) {
         const TMatchedSet &set = g.Sets[k];
-        lstSets->addItem(QStringLiteral("Records %1: spread %2, mean %3")
-                             .arg(RecordsText(set), PercentText(set.SpreadPercent),
-                                  FormatSi(set.Mean, g.Kind, 5)));
+        auto *item = new QListWidgetItem(QStringLiteral("Rows %1: spread %2, mean %3")
+                                             .arg(SetRowsText(set), PercentText(set.SpreadPercent),
+                                                  FormatSi(set.Mean, g.Kind, 5)),
+                                         lstSets);
+        item->setData(Qt::UserRole, QVariant::fromValue(set.Rows));
     }
     if (g.Sets.size() > shown)
         lstSets->addItem(QStringLiteral("... and %1 more").arg(g.Sets.size() - shown));

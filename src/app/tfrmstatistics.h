@@ -3,7 +3,9 @@
 #include "tpartsummary.h"
 
 #include <QWidget>
+#include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -59,6 +61,8 @@ public:
 signals:
     // A summary PDF was written (error empty) or could not be (error says why).
     void SummarySaved(const QString &fileName, const QString &error);
+    // A matched set was clicked: its rows in the table, 0-based.
+    void RowsChosen(const QList<std::int32_t> &rows);
 
 private:
     void optionsChanged();
@@ -69,8 +73,17 @@ private:
     void btnSaveSummaryClick();
     void summarySaved(const QString &fileName, const QString &error);
 
+    // The group chosen, whose quantity the nominal box shows and sets.
+    std::optional<TUnitKind> ChosenKind() const;
+    void showNominalOfChosenGroup();
+
     const TRecordTable &Table_;
     QByteArray DecimalSep_;
+    // The nominal typed for each quantity, as typed; and one typed before there were parts, for
+    // the quantity its value fits (as the recorder's --nominal).
+    std::map<TUnitKind, QString> TypedNominals_;
+    QString PendingNominal_;
+    std::optional<TUnitKind> NominalBoxKind_;
     TLiveStatistics *Live_;
     std::vector<qsizetype> Selected_;
     TSummaryJob *SelectedJob_;

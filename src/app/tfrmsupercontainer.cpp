@@ -2,9 +2,11 @@
 
 #include "ttoplevel.h"
 
+#include <QAbstractSpinBox>
 #include <QBoxLayout>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScopeGuard>
 
 QPointer<TfrmSuperContainer> frmSuperContainer;
@@ -81,13 +83,20 @@ void TfrmSuperContainer::ReturnPanel()
 
 void TfrmSuperContainer::keyPressEvent(QKeyEvent *event)
 {
-    // Escape in one of the panel's edit boxes must not throw the whole view away: the view
-    // closes only by its close button or the window's close box.
-    if (event->matches(QKeySequence::Cancel)) {
-        event->ignore();
+    if (!event->matches(QKeySequence::Cancel)) {
+        QDialog::keyPressEvent(event);
         return;
     }
-    QDialog::keyPressEvent(event);
+    event->accept();
+    // Escape in one of the panel's edit boxes only leaves the box (a typed value is applied as
+    // when the box loses the focus any other way); anywhere else it closes the view, as its
+    // close button does.
+    QWidget *focus = focusWidget();
+    if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus)) {
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    close();
 }
 
 void TfrmSuperContainer::showEvent(QShowEvent *event)

@@ -68,7 +68,11 @@ void TLinkCheck::FirstRow(int row)
 
 void TLinkCheck::Notice(const TNotice &notice)
 {
-    Finish(1, QString(notice.Text).replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed());
+    // A check is tried again as it was run: from the command line.
+    QString text = notice.Text;
+    if (notice.TryAgain)
+        text += QStringLiteral(" Then run the command again.");
+    Finish(1, text.replace(QLatin1Char('\n'), QLatin1Char(' ')).trimmed());
 }
 
 void TLinkCheck::Finish(int exitCode, const QString &report)

@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -59,17 +60,20 @@ TRecordPanel::TRecordPanel(QWidget *parent)
     ToolBar4->addControl(TntLabel1, 16);
     ToolBar4->addSeparator();
     btnRecordNew = ToolBar4->addButton(QStringLiteral("btnRecordNew"), QStringLiteral("Clear"),
-                                       ToolIcon(iiBlankPage));
-    btnRecordOpen = ToolBar4->addButton(QStringLiteral("btnRecordOpen"), QStringLiteral("Open"),
-                                        ToolIcon(iiFolderYellow));
+                                       ToolIcon(iiBlankPage), ClearKey);
+    btnRecordOpen =
+        ToolBar4->addButton(QStringLiteral("btnRecordOpen"), QStringLiteral("Open"),
+                            ToolIcon(iiFolderYellow), QKeySequence(Qt::CTRL | Qt::Key_O));
     btnRecordSave = ToolBar4->addButton(QStringLiteral("btnRecordSave"), QStringLiteral("Save"),
-                                        ToolIcon(iiFloppy));
+                                        ToolIcon(iiFloppy), QKeySequence(Qt::CTRL | Qt::Key_S));
     btnRecordPrint = ToolBar4->addButton(QStringLiteral("btnRecordPrint"), QStringLiteral("Print"),
-                                         ToolIcon(iiPrinter));
-    btnRecordFly =
-        ToolBar4->addButton(QStringLiteral("btnRecordFly"), QString(), ToolIcon(iiEnlarge));
+                                         ToolIcon(iiPrinter), QKeySequence(Qt::CTRL | Qt::Key_P));
+    btnRecordFly = ToolBar4->addButton(QStringLiteral("btnRecordFly"), QStringLiteral("Enlarge"),
+                                       ToolIcon(iiEnlarge), QKeySequence(Qt::CTRL | Qt::Key_E));
+    // Escape is the enlarged view's own, which lets an edit box have it first.
     btnGridZoomout =
         ToolBar4->addButton(QStringLiteral("btnGridZoomout"), QString(), ToolIcon(iiShrink));
+    btnGridZoomout->setToolTip(TToolBar::KeyHint(QStringLiteral("Back"), Qt::Key_Escape));
     btnGridZoomout->hide();
     l->addWidget(ToolBar4);
 
@@ -93,6 +97,10 @@ TRecordPanel::TRecordPanel(QWidget *parent)
     DBGrid1->verticalHeader()->hide();
     DBGrid1->setShowGrid(true);
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // Tab goes on to the next control in one press, not through every cell of the grid;
+    // Ctrl+Tab moves from cell to cell inside it, as Qt's item views take it.
+    DBGrid1->setTabKeyNavigation(false);
+    DBGrid1->installEventFilter(this);
     l->addWidget(DBGrid1, 1);
 
     timerInputDelay = new QTimer(this);
@@ -228,4 +236,44 @@ std::vector<qsizetype> TRecordPanel::SelectedRows() const
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+void TRecordPanel::SelectRows(const QList<std::int32_t> &rows)
+{
+    QItemSelectionModel *selection = DBGrid1->selectionModel();
+    if (!selection || rows.isEmpty())
+        return;
+    QItemSelection chosen;
+    const int last = Data1->columnCount() - 1;
+    for (const std::int32_t row : rows)
+        if (row >= 0 && row < Data1->rowCount())
+            chosen.select(Data1->index(row, 0), Data1->index(row, last));
+    if (chosen.isEmpty())
+        return;
+    const QModelIndex first = chosen.first().topLeft();
+    selection->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selection->select(chosen, QItemSelectionModel::ClearAndSelect);
+    DBGrid1->scrollTo(first);
+}
+
+bool TRecordPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != DBGrid1 || event->type() != QEvent::KeyPress || !Data1)
+        return QFrame::eventFilter(watched, event);
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+    const bool back = key->key() == Qt::Key_Backtab
+                      || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+    if (!(key->modifiers() & Qt::ControlModifier) || !(forward || back))
+        return QFrame::eventFilter(watched, event);
+    const int rows = Data1->rowCount();
+    const int columns = Data1->columnCount();
+    if (rows == 0 || columns == 0)
+        return true;
+    const QModelIndex current = DBGrid1->currentIndex();
+    // Cell by cell along the rows, on from the last cell of a row to the first of the next.
+    int at = current.isValid() ? current.row() * columns + current.column() : -1;
+    at = forward ? std::min(at + 1, rows * columns - 1) : std::max(at - 1, 0);
+    DBGrid1->setCurrentIndex(Data1->index(at / columns, at % columns));
+    return true;
 }

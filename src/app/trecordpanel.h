@@ -34,6 +34,11 @@ public:
     void SetPerPart(bool on);
     // The rows selected in the grid, 0-based and ascending.
     std::vector<qsizetype> SelectedRows() const;
+    // Selects these rows (0-based) in the grid, alone, and brings the first into view.
+    void SelectRows(const QList<std::int32_t> &rows);
+
+    // Both Clear buttons' key; the chart's takes it only while it is shown alone.
+    static constexpr QKeyCombination ClearKey = Qt::CTRL | Qt::Key_L;
 
     TToolBar *ToolBar4;
     QCheckBox *cbRepeat;
@@ -53,6 +58,9 @@ signals:
     void RepeatChanged(bool repeat);
     void SamplingChanged(bool sampling);
     void IntervalChanged(qint64 seconds);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     static bool edtRecIntervalKeyPress(QChar Key);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QProgressDialog>
 #include <QStandardPaths>
@@ -66,6 +67,20 @@ TReportPreview::TReportPreview(const TRecordReport &report, std::unique_ptr<QPri
     if (auto *bar = findChild<QToolBar *>()) {
         bar->addSeparator();
         bar->addAction(actSavePdf);
+    }
+
+    // A page typed into Qt's page box is shown, but its paging buttons are left as they were
+    // for the page before (Qt sets them only when the view scrolls to another page, and here
+    // it has scrolled already): Next and Last stayed disabled with pages after it. The view
+    // tells the dialog of its change once more, after Qt's own handling of the box, and the
+    // dialog sets them as for any other move.
+    if (auto *pages = findChild<QPrintPreviewWidget *>()) {
+        for (QLineEdit *box : findChildren<QLineEdit *>()) {
+            if (qobject_cast<QComboBox *>(box->parentWidget()))
+                continue; // the zoom box's
+            connect(box, &QLineEdit::editingFinished, pages,
+                    [pages] { emit pages->previewChanged(); });
+        }
     }
 
     // 100 % through the dialog's own zoom box, so its fit buttons let go as a click would.

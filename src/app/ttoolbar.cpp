@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QToolButton>
 
 TToolBar::TToolBar(const QString &name, int height, QWidget *parent)
@@ -34,11 +35,21 @@ void TToolBar::addSpacing(int width)
     Layout_->insertSpacing(Layout_->count() - 1, width);
 }
 
-QToolButton *TToolBar::addButton(const QString &name, const QString &hint, const QIcon &icon)
+QString TToolBar::KeyHint(const QString &hint, const QKeySequence &key)
+{
+    if (key.isEmpty())
+        return hint;
+    return hint + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+}
+
+QToolButton *TToolBar::addButton(const QString &name, const QString &hint, const QIcon &icon,
+                                 const QKeySequence &key)
 {
     auto *b = new QToolButton(this);
     b->setObjectName(name);
-    b->setToolTip(hint);
+    b->setToolTip(KeyHint(hint, key));
+    // A button's key works wherever its window is active, as long as the button is shown.
+    b->setShortcut(key);
     b->setIcon(icon);
     b->setIconSize(QSize(16, 16));
     b->setAutoRaise(true);

@@ -6,6 +6,7 @@
 class QHBoxLayout;
 class QToolButton;
 class QIcon;
+class QKeySequence;
 
 // A tool bar that lays its controls out left to right at fixed sizes, the way the window's
 // layout places them; a hidden control takes no room, so swapped buttons share one slot.
@@ -23,7 +24,12 @@ public:
     void addControl(QWidget *w, int width, int height = ButtonHeight);
     void addSeparator();
     void addSpacing(int width);
-    QToolButton *addButton(const QString &name, const QString &hint, const QIcon &icon);
+    // A button with its key: pressing it is a click, and the hint names it ("Save (Ctrl+S)").
+    QToolButton *addButton(const QString &name, const QString &hint, const QIcon &icon,
+                           const QKeySequence &key = {});
+
+    // The hint with the key that does the same: "Save (Ctrl+S)".
+    static QString KeyHint(const QString &hint, const QKeySequence &key);
 
 private:
     QHBoxLayout *Layout_;

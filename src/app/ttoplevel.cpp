@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -18,12 +19,21 @@
 
 namespace {
 
-QRect screenArea(TScreenArea area)
+QRect screenArea(TScreenArea area, const QWidget *window = nullptr)
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QScreen *screen = window ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
     if (!screen)
         return QRect(0, 0, 640, 480);
     return area == TScreenArea::Available ? screen->availableGeometry() : screen->geometry();
+}
+
+// The left (or top) edge that keeps a length inside the span from first for size: its far end
+// first, then its near one, which matters most when it cannot have both.
+int keptInside(int edge, int length, int first, int size)
+{
+    return std::max(first, std::min(edge, first + size - length));
 }
 
 bool frameKnown(const QWidget *window)
@@ -41,7 +51,8 @@ void centreOn(QWidget *window, const QRect &area, int left = -1, int top = -1)
     const QSize outer = window->frameGeometry().size();
     const int x = area.x() + area.width() / 2 - outer.width() / 2;
     const int y = area.y() + area.height() / 2 - outer.height() / 2;
-    window->move(left >= 0 ? left : x, top >= 0 ? top : y);
+    window->move(left >= 0 ? left : keptInside(x, outer.width(), area.x(), area.width()),
+                 top >= 0 ? top : keptInside(y, outer.height(), area.y(), area.height()));
 }
 
 // Waits for the frame: the window manager frames a window after it is mapped and then tells
@@ -95,13 +106,63 @@ void placeByFrame(QWidget *window, const TPlacer &place)
 void PlaceOnScreen(QWidget *window, TScreenArea area, int left, int top)
 {
     const TPlacer place = [area, left, top](QWidget *w) {
-        centreOn(w, screenArea(area), left, top);
+        centreOn(w, screenArea(area, w), left, top);
     };
     if (left >= 0 && top >= 0) {
         place(window); // both edges given: the frame's size does not matter
         return;
     }
     placeByFrame(window, place);
+}
+
+TWindowFit FitWindow(QSize wanted, QSize least, QSize area)
+{
+    const auto fits = [&area](QSize s) {
+        return s.width() <= area.width() && s.height() <= area.height();
+    };
+    return {!fits(wanted), !fits(least)};
+}
+
+TBesidePlacement BesidePosition(QSize outer, const QRect &anchor, const QRect &area,
+                                bool anchorMayMove)
+{
+    QRect other = anchor;
+    const int right = area.x() + area.width() - (anchor.x() + anchor.width());
+    const int left = anchor.x() - area.x();
+    const bool onTheRight = right >= left;
+    if (anchorMayMove) {
+        // Over as far as it takes, and as far as its other side has room.
+        const int lacking = outer.width() - (onTheRight ? right : left);
+        const int shift = std::clamp(lacking, 0, std::max(0, onTheRight ? left : right));
+        other.translate(onTheRight ? -shift : shift, 0);
+    }
+    const int x = onTheRight ? other.x() + other.width() : other.x() - outer.width();
+    return {{keptInside(x, outer.width(), area.x(), area.width()),
+             keptInside(other.y(), outer.height(), area.y(), area.height())},
+            other.topLeft()};
+}
+
+void PlaceBeside(QWidget *window, QWidget *anchor)
+{
+    const QPointer<QWidget> other = anchor ? anchor->window() : nullptr;
+    const QRect area = screenArea(TScreenArea::Available, other);
+    window->ensurePolished();
+    if (!window->testAttribute(Qt::WA_Resized))
+        window->adjustSize();
+    // No larger than the screen's free area, frame included.
+    const QSize room = area.size() - FrameAllowance;
+    if (window->width() > room.width() || window->height() > room.height())
+        window->resize(window->size().boundedTo(room));
+    placeByFrame(window, [other, area](QWidget *w) {
+        const QRect anchorFrame = other ? other->frameGeometry() : QRect(area.center(), QSize());
+        const bool mayMove =
+            other && !(other->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+        const TBesidePlacement at =
+            BesidePosition(w->frameGeometry().size(), anchorFrame, area, mayMove);
+        if (other && at.Anchor != anchorFrame.topLeft())
+            other->move(at.Anchor);
+        w->move(at.Window);
+    });
 }
 
 void CentreOnParent(QWidget *window)

@@ -1,4 +1,5 @@
 #include "tbridgesource.h"
+#include "tccomm.h"
 #include "tcp2110.h"
 #include "tdevicechoice.h"
 #include "tlabrecorder.h"
@@ -158,7 +159,7 @@ int listDevices(bool simulated)
         printError(bridge.LibraryNotice().Text);
     }
     if (!simulated)
-        for (const QString &port : SerialPorts())
+        for (const QString &port : TCComm::ListPorts())
             std::printf("serial\t%s\n", port.toLocal8Bit().constData());
     std::fflush(stdout);
     return bridge.HasLibrary() ? TRecorder::ExitDone : TRecorder::ExitFailure;
@@ -174,11 +175,13 @@ void endAfter(qint64 ms, const std::function<void()> &end)
     duration->SetEnabled(true);
 }
 
-// Writes what each recorder writes at the end (the XML packet, the report, the statistics);
-// false when one fails, which has then been told.
-bool finishRecorders(const std::vector<TRecorder *> &recorders)
+// Writes what each recorder writes at the end (the XML packet, the report, the statistics) and
+// returns the exit status it leaves: a failure (told then) or a nominal that no parts were
+// there for, a mistake on the line that only the parts recorded could show.
+int finishRecorders(const std::vector<TRecorder *> &recorders)
 {
     bool ok = true;
+    QStringList mistakes;
     for (TRecorder *recorder : recorders) {
         if (!recorder->Finish()) {
             printError(recorder->Error());
@@ -187,9 +190,12 @@ bool finishRecorders(const std::vector<TRecorder *> &recorders)
         const TRecorderOptions &options = recorder->Options();
         if (!options.Report.isEmpty() && !writeReport(recorder->Table(), options.Report))
             ok = false;
-        if (options.Summary.isEmpty() && options.StatsJson.isEmpty())
+        if (!options.KeepsStatistics())
             continue;
         const TPartSummary summary = recorder->Summary();
+        for (const TNominal &nominal : summary.UnmatchedNominals)
+            mistakes << options.Prefix + QStringLiteral("--nominal ")
+                            + UnmatchedNominalText(summary, nominal) + QLatin1Char('.');
         QString error;
         if (!options.Summary.isEmpty() && !SaveSummaryPdf(summary, options.Summary, &error)) {
             printError(QStringLiteral("%1: %2").arg(options.Summary, error));
@@ -200,7 +206,11 @@ bool finishRecorders(const std::vector<TRecorder *> &recorders)
     }
     if (!recorders.empty() && recorders.front()->Options().Stats)
         printStatistics(recorders);
-    return ok;
+    for (const QString &mistake : std::as_const(mistakes))
+        printError(mistake);
+    if (!ok)
+        return TRecorder::ExitFailure;
+    return mistakes.isEmpty() ? TRecorder::ExitDone : TRecorder::ExitUsage;
 }
 
 // What SIGUSR1 does: the statistics so far, with --stats.
@@ -248,8 +258,8 @@ int recordFromLab(const TRecorderOptions &options)
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [] { QCoreApplication::exit(TRecorder::ExitDone); });
     QCoreApplication::exec();
-    if (!finishRecorders(lab.Recorders()))
-        exitCode = TRecorder::ExitFailure;
+    if (const int finished = finishRecorders(lab.Recorders()); exitCode == TRecorder::ExitDone)
+        exitCode = finished;
     return exitCode;
 }
 
@@ -262,11 +272,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
     const QStringList arguments = argumentList(argc, argv);
-    TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
-    if (line.Action == TRecorderCommandLine::ShowHelp) {
-        const QCoreApplication plain(argc, argv); // names the program in the help text
-        line = ParseRecorderCommandLine(arguments);
-    }
+    const TRecorderCommandLine line = ParseRecorderCommandLine(arguments);
     if (line.Action == TRecorderCommandLine::ListDevices) {
         const QCoreApplication plain(argc, argv);
         return listDevices(!line.Options.Meters.isEmpty());
@@ -405,8 +411,8 @@ int main(int argc, char *argv[])
     if (!options.Meters.isEmpty() && !finishing)
         app->exec();
 
-    if (!finishRecorders(all))
-        exitCode = TRecorder::ExitFailure;
+    if (const int finished = finishRecorders(all); exitCode == TRecorder::ExitDone)
+        exitCode = finished;
     // What is still queued for the broker goes out now; what cannot is in the files.
     for (const auto &publisher : publishers)
         finishPublisher(*publisher);

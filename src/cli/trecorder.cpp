@@ -91,8 +91,8 @@ bool TRecorder::Start()
     for (const QString &file : Options_.Open) {
         const TOpenOutcome opened = AnyToCds(file, Session_->Table(), false);
         if (!opened.Ok) {
-            Error_ =
-                QStringLiteral("%1: %2").arg(file, QLatin1String(OpenFailedMessage), opened.Error);
+            // The system's reason, or what is wrong in the file and where.
+            Error_ = file + QStringLiteral(": ") + opened.Error;
             return false;
         }
     }
@@ -130,11 +130,14 @@ bool TRecorder::Start()
 void TRecorder::notice(const TNotice &notice)
 {
     // Nothing of this program waits on a message box; whatever the core has to tell ends the
-    // recording.
+    // recording. What can be mended is tried again by running the command again.
+    const QString text = notice.TryAgain
+                             ? notice.Text + QStringLiteral(" Then run the command again.")
+                             : notice.Text;
     if (!Started_)
-        Error_ = notice.Text;
+        Error_ = text;
     else
-        fail(notice.Text);
+        fail(text);
 }
 
 void TRecorder::recorded(qsizetype row)

@@ -1,16 +1,16 @@
 #include "trecorderoptions.h"
 
-#include "tccomm.h"
+#include "tbaudrate.h"
 #include "teseries.h"
 #include "tlaboptions.h"
 #include "tlaburl.h"
+#include "tlumetra.h"
 #include "trecording.h"
 #include "ttolerance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMetaEnum>
 #include <algorithm>
 #include <cmath>
 
@@ -102,8 +102,11 @@ struct TOptions
                        "classes and matched sets per mode and unit.")};
     QCommandLineOption nominal{
         QStringLiteral("nominal"),
-        QStringLiteral("The parts' nominal value for the tolerance classes, e.g. 100n, 4.7k, "
-                       "2m2 (default: the value of --series nearest the median)."),
+        QStringLiteral("The nominal value of the parts of one quantity for the tolerance "
+                       "classes, e.g. 100n, 4.7k, 2m2, 470uH: it applies to the groups in its "
+                       "unit, or (without one) in a unit the meter shows such a value in, the "
+                       "nearest of them (100n: farads). Once per quantity; the other groups take "
+                       "the value of --series nearest their median."),
         QStringLiteral("VALUE")};
     QCommandLineOption tolerance{
         QStringLiteral("tolerance"),
@@ -234,14 +237,13 @@ QString checkStatistics(const QCommandLineParser &parser, const TOptions &o, TRe
             return QStringLiteral("--%1 belongs to --stats, --summary or --stats-json.")
                 .arg(named->names().constFirst());
     TSummaryOptions &s = r.SummaryOptions;
-    if (parser.isSet(o.nominal)) {
-        if (parser.isSet(o.series))
-            return QStringLiteral("Give either --nominal or --series.");
-        s.Nominal = ParseNominal(parser.value(o.nominal));
-        if (!s.Nominal || !(s.Nominal->Value > 0))
+    for (const QString &text : parser.values(o.nominal)) {
+        const std::optional<TNominal> nominal = ParseNominal(text);
+        if (!nominal || !(nominal->Value > 0))
             return QStringLiteral("--nominal takes a value such as 100n, 4.7k or 2m2, not "
                                   "'%1'.")
-                .arg(parser.value(o.nominal));
+                .arg(text);
+        s.Nominals.push_back(*nominal);
     }
     if (parser.isSet(o.tolerance)) {
         const auto classes = ParseToleranceClasses(parser.value(o.tolerance));
@@ -305,12 +307,7 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
         if (!has(TRecorderOptions::Serial))
             return QStringLiteral("--baud belongs to --serial.");
         const auto baud = wholeNumber(parser.value(o.baud), 1, 256000);
-        const QMetaEnum rates = QMetaEnum::fromType<TCComm::TBaudrate>();
-        bool known = false;
-        for (int i = 0; baud && i < rates.keyCount(); ++i)
-            known =
-                known || TCComm::BaudRateValue(TCComm::TBaudrate(rates.value(i))) == quint32(*baud);
-        if (!known)
+        if (!baud || !BaudRateOf(std::uint64_t(*baud)))
             return QStringLiteral("Unknown baud rate '%1'.").arg(parser.value(o.baud));
         r.Baud = quint32(*baud);
     }
@@ -390,9 +387,11 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (r.Meters.isEmpty() && r.Open.isEmpty())
         return QStringLiteral("Nothing to record: give a source (--simulate, --device, "
                               "--serial or --replay) or --open.");
-    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Quiet && !r.KeepsStatistics())
-        return QStringLiteral("--quiet without --output, --report or statistics would keep "
-                              "nothing.");
+    // Published readings are kept by whoever records them from the broker.
+    if (r.Output.isEmpty() && r.Report.isEmpty() && r.Mqtt.isEmpty() && r.Quiet
+        && !r.KeepsStatistics())
+        return QStringLiteral("--quiet without --output, --report, --mqtt or statistics would "
+                              "keep nothing.");
     return {};
 }
 
@@ -438,7 +437,7 @@ TRecorderCommandLine ParseRecorderCommandLine(const QStringList &given)
     // The recorder has no window-system options, so all the help there is is ours.
     if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
         line.Action = TRecorderCommandLine::ShowHelp;
-        line.Message = parser.helpText();
+        line.Message = ProgramHelpText(parser, arguments.value(0));
         return line;
     }
     if (parser.isSet(options.version)) {

@@ -1,11 +1,8 @@
 #include "tccomm.h"
 
-#include "tdevicechoice.h"
 #include "tlinesettings.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 // The kernel's own terminal interface rather than <termios.h>: only termios2 sets a rate that
 // has no B constant (14400, 56000, 128000, 256000) exactly.
@@ -24,22 +21,35 @@
 
 namespace {
 
-struct TRate
+// The kernel's code for a rate; BOTHER where it has none, and the rate is given as a number.
+tcflag_t rateCode(std::uint32_t bits)
 {
-    std::uint32_t Bits;
-    tcflag_t Code; // BOTHER: the rate is given as a number
-};
-
-// By the ordinal of TBaudrate.
-constexpr TRate Rates[] = {
-    {110, B110},     {300, B300},     {600, B600},       {1200, B1200},    {2400, B2400},
-    {4800, B4800},   {9600, B9600},   {14400, BOTHER},   {19200, B19200},  {38400, B38400},
-    {56000, BOTHER}, {57600, B57600}, {115200, B115200}, {128000, BOTHER}, {256000, BOTHER},
-};
-
-TRate rateOf(TCComm::TBaudrate rate)
-{
-    return std::size_t(rate) < std::size(Rates) ? Rates[rate] : TRate{9600, B9600};
+    switch (bits) {
+    case 110:
+        return B110;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return BOTHER;
+    }
 }
 
 tcflag_t byteSizeFlag(TCComm::TByteSize size)
@@ -106,42 +116,16 @@ void SetLineSettings(termios2 &line, TCComm::TBaudrate rate, TCComm::TByteSize s
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
 
-    const TRate bits = rateOf(rate);
+    const std::uint32_t bits = BaudRateValue(rate);
     // Clearing the input rate bits makes the input rate follow the output rate.
     line.c_cflag &=
         ~tcflag_t(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-    line.c_cflag |= bits.Code | byteSizeFlag(size) | parityFlags(parity) | CREAD | CLOCAL;
-    line.c_ispeed = line.c_ospeed = bits.Bits;
+    line.c_cflag |= rateCode(bits) | byteSizeFlag(size) | parityFlags(parity) | CREAD | CLOCAL;
+    line.c_ispeed = line.c_ospeed = bits;
     // POSIX knows one or two stop bits; one and a half is asked for as two, which a 16550-style
     // UART sends as one and a half with five data bits.
     if (stop != TCComm::_1)
         line.c_cflag |= CSTOPB;
-}
-
-std::uint32_t TCComm::BaudRateValue(TBaudrate rate)
-{
-    return rateOf(rate).Bits;
-}
-
-QStringList TCComm::ListPorts(const QString &ttyClass)
-{
-    QStringList ports;
-    const QDir dir(ttyClass);
-    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
-        // Consoles and pseudo-terminals have no device behind them.
-        if (!QFileInfo::exists(dir.filePath(name + QStringLiteral("/device"))))
-            continue;
-        // The serial core keeps a line for every port it might have (ttyS0-ttyS31); only
-        // those with a UART found behind them have a type other than 0.
-        QFile type(dir.filePath(name + QStringLiteral("/type")));
-        if (type.exists()) {
-            if (!type.open(QIODevice::ReadOnly) || type.readAll().trimmed().toInt() == 0)
-                continue;
-        }
-        ports.append(QStringLiteral("/dev/") + name);
-    }
-    SortCaseInsensitive(ports);
-    return ports;
 }
 
 TCComm::TCComm(QObject *owner)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tbaudrate.h"
 #include "treaderhandoff.h"
 
 #include <QObject>
@@ -14,24 +15,9 @@ class TCComm : public QObject
 {
     Q_OBJECT
 public:
-    enum TBaudrate : std::uint8_t {
-        CBR_110,
-        CBR_300,
-        CBR_600,
-        CBR_1200,
-        CBR_2400,
-        CBR_4800,
-        CBR_9600,
-        CBR_14400,
-        CBR_19200,
-        CBR_38400,
-        CBR_56000,
-        CBR_57600,
-        CBR_115200,
-        CBR_128000,
-        CBR_256000,
-    };
-    Q_ENUM(TBaudrate)
+    // The serial unit spells its type TBaudrate; the rates are the bridge's.
+    using TBaudrate = TBaudRateCode;
+    using enum TBaudRateCode;
     enum TByteSize : std::uint8_t { _5, _6, _7, _8 };
     enum TStopBits : std::uint8_t { _1, _1_5, _2 };
     enum TParity : std::uint8_t { Non, Odd, Even, Mark, Space };
@@ -67,11 +53,10 @@ public:
 
     // The machine's serial ports found at construction.
     const QStringList &PortList() const { return PortList_; }
-    // The serial ports below a sysfs tty class folder, as device paths sorted without regard to
-    // case: every tty with a device behind it, where a serial core port also has a UART.
+    // The machine's serial ports, as device paths sorted without regard to case: the one list
+    // of them in the program. On Linux every tty below a sysfs tty class folder with a device
+    // behind it, where a serial core port also has a UART.
     static QStringList ListPorts(const QString &ttyClass = QStringLiteral("/sys/class/tty"));
-    // Bits per second of a rate; a value outside the enumeration gives 9600.
-    static std::uint32_t BaudRateValue(TBaudrate rate);
 
 signals:
     // Buffer holds BufferLen bytes (and a zero after them), valid only during the call.

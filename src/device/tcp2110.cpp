@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMetaEnum>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -64,16 +63,6 @@ bool isBlankName(const QString &name)
 void TCP2110::SetSystemNotice(TSystemNotice notice)
 {
     systemNotice.store(notice ? notice : &printSystemError);
-}
-
-std::uint32_t TCP2110::BaudRateValue(TBaudRate rate)
-{
-    // The rate is the number in the enumerator's name, so the names are the single source.
-    const char *name = QMetaEnum::fromType<TBaudRate>().valueToKey(rate);
-    if (!name)
-        return 0;
-    const QByteArray text(name);
-    return text.mid(text.indexOf('_') + 1).toUInt();
 }
 
 TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
@@ -168,8 +157,10 @@ void TCP2110::ScanDevices()
     }
 }
 
-bool TCP2110::OpenAndConfigure(QString *deniedNode)
+bool TCP2110::OpenAndConfigure()
 {
+    OpenFailure_ = TOpenFailure::NoDevice;
+    FailedNode_.clear();
     if (!Library_.IsLoaded())
         return false;
     std::uint32_t count = 0;
@@ -184,10 +175,12 @@ bool TCP2110::OpenAndConfigure(QString *deniedNode)
         const HID_UART_STATUS opened = Library_.Open(&handle, i, BridgeVid, BridgePid);
         if (opened != HID_UART_SUCCESS) {
             if (opened == HID_UART_DEVICE_ACCESS_ERROR || opened == HID_UART_DEVICE_IN_USE) {
-                if (const auto path = DeviceString(i, HID_UART_GET_PATH_STR, BridgeVid, BridgePid))
-                    *deniedNode = opened == HID_UART_DEVICE_IN_USE
-                                      ? InUseText(DeviceNode(*path))
-                                      : AccessDeniedText(DeviceNode(*path));
+                if (const auto path =
+                        DeviceString(i, HID_UART_GET_PATH_STR, BridgeVid, BridgePid)) {
+                    OpenFailure_ = opened == HID_UART_DEVICE_IN_USE ? TOpenFailure::InUse
+                                                                    : TOpenFailure::AccessDenied;
+                    FailedNode_ = DeviceNode(*path);
+                }
             }
             continue;
         }
@@ -201,7 +194,9 @@ bool TCP2110::OpenAndConfigure(QString *deniedNode)
     }
     if (!found)
         return false;
-    deniedNode->clear();
+    // A bridge found and held: whatever fails from here, it is one that would not be set up.
+    OpenFailure_ = TOpenFailure::NoDevice;
+    FailedNode_.clear();
 
     std::uint8_t part = 0, version = 0;
     const std::uint32_t baud = BaudRateValue(BaudRate);
@@ -226,14 +221,15 @@ bool TCP2110::OpenAndConfigure(QString *deniedNode)
         Library_.Close(DeviceHandle_);
         DeviceHandle_ = nullptr;
     }
+    if (ok)
+        OpenFailure_ = TOpenFailure::None;
     return ok;
 }
 
 bool TCP2110::Open()
 {
-    QString deniedNode;
-    if (!OpenAndConfigure(&deniedNode)) {
-        emit OnError(this, BridgeErrorCode, deniedNode.toLocal8Bit());
+    if (!OpenAndConfigure()) {
+        emit OnError(this, BridgeErrorCode, QByteArray());
         return false;
     }
     // A pause belongs to the link it was set on; a new link that started held would stay
@@ -287,24 +283,11 @@ QString TCP2110::UdevRuleToInstall()
     return QStringLiteral("dist/") + UdevRuleName;
 }
 
-namespace {
-
-// The window has a button to press again; a program without one is run again.
-QString tryAgain()
-{
-    const bool window =
-        QCoreApplication::instance() && QCoreApplication::instance()->inherits("QGuiApplication");
-    return window ? QStringLiteral("Then press \"Connection\" again.")
-                  : QStringLiteral("Then run the command again.");
-}
-
-} // namespace
-
 QString TCP2110::InUseText(const QString &node)
 {
     return QStringLiteral("The meter's USB cable (device node %1) is in use by another program. "
-                          "Only one program at a time can read it; close the other one. %2")
-        .arg(node, tryAgain());
+                          "Only one program at a time can read it; close the other one.")
+        .arg(node);
 }
 
 QString TCP2110::AccessDeniedText(const QString &node)
@@ -316,7 +299,6 @@ QString TCP2110::AccessDeniedText(const QString &node)
 QString TCP2110::AccessDeniedText(const QString &node, const QString &installedRule,
                                   const QString &ruleToInstall)
 {
-    const QString again = tryAgain();
     const QString group = QStringLiteral(
         "Without a seat at the machine (over SSH, from cron, on a board), the rule gives the "
         "cable to the group plugdev; join it with\n\n"
@@ -332,7 +314,7 @@ QString TCP2110::AccessDeniedText(const QString &node, const QString &installedR
                                 "machine. If it was installed after the cable was plugged in, "
                                 "unplug the cable and plug it in again. ")
                      .arg(installedRule)
-               + group + QStringLiteral(" ") + again;
+               + group;
     return text
            + QStringLiteral("Lumetra comes with a udev rule that hands the cable to the user at "
                             "the machine. Install it with:\n\n"
@@ -342,7 +324,7 @@ QString TCP2110::AccessDeniedText(const QString &node, const QString &installedR
                             "Instead of the last command, unplugging the cable and plugging it "
                             "in again is enough. ")
                  .arg(ruleToInstall)
-           + group + QStringLiteral(" ") + again;
+           + group;
 }
 
 bool TCP2110::Close()

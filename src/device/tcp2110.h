@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tbaudrate.h"
 #include "thiduartlibrary.h"
 #include "treaderhandoff.h"
 
@@ -20,24 +21,8 @@ class TCP2110 : public QObject
 {
     Q_OBJECT
 public:
-    enum TBaudRate : std::uint8_t {
-        CBR_110,
-        CBR_300,
-        CBR_600,
-        CBR_1200,
-        CBR_2400,
-        CBR_4800,
-        CBR_9600,
-        CBR_14400,
-        CBR_19200,
-        CBR_38400,
-        CBR_56000,
-        CBR_57600,
-        CBR_115200,
-        CBR_128000,
-        CBR_256000,
-    };
-    Q_ENUM(TBaudRate)
+    using TBaudRate = TBaudRateCode;
+    using enum TBaudRateCode;
     enum TByteSize : std::uint8_t { _5, _6, _7, _8 };
     enum TStopBits : std::uint8_t { _1, _1_5, _2 };
     enum TParity : std::uint8_t { None, Odd, Even, Mark, Space };
@@ -52,12 +37,19 @@ public:
     static QString DefaultLibraryFile() { return QStringLiteral("libSLABHIDtoUART.so"); }
     static QString SimulatedLibraryFile() { return QStringLiteral("libSLABHIDtoUART-sim.so"); }
 
+    // Why the last Open failed: no bridge of that name could be opened and set up, or one is
+    // there but this user may not open its node, or another program holds it.
+    enum class TOpenFailure : std::uint8_t { None, NoDevice, AccessDenied, InUse };
+    Q_ENUM(TOpenFailure)
+
     // Opens the bridge named by DeviceName, configures it and starts reading, unpaused. Only
-    // devices with the bridge's USB ids are considered. A failure raises OnError(101, ...), whose
-    // message is empty, or AccessDeniedText when the bridge is there but may not be opened, or
-    // InUseText when another program holds it (nothing is sent to a bridge in use).
+    // devices with the bridge's USB ids are considered. A failure raises OnError(101, "") and
+    // leaves its reason in OpenFailure (nothing is sent to a bridge in use).
     // Throws std::runtime_error("Failed to Create Thread!") when no reader can be started.
     bool Open();
+    TOpenFailure OpenFailure() const { return OpenFailure_; }
+    // The device node of a bridge that refused access or is in use ("/dev/hidraw3").
+    const QString &FailedNode() const { return FailedNode_; }
     // Stops reading and closes the bridge; true only when one was open and closed cleanly.
     bool Close();
 
@@ -84,19 +76,17 @@ public:
     // leaves the value as it was; the next Open starts unpaused.
     void SetReadPause(bool pause);
 
-    // The baud rate in bits per second that an enumerator stands for.
-    static std::uint32_t BaudRateValue(TBaudRate rate);
     // The node a device path names ("/dev/hidraw3" of "/dev/hidraw3#vid_10c4&pid_ea80").
     static QString DeviceNode(const QString &path);
     // What the user is told when the bridge's node may not be opened, and how to allow it.
     // Names the installed rule when there is one, else the install commands for the rule of
-    // the source tree.
+    // the source tree. How to try again once it is mended is the front end's to say.
     static QString AccessDeniedText(const QString &node);
     // The same, told that udev reads the rule installedRule, or (when that is "") that the
     // rule is to be installed from ruleToInstall.
     static QString AccessDeniedText(const QString &node, const QString &installedRule,
                                     const QString &ruleToInstall);
-    // What the user is told when another program holds the bridge.
+    // What the user is told when another program holds the bridge; the same holds.
     static QString InUseText(const QString &node);
     // Where udev finds Lumetra's rule (/etc/udev/rules.d, /usr/lib/udev/rules.d), or "".
     static QString InstalledUdevRule();
@@ -129,9 +119,8 @@ private:
     void LoadBridgeLibrary();
     void StartDeviceMonitor();
     void ScanDevices();
-    // deniedNode: what the user is told of a matching bridge that refused access or is held by
-    // another program, when none opened.
-    bool OpenAndConfigure(QString *deniedNode);
+    // Sets OpenFailure_ and FailedNode_ when it fails.
+    bool OpenAndConfigure();
     void StartReader();
     void StopReader();
     void ReaderLoop(TReaderHandOff::TReader &reader, HID_UART_DEVICE handle);
@@ -146,6 +135,8 @@ private:
     QStringList DeviceList_;
     HID_UART_DEVICE DeviceHandle_ = nullptr;
     bool Connected_ = false;
+    TOpenFailure OpenFailure_ = TOpenFailure::None;
+    QString FailedNode_;
     bool ReadPause_ = false;
     std::uint32_t ReadTimeInterval_ = 100;
     std::atomic<std::uint32_t> PollInterval_{70};

@@ -260,7 +260,7 @@ TOpenOutcome ReadRecordFile(const QString &fileName, TRecordFileForm form, TReco
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         TOpenOutcome outcome;
-        outcome.Error = QStringLiteral("the file cannot be opened: ") + file.errorString();
+        outcome.Error = file.errorString(); // the caller names the file
         return outcome;
     }
     if (progress)

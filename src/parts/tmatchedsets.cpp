@@ -16,9 +16,9 @@ std::vector<TMatchedSet> FindMatchedSets(std::span<const TPartValue> parts, int 
     }
     if (sorted.size() < std::size_t(k))
         return sets;
-    // Equal values keep their record order, so the result does not depend on the sort.
+    // Equal values keep their row order, so the result does not depend on the sort.
     std::sort(sorted.begin(), sorted.end(), [](const TPartValue &a, const TPartValue &b) {
-        return a.Value < b.Value || (a.Value == b.Value && a.Record < b.Record);
+        return a.Value < b.Value || (a.Value == b.Value && a.Row < b.Row);
     });
 
     // Runs of k neighbours in a linked list of the parts not yet taken, in a heap by spread.
@@ -80,6 +80,7 @@ std::vector<TMatchedSet> FindMatchedSets(std::span<const TPartValue> parts, int 
         at = run.First;
         for (int j = 0; j < k; ++j) {
             set.Records.append(sorted[at].Record);
+            set.Rows.append(sorted[at].Row);
             sum += sorted[at].Value;
             used[at] = true;
             at = next[at];

@@ -5,16 +5,20 @@
 #include <span>
 #include <vector>
 
-// One measured part: its value in base units and the number of the row that holds it.
+// One measured part: its value in base units, the record number of the row that holds it, and
+// that row's place in its table (0-based): after an Open a table may hold a number twice. A
+// table holds fewer rows than an int counts, so a part takes 16 bytes.
 struct TPartValue
 {
     double Value = 0;
     std::int32_t Record = 0;
+    std::int32_t Row = 0;
 };
 
 struct TMatchedSet
 {
     QList<std::int32_t> Records; // in the order of their values
+    QList<std::int32_t> Rows;    // the same parts' rows, 0-based
     double Mean = 0;
     double SpreadPercent = 0; // (largest - smallest) / smallest
 };

@@ -97,6 +97,7 @@ std::optional<TNominal> ParseNominal(QStringView input)
     if (!std::isfinite(value) || value <= 0)
         return std::nullopt;
     nominal.Value = value;
+    nominal.Text = input.trimmed().toString();
     return nominal;
 }
 

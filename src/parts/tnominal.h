@@ -12,6 +12,7 @@ struct TNominal
 {
     double Value = 0;
     std::optional<TUnitKind> Kind;
+    QString Text; // as typed, for telling the user which one is meant
 };
 std::optional<TNominal> ParseNominal(QStringView text);
 

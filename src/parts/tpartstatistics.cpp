@@ -10,7 +10,7 @@ double TRunningStats::SampleSd() const
 }
 
 void TPartStatistics::AddRow(QByteArrayView mode, QByteArrayView value, QByteArrayView unit,
-                             std::int32_t record)
+                             std::int32_t record, qsizetype row)
 {
     ++Rows_;
     if (!HasLast_ || QByteArrayView(LastUnit_) != unit || QByteArrayView(LastMode_) != mode) {
@@ -31,7 +31,7 @@ void TPartStatistics::AddRow(QByteArrayView mode, QByteArrayView value, QByteArr
         LastGroup_ = groupOf(mode.trimmed(), LastScale_->Kind);
     TStatsGroup &group = Groups_[std::size_t(LastGroup_)];
     group.Running.Add(*v);
-    group.Parts.push_back({*v, record});
+    group.Parts.push_back({*v, record, std::int32_t(row)});
 }
 
 qsizetype TPartStatistics::groupOf(QByteArrayView mode, TUnitKind kind)
@@ -56,7 +56,7 @@ void TPartStatistics::addTableRow(const TRecordTable &table, qsizetype row)
     // A row without a number of its own (a file may leave aNO empty) is known by its position.
     const std::int32_t record = table.NumberAt(row).value_or(std::int32_t(row + 1));
     AddRow(QByteArrayView(mode, std::max(m, 0)), QByteArrayView(value, std::max(v, 0)),
-           QByteArrayView(unit, std::max(u, 0)), record);
+           QByteArrayView(unit, std::max(u, 0)), record, row);
 }
 
 void TPartStatistics::AddTable(const TRecordTable &table)

@@ -64,8 +64,9 @@ public:
         : DecimalSep_(std::move(decimalSep))
     {}
 
-    void AddRow(QByteArrayView mode, QByteArrayView value, QByteArrayView unit,
-                std::int32_t record);
+    // record: the row's number; row: its place in the table, 0-based.
+    void AddRow(QByteArrayView mode, QByteArrayView value, QByteArrayView unit, std::int32_t record,
+                qsizetype row);
     // Rows of a table: all of them, a range, or the given (0-based) rows.
     void AddTable(const TRecordTable &table);
     void AddRows(const TRecordTable &table, qsizetype first, qsizetype last);

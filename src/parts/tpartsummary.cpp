@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -47,12 +48,81 @@ THistogram HistogramOf(const std::vector<double> &values, double min, double max
     return h;
 }
 
-bool NominalFits(const TNominal &nominal, TUnitKind kind)
+// The quantities the meter shows a value of this size in, by the prefix it would take: pF and
+// nF are farads only, uF/uH and mF/mH either, H/Ohm and kH/kOhm either, MOhm ohms only.
+std::vector<TUnitKind> kindsShowing(double value)
 {
-    return !nominal.Kind || *nominal.Kind == kind;
+    const int step = int(std::floor(std::log10(value) / 3));
+    if (step <= -3)
+        return {TUnitKind::Farad};
+    if (step <= -1)
+        return {TUnitKind::Farad, TUnitKind::Henry};
+    if (step <= 1)
+        return {TUnitKind::Henry, TUnitKind::Ohm};
+    return {TUnitKind::Ohm};
+}
+
+QString quantityText(TUnitKind kind)
+{
+    switch (kind) {
+    case TUnitKind::Farad:
+        return QStringLiteral("farads");
+    case TUnitKind::Henry:
+        return QStringLiteral("henries");
+    case TUnitKind::Ohm:
+        return QStringLiteral("ohms");
+    default:
+        return QStringLiteral("[%1]").arg(UnitKindText(kind));
+    }
 }
 
 } // namespace
+
+std::optional<TUnitKind> NominalKind(const TNominal &nominal,
+                                     const std::vector<std::pair<TUnitKind, double>> &groups)
+{
+    const std::vector<TUnitKind> kinds =
+        nominal.Kind ? std::vector<TUnitKind>{*nominal.Kind} : kindsShowing(nominal.Value);
+    std::optional<TUnitKind> best;
+    double bestDistance = 0;
+    for (const auto &[kind, median] : groups) {
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+            continue;
+        // By ratio: 100n lies nearer 90n than 1u does, though not by difference.
+        const double distance = median > 0 ? std::fabs(std::log(median / nominal.Value))
+                                           : std::numeric_limits<double>::infinity();
+        if (!best || distance < bestDistance) {
+            best = kind;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+QString UnmatchedNominalText(const TPartSummary &summary, const TNominal &nominal)
+{
+    QStringList groups;
+    std::vector<std::pair<TUnitKind, double>> medians;
+    for (const TGroupSummary &g : summary.Groups) {
+        groups << GroupTitle(g);
+        medians.emplace_back(g.Kind, g.Median);
+    }
+    const QString parts = groups.join(QStringLiteral(", "));
+    // Its quantity is there: an earlier nominal took it.
+    if (const auto kind = NominalKind(nominal, medians)) {
+        const auto g = std::find_if(summary.Groups.begin(), summary.Groups.end(),
+                                    [&](const TGroupSummary &x) { return x.Kind == *kind; });
+        return QStringLiteral("%1 is for the parts in %2, which have the nominal %3; the parts "
+                              "are %4")
+            .arg(nominal.Text, quantityText(*kind), FormatSi(g->Nominal, g->Kind), parts);
+    }
+    QStringList kinds;
+    for (const TUnitKind kind :
+         nominal.Kind ? std::vector<TUnitKind>{*nominal.Kind} : kindsShowing(nominal.Value))
+        kinds << quantityText(kind);
+    return QStringLiteral("%1 is for parts in %2, and there are none; the parts are %3")
+        .arg(nominal.Text, kinds.join(QStringLiteral(" or ")), parts);
+}
 
 TPartSummary Summarize(const TPartStatistics &stats, const TSummaryOptions &options)
 {
@@ -62,7 +132,31 @@ TPartSummary Summarize(const TPartStatistics &stats, const TSummaryOptions &opti
     summary.MatchWithinPercent = options.MatchWithinPercent;
     summary.Rows = stats.Rows();
     summary.NonNumberRows = stats.NonNumberRows();
+    // The medians first: a nominal typed without its unit goes to the quantity whose parts lie
+    // nearest it.
+    std::vector<std::vector<double>> groupValues;
+    std::vector<std::pair<TUnitKind, double>> medians;
     for (const TStatsGroup &g : stats.Groups()) {
+        std::vector<double> &values = groupValues.emplace_back();
+        values.reserve(g.Parts.size());
+        for (const TPartValue &p : g.Parts)
+            values.push_back(p.Value);
+        medians.emplace_back(g.Kind, MedianOf(values));
+    }
+    // One nominal a quantity, the first given for it.
+    std::vector<std::pair<TUnitKind, double>> nominals;
+    for (const TNominal &n : options.Nominals) {
+        const std::optional<TUnitKind> kind = NominalKind(n, medians);
+        const bool taken = kind
+                           && std::any_of(nominals.begin(), nominals.end(),
+                                          [&](const auto &t) { return t.first == *kind; });
+        if (kind && !taken)
+            nominals.emplace_back(*kind, n.Value);
+        else if (!medians.empty())
+            summary.UnmatchedNominals.push_back(n);
+    }
+    for (std::size_t gi = 0; gi < stats.Groups().size(); ++gi) {
+        const TStatsGroup &g = stats.Groups()[gi];
         TGroupSummary s;
         s.Mode = QString::fromUtf8(g.Mode);
         s.Kind = g.Kind;
@@ -71,14 +165,13 @@ TPartSummary Summarize(const TPartStatistics &stats, const TSummaryOptions &opti
         s.Sd = g.Running.SampleSd();
         s.Min = g.Running.Min();
         s.Max = g.Running.Max();
-        std::vector<double> values;
-        values.reserve(g.Parts.size());
-        for (const TPartValue &p : g.Parts)
-            values.push_back(p.Value);
-        s.Median = MedianOf(values);
+        const std::vector<double> &values = groupValues[gi];
+        s.Median = medians[gi].second;
         s.SpreadPercent = s.Mean != 0 ? (s.Max - s.Min) / std::fabs(s.Mean) * 100 : 0;
-        if (options.Nominal && NominalFits(*options.Nominal, g.Kind)) {
-            s.Nominal = options.Nominal->Value;
+        const auto typed = std::find_if(nominals.begin(), nominals.end(),
+                                        [&](const auto &n) { return n.first == g.Kind; });
+        if (typed != nominals.end()) {
+            s.Nominal = typed->second;
             s.NominalTyped = true;
         } else if (const auto e = NearestESeries(s.Median, options.Series)) {
             s.Nominal = *e;
@@ -130,12 +223,16 @@ QString PercentText(double v, int decimals)
     return QString::number(v, 'f', decimals) + QStringLiteral(" %");
 }
 
-QString RecordsText(const TMatchedSet &set)
+QString SetRowsText(const TMatchedSet &set)
 {
-    QStringList numbers;
-    for (const auto r : set.Records)
-        numbers << QString::number(r);
-    return numbers.join(QStringLiteral(", "));
+    QStringList parts;
+    for (qsizetype i = 0; i < set.Rows.size(); ++i) {
+        const qint64 row = qint64(set.Rows[i]) + 1;
+        const qint64 record = i < set.Records.size() ? set.Records[i] : row;
+        parts << (record == row ? QString::number(row)
+                                : QStringLiteral("%1 (record %2)").arg(row).arg(record));
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QString &seriesNote)
@@ -199,8 +296,8 @@ QString SummaryText(const TPartSummary &summary)
                    .arg(summary.MatchWithinPercent)
                    .arg(g.Sets.size());
         for (const TMatchedSet &set : g.Sets)
-            out += QStringLiteral("    %1  (%2, mean %3)\n")
-                       .arg(RecordsText(set), PercentText(set.SpreadPercent),
+            out += QStringLiteral("    rows %1  (%2, mean %3)\n")
+                       .arg(SetRowsText(set), PercentText(set.SpreadPercent),
                             FormatSi(set.Mean, g.Kind, 5));
     }
     return out;
@@ -253,6 +350,10 @@ QByteArray SummaryJson(const TPartSummary &summary)
             for (const auto r : set.Records)
                 records.append(r);
             so[QStringLiteral("records")] = records;
+            QJsonArray rows; // 1-based, as the grid and the record file count them
+            for (const auto r : set.Rows)
+                rows.append(qint64(r) + 1);
+            so[QStringLiteral("rows")] = rows;
             so[QStringLiteral("mean")] = set.Mean;
             so[QStringLiteral("spreadPercent")] = set.SpreadPercent;
             sets.append(so);

@@ -12,8 +12,9 @@
 // What a summary is asked to work out beyond the plain figures.
 struct TSummaryOptions
 {
-    // A typed nominal; without one each group takes the value of Series nearest its median.
-    std::optional<TNominal> Nominal;
+    // Typed nominals, each for the groups of one quantity (Cs and Cp in farads alike, see
+    // NominalKind); a group without one takes the value of Series nearest its median.
+    std::vector<TNominal> Nominals;
     int Series = 12;
     std::vector<double> Classes = {0.5, 1, 2, 5, 10, 20};
     int MatchSize = 2;
@@ -50,6 +51,9 @@ struct TGroupSummary
 struct TPartSummary
 {
     std::vector<TGroupSummary> Groups; // the largest first
+    // Typed nominals that apply to no group: of a quantity no group has, or of one an earlier
+    // nominal took. Empty when there are no groups at all.
+    std::vector<TNominal> UnmatchedNominals;
     std::vector<double> Classes;
     int MatchSize = 2;
     double MatchWithinPercent = 0.5;
@@ -66,10 +70,21 @@ QString SummaryText(const TPartSummary &summary);
 // The same figures as JSON, in base units, for scripts.
 QByteArray SummaryJson(const TPartSummary &summary);
 
+// The quantity a typed nominal is for, among groups of parts given by their unit kinds and
+// medians: the unit typed with it, else one the meter shows such a value in (100n: farads; 4.7k:
+// henries or ohms; 2m2: farads or henries), of those the one with a median nearest it. None
+// when no group is of that quantity.
+std::optional<TUnitKind> NominalKind(const TNominal &nominal,
+                                     const std::vector<std::pair<TUnitKind, double>> &groups);
+// What is wrong with a nominal that applies to no group of the summary, naming the groups:
+// "100nH is for parts in henries; the parts are Cs [F], Rs [Ohm]".
+QString UnmatchedNominalText(const TPartSummary &summary, const TNominal &nominal);
+
 // A percentage as the summaries print it: "0.123 %".
 QString PercentText(double v, int decimals = 3);
-// The record numbers of a matched set: "3, 17".
-QString RecordsText(const TMatchedSet &set);
+// The parts of a matched set by their rows in the table, 1-based, each with its record number
+// where that differs: "3, 17", or after an Open "67, 134 (record 67)".
+QString SetRowsText(const TMatchedSet &set);
 // A group's figures as label and text, in the order every summary lists them; the nominal's
 // series is named after it, with `seriesNote` (", nearest the median" or nothing).
 QList<QPair<QString, QString>> GroupFigures(const TGroupSummary &g, const QString &seriesNote);

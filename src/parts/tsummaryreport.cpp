@@ -128,7 +128,7 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
         }
         const TMatchedSet &set = g.Sets[i];
         drawRows(p, 0, y, {0, 40, 330, 450},
-                 {{QString::number(i + 1), QStringLiteral("records ") + RecordsText(set),
+                 {{QString::number(i + 1), QStringLiteral("rows ") + SetRowsText(set),
                    PercentText(set.SpreadPercent),
                    QStringLiteral("mean ") + FormatSi(set.Mean, g.Kind, 5)}},
                  line);

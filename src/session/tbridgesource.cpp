@@ -42,8 +42,6 @@ TBridgeSource::TBridgeSource(const QString &libraryFile, QObject *parent)
     connect(Bridge_, &TCP2110::OnConnect, this, &TMeterSource::Opened);
     connect(Bridge_, &TCP2110::OnDisconnect, this, &TMeterSource::Closed);
     connect(Bridge_, &TCP2110::OnRemoval, this, [this] { emit LinkLost(TCP2110::NoDeviceText()); });
-    connect(Bridge_, &TCP2110::OnError, this,
-            [this](QObject *, std::uint32_t, const QByteArray &message) { OpenError_ = message; });
 }
 
 bool TBridgeSource::HasLibrary() const
@@ -64,7 +62,6 @@ QString TBridgeSource::Name() const
 
 bool TBridgeSource::Open(TNotice &failure)
 {
-    OpenError_.clear();
     try {
         if (Bridge_->Open())
             return true;
@@ -72,12 +69,20 @@ bool TBridgeSource::Open(TNotice &failure)
         failure = {TNoticeKind::Error, QString::fromLocal8Bit(e.what())};
         return false;
     }
-    // A bridge that is there but closed to this user is told with the fix, which is typed in
-    // a terminal.
-    if (OpenError_.isEmpty())
+    // A bridge that is there but closed to this user, or held by another program, is told
+    // with the fix, which is typed in a terminal.
+    switch (Bridge_->OpenFailure()) {
+    case TCP2110::TOpenFailure::AccessDenied:
+        failure = {TNoticeKind::Information, TCP2110::AccessDeniedText(Bridge_->FailedNode()), true,
+                   true};
+        break;
+    case TCP2110::TOpenFailure::InUse:
+        failure = {TNoticeKind::Information, TCP2110::InUseText(Bridge_->FailedNode()), true, true};
+        break;
+    default:
         failure = {TNoticeKind::Information, TCP2110::NoDeviceText()};
-    else
-        failure = {TNoticeKind::Information, QString::fromLocal8Bit(OpenError_), true};
+        break;
+    }
     return false;
 }
 

@@ -31,5 +31,4 @@ public:
 private:
     TNotice LibraryNotice_;
     TCP2110 *Bridge_;
-    QByteArray OpenError_;
 };

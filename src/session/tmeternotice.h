@@ -15,6 +15,9 @@ struct TNotice
     // Also for the terminal the program was started from: the fix is typed there, or the
     // window may be gone before anyone reads it.
     bool Terminal = false;
+    // The user can mend the cause (a udev rule, another program holding the cable) and try
+    // again; each front end ends the text with how: the window's button, or the command.
+    bool TryAgain = false;
 
     bool operator==(const TNotice &) const = default;
 };

@@ -2,58 +2,15 @@
 
 #include "tccomm.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <exception>
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-namespace {
-
-// An 8250 port with no UART behind it reports the type "unknown".
-bool uartFitted(const QString &node)
-{
-    const int fd =
-        ::open(QFile::encodeName(node).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    serial_struct info = {};
-    const bool fitted = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    ::close(fd);
-    return fitted;
-}
-
-} // namespace
-
-QStringList SerialPorts(const QString &sysClassTty, const QString &devFolder)
-{
-    QStringList ports;
-    const QDir ttys(sysClassTty);
-    for (const QString &name : ttys.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        // Consoles and pseudo-terminals have no device behind them.
-        if (!QFileInfo::exists(ttys.filePath(name + QStringLiteral("/device"))))
-            continue;
-        const QString node = devFolder + QLatin1Char('/') + name;
-        const QString driver =
-            QFileInfo(ttys.filePath(name + QStringLiteral("/device/driver"))).canonicalFilePath();
-        if (QFileInfo(driver).fileName() == QLatin1String("serial8250") && !uartFitted(node))
-            continue;
-        ports << node;
-    }
-    return ports;
-}
 
 TSerialSource::TSerialSource(const QString &port, std::uint32_t baud, QObject *parent)
     : TMeterSource(parent)
     , Port_(new TCComm(this))
 {
     Port_->SetCommPort(port);
-    for (int r = TCComm::CBR_110; r <= TCComm::CBR_256000; ++r)
-        if (TCComm::BaudRateValue(TCComm::TBaudrate(r)) == baud)
-            Port_->SetBaudRate(TCComm::TBaudrate(r));
+    if (const auto rate = BaudRateOf(baud))
+        Port_->SetBaudRate(*rate);
     connect(Port_, &TCComm::OnReceiveData, this, [this](const void *data, std::uint32_t len) {
         emit BlockReceived(static_cast<const std::uint8_t *>(data), len);
     });

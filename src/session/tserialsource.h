@@ -26,9 +26,3 @@ private:
     TCComm *Port_;
     bool Open_ = false;
 };
-
-// The serial ports present, as "/dev/ttyUSB0" paths, sorted: the ttys the kernel ties to a
-// device in sysClassTty. Legacy 8250 ports exist whether or not a UART is fitted; they are
-// listed only when one answers.
-QStringList SerialPorts(const QString &sysClassTty = QStringLiteral("/sys/class/tty"),
-                        const QString &devFolder = QStringLiteral("/dev"));

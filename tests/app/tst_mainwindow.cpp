@@ -7,6 +7,7 @@ using namespace ModalHelper;
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tlcdpanel.h"
+#include "ttoplevel.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -49,6 +50,11 @@ private slots:
 
     void closeAnsweredNoKeepsEverything();
     void closeAnsweredYesCloses();
+
+    void fitOnTheScreen_data();
+    void fitOnTheScreen();
+    void placeBeside_data();
+    void placeBeside();
 
 private:
     TTemporaryStateHome state_; // the windows keep their journals here
@@ -160,20 +166,21 @@ void TestMainWindow::toolButtons_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("hint");
 
-    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear"},
-                              {"btnRecordOpen", "Open"},
-                              {"btnRecordSave", "Save"},
-                              {"btnRecordPrint", "Print"},
-                              {"btnRecordFly", ""},
-                              {"btnGridZoomout", ""},
-                              {"btnFirst", "First"},
-                              {"btnPrevious", "Previous"},
-                              {"btnNext", "Next"},
-                              {"btnLast", "Last"},
-                              {"btnNew", "Clear"},
-                              {"btnSave", "Save"},
-                              {"btnFly", ""},
-                              {"btnChartZoomOut", ""}})
+    // Each with the key that does the same.
+    for (auto [name, hint] : {std::pair{"btnRecordNew", "Clear (Ctrl+L)"},
+                              {"btnRecordOpen", "Open (Ctrl+O)"},
+                              {"btnRecordSave", "Save (Ctrl+S)"},
+                              {"btnRecordPrint", "Print (Ctrl+P)"},
+                              {"btnRecordFly", "Enlarge (Ctrl+E)"},
+                              {"btnGridZoomout", "Back (Esc)"},
+                              {"btnFirst", "First (Home)"},
+                              {"btnPrevious", "Previous (PgUp)"},
+                              {"btnNext", "Next (PgDown)"},
+                              {"btnLast", "Last (End)"},
+                              {"btnNew", "Clear (Ctrl+L)"},
+                              {"btnSave", "Save (Ctrl+Shift+S)"},
+                              {"btnFly", "Enlarge (Ctrl+Shift+E)"},
+                              {"btnChartZoomOut", "Back (Esc)"}})
         QTest::newRow(name) << QString(name) << QString(hint);
 }
 
@@ -421,6 +428,71 @@ void TestMainWindow::closeAnsweredYesCloses()
     QVERIFY(w->close());
     QVERIFY(!w->isVisible());
     QCOMPARE(question, QStringLiteral("Are you sure that you want to quit this application?"));
+}
+
+void TestMainWindow::fitOnTheScreen_data()
+{
+    QTest::addColumn<QSize>("area"); // the screen's free area, in the window's pixels
+    QTest::addColumn<bool>("maximise");
+    QTest::addColumn<bool>("scroll");
+    QTest::newRow("100 %, 1280 x 1024") << QSize(1280, 994) << false << false;
+    QTest::newRow("100 %, 1024 x 768") << QSize(1024, 738) << false << false;
+    QTest::newRow("150 %, 1366 x 768") << QSize(910, 492) << true << false;
+    QTest::newRow("200 %, 1280 x 900") << QSize(640, 435) << true << true;
+    QTest::newRow("200 %, 1920 x 1080") << QSize(960, 525) << true << false;
+}
+
+void TestMainWindow::fitOnTheScreen()
+{
+    QFETCH(QSize, area);
+    QFETCH(bool, maximise);
+    QFETCH(bool, scroll);
+    // The window's drawn size and its panels' least one, each with its frame.
+    const QSize drawn = QSize(924, 623) + FrameAllowance;
+    const QSize least = w->minimumSizeHint() + FrameAllowance;
+    const TWindowFit fit = FitWindow(drawn, least, area);
+    QCOMPARE(fit.Maximise, maximise);
+    QCOMPARE(fit.Scroll, scroll);
+}
+
+void TestMainWindow::placeBeside_data()
+{
+    QTest::addColumn<QRect>("anchor"); // the main window's frame
+    QTest::addColumn<bool>("mayMove");
+    QTest::addColumn<QSize>("outer"); // the Statistics window's
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("window");
+    QTest::addColumn<QPoint>("anchorAfter");
+    const QRect wide(0, 0, 1920, 1040), narrow(0, 0, 1280, 994);
+    const QSize stats(622, 662);
+    QTest::newRow("room on the right") << QRect(100, 100, 926, 661) << true << stats << wide
+                                       << QPoint(1026, 100) << QPoint(100, 100);
+    QTest::newRow("room on the left")
+        << QRect(900, 50, 926, 661) << true << stats << wide << QPoint(278, 50) << QPoint(900, 50);
+    // Centred on a wide screen: the window moves over by what the right lacks.
+    QTest::newRow("both fit once the window moves")
+        << QRect(497, 189, 926, 661) << true << stats << wide << QPoint(1298, 189)
+        << QPoint(372, 189);
+    // Too narrow for both: the window to the left edge, the rest overlaps.
+    QTest::newRow("the screen holds not both") << QRect(177, 166, 926, 661) << true << stats
+                                               << narrow << QPoint(658, 166) << QPoint(0, 166);
+    QTest::newRow("a maximised window stays")
+        << QRect(0, 0, 1280, 994) << false << stats << narrow << QPoint(658, 0) << QPoint(0, 0);
+    QTest::newRow("kept above the bottom") << QRect(100, 600, 926, 661) << true << stats << wide
+                                           << QPoint(1026, 378) << QPoint(100, 600);
+}
+
+void TestMainWindow::placeBeside()
+{
+    QFETCH(QRect, anchor);
+    QFETCH(bool, mayMove);
+    QFETCH(QSize, outer);
+    QFETCH(QRect, area);
+    QFETCH(QPoint, window);
+    QFETCH(QPoint, anchorAfter);
+    const TBesidePlacement at = BesidePosition(outer, anchor, area, mayMove);
+    QCOMPARE(at.Window, window);
+    QCOMPARE(at.Anchor, anchorAfter);
 }
 
 QTEST_MAIN(TestMainWindow)

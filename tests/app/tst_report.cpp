@@ -85,6 +85,8 @@ private slots:
     void pdfButtonSavesThePreparedReport_data();
     void pdfButtonSavesThePreparedReport();
     void pdfFailureIsTold();
+    void pageBoxLeavesThePagingButtons_data();
+    void pageBoxLeavesThePagingButtons();
 
 private:
     QTemporaryDir Home;
@@ -306,6 +308,61 @@ void TestReport::pdfFailureIsTold()
     QVERIFY(!result);
     QVERIFY2(told.contains(QDir::toNativeSeparators(target)), qPrintable(told));
     QVERIFY(QDir(out.path()).isEmpty());
+}
+
+void TestReport::pageBoxLeavesThePagingButtons_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("page");
+    // Enabled: first, previous, next, last.
+    QTest::addColumn<QList<bool>>("enabled");
+    QTest::newRow("a page in the middle") << "2" << 2 << QList<bool>{true, true, true, true};
+    QTest::newRow("the first page") << "1" << 1 << QList<bool>{false, false, true, true};
+    QTest::newRow("the last page") << "3" << 3 << QList<bool>{true, true, false, false};
+}
+
+void TestReport::pageBoxLeavesThePagingButtons()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, page);
+    QFETCH(QList<bool>, enabled);
+    TfrmMain w(simulate);
+    w.show();
+    feedRows(w, 120); // three pages
+    QVERIFY(printWith(w, [&](TReportPreview *preview) {
+        auto *view = preview->findChild<QPrintPreviewWidget *>();
+        QCOMPARE(view->pageCount(), 3);
+        QLineEdit *box = nullptr;
+        for (QLineEdit *edit : preview->findChildren<QLineEdit *>())
+            if (!qobject_cast<QComboBox *>(edit->parentWidget()))
+                box = edit;
+        QVERIFY(box);
+        QList<QAction *> paging;
+        for (const char *name : {"First page", "Previous page", "Next page", "Last page"}) {
+            QAction *found = nullptr;
+            for (QAction *a : preview->findChildren<QAction *>())
+                if (a->text() == QLatin1String(name))
+                    found = a;
+            QVERIFY2(found, name);
+            paging << found;
+        }
+        // As a user types a page and presses Enter.
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, typed);
+        QTest::keyClick(box, Qt::Key_Return);
+        QTRY_COMPARE(view->currentPage(), page);
+        QCOMPARE(box->text(), QString::number(page));
+        QList<bool> now;
+        for (const QAction *a : paging)
+            now << a->isEnabled();
+        QCOMPARE(now, enabled);
+        // And the buttons page on from there.
+        if (enabled[2]) {
+            paging[2]->trigger();
+            QTRY_COMPARE(view->currentPage(), page + 1);
+        }
+    }));
 }
 
 QTEST_MAIN(TestReport)

@@ -5,6 +5,7 @@
 #include "tfrmmain.h"
 #include "timagelist.h"
 #include "tlinkcheck.h"
+#include "tstartdisplay.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include <optional>
 
 Q_DECLARE_METATYPE(TCommandLine::TAction)
+Q_DECLARE_METATYPE(TStartDisplay::TKind)
 
 namespace {
 
@@ -31,6 +33,8 @@ private slots:
     void commandLine();
     void startSwitches_data();
     void startSwitches();
+    void displayChoice_data();
+    void displayChoice();
     void windowShowsTheInstalledIcon_data();
     void windowShowsTheInstalledIcon();
     void linkCheck_data();
@@ -55,7 +59,7 @@ void TestStartup::commandLine_data()
     QTest::addColumn<TCommandLine::TAction>("action");
     QTest::addColumn<bool>("simulate");
     QTest::addColumn<bool>("check");
-    // Lines the message must hold, in this order; %0 is the program as it was started.
+    // Lines the message must hold, in this order.
     QTest::addColumn<QStringList>("message");
     using L = TCommandLine;
     QTest::newRow("nothing") << QStringList{} << L::Run << false << false << QStringList{};
@@ -64,11 +68,16 @@ void TestStartup::commandLine_data()
     QTest::newRow("check the simulator")
         << QStringList{"--check", "--simulate"} << L::Run << true << true << QStringList{};
     QTest::newRow("help") << QStringList{"--help"} << L::ShowHelp << false << false
-                          << QStringList{"Usage: %0 [options]", "--help",        "--version",
-                                         "--simulate",          "virtual meter", "--check",
-                                         "--connect",           "--no-journal"};
+                          << QStringList{"Usage: lumetra [options]",
+                                         "--help",
+                                         "--version",
+                                         "--simulate",
+                                         "virtual meter",
+                                         "--check",
+                                         "--connect",
+                                         "--no-journal"};
     QTest::newRow("-h") << QStringList{"-h"} << L::ShowHelp << false << false
-                        << QStringList{"Usage: %0 [options]", "--simulate"};
+                        << QStringList{"Usage: lumetra [options]", "--simulate"};
     QTest::newRow("help-all") << QStringList{"--help-all"} << L::ShowHelpAll << false << false
                               << QStringList{};
     QTest::newRow("version") << QStringList{"--version"} << L::ShowVersion << false << false
@@ -98,7 +107,7 @@ void TestStartup::commandLine_data()
                                  << false
                                  << QStringList{"Unexpected argument 'records.xml'.",
                                                 "Try 'lumetra --help'"};
-    // A replay plays through the simulated bridge, so it needs no --simulate of its own.
+    // A replay needs no cable: the simulated bridges stand in for the real ones.
     QTest::newRow("replay") << QStringList{"--replay", "c.txt", "--fast"} << L::Run << true << false
                             << QStringList{};
     QTest::newRow("capture") << QStringList{"--capture", "c.txt"} << L::Run << false << false
@@ -122,8 +131,7 @@ void TestStartup::commandLine()
     if (message.isEmpty())
         QVERIFY2(line.Message.isEmpty(), qPrintable(line.Message));
     qsizetype from = 0;
-    for (QString part : std::as_const(message)) {
-        part.replace(QStringLiteral("%0"), QCoreApplication::arguments().constFirst());
+    for (const QString &part : message) {
         const qsizetype at = line.Message.indexOf(part, from);
         QVERIFY2(at >= 0,
                  qPrintable(QStringLiteral("\"%1\" not in order in:\n%2").arg(part, line.Message)));
@@ -156,6 +164,57 @@ void TestStartup::startSwitches()
     QCOMPARE(line.Action, TCommandLine::Run);
     QCOMPARE(line.Window.Journal, journal);
     QCOMPARE(line.Window.Connect, connect);
+}
+
+void TestStartup::displayChoice_data()
+{
+    QTest::addColumn<QStringList>("environment"); // NAME=VALUE
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("check");
+    QTest::addColumn<TStartDisplay::TKind>("kind");
+    QTest::addColumn<QByteArray>("platforms");
+    QTest::addColumn<bool>("offscreenIsFailure");
+    using D = TStartDisplay;
+    QTest::newRow("X11") << QStringList{"DISPLAY=:0"} << QStringList{} << false << D::Fallback
+                         << QByteArray("xcb;offscreen") << true;
+    QTest::newRow("Wayland session with XWayland")
+        << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0"} << QStringList{} << false
+        << D::Fallback << QByteArray("wayland;xcb;offscreen") << true;
+    QTest::newRow("no display") << QStringList{} << QStringList{} << false << D::None
+                                << QByteArray() << false;
+    QTest::newRow("no display, a check") << QStringList{} << QStringList{} << true << D::Fallback
+                                         << QByteArray("offscreen") << false;
+    QTest::newRow("X11, a check") << QStringList{"DISPLAY=:0"} << QStringList{} << true
+                                  << D::Fallback << QByteArray("xcb;offscreen") << false;
+    QTest::newRow("platform asked for")
+        << QStringList{"QT_QPA_PLATFORM=xcb"} << QStringList{} << false << D::Fallback
+        << QByteArray("xcb;offscreen") << true;
+    QTest::newRow("offscreen asked for")
+        << QStringList{"QT_QPA_PLATFORM=offscreen"} << QStringList{} << false << D::AsGiven
+        << QByteArray() << false;
+    QTest::newRow("platform on the line") << QStringList{} << QStringList{"-platform", "vnc"}
+                                          << false << D::AsGiven << QByteArray() << false;
+    QTest::newRow("platform on the line, joined") << QStringList{} << QStringList{"--platform=vnc"}
+                                                  << false << D::AsGiven << QByteArray() << false;
+}
+
+void TestStartup::displayChoice()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, check);
+    QFETCH(TStartDisplay::TKind, kind);
+    QFETCH(QByteArray, platforms);
+    QFETCH(bool, offscreenIsFailure);
+    QProcessEnvironment env;
+    for (const QString &pair : environment)
+        env.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    const TStartDisplay d =
+        ChooseStartDisplay(QStringList{"/usr/bin/lumetra"} + arguments, check, env);
+    QCOMPARE(d.Kind, kind);
+    QCOMPARE(d.Platforms, platforms);
+    QCOMPARE(d.OffscreenIsFailure, offscreenIsFailure);
+    QCOMPARE(d.Why.isEmpty(), !offscreenIsFailure && kind != TStartDisplay::None);
 }
 
 void TestStartup::windowShowsTheInstalledIcon_data()

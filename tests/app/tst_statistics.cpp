@@ -19,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -40,6 +41,17 @@ TFrameFields reading(int hundredthsNf)
     f.Battery = 0;
     f.MainValue = hundredthsNf;
     f.MainDecimals = 2;
+    return f;
+}
+
+// A 4.7 kOhm resistor, in thousandths of a kiloohm.
+TFrameFields resistor(int thousandthsKOhm)
+{
+    TFrameFields f = reading(0);
+    f.MainMode = 3;
+    f.MainUnit = 2;
+    f.MainValue = thousandthsKOhm;
+    f.MainDecimals = 3;
     return f;
 }
 
@@ -72,6 +84,8 @@ private slots:
     void figuresFollowTheTable();
     void scopeAndNominal_data();
     void scopeAndNominal();
+    void nominalBelongsToItsQuantity();
+    void matchedSetSelectsItsRows();
     void perPartTakesThePlaceOfTheRecordChoices_data();
     void perPartTakesThePlaceOfTheRecordChoices();
     void summaryPdf_data();
@@ -204,6 +218,77 @@ void TestStatistics::scopeAndNominal()
     QCOMPARE(s->tblClasses->rowCount(), classes.size());
     for (int i = 0; i < classes.size(); ++i)
         QCOMPARE(cell(s->tblClasses, i, 1), QString::number(classes[i]));
+}
+
+void TestStatistics::nominalBelongsToItsQuantity()
+{
+    sendBatch();
+    for (const int v : {4701, 4699})
+        receive(*w, EncodeFrame(resistor(v)));
+    TfrmStatistics *s = openStatistics();
+    QTRY_COMPARE(s->cbbGroup->count(), 2);
+    const auto choose = [&](const char *group) {
+        const int i = s->cbbGroup->findText(QLatin1String(group), Qt::MatchStartsWith);
+        QVERIFY(i >= 0);
+        s->cbbGroup->setCurrentIndex(i);
+    };
+    const auto type = [&](const QString &text) {
+        s->edtNominal->setText(text);
+        emit s->edtNominal->editingFinished();
+    };
+    choose("Cs [F]");
+    type("100n");
+    QTRY_COMPARE(figure(s->tblFigures, "Nominal"), QStringLiteral("100 nF"));
+    // The resistors keep their own nominal, and their classes count against it.
+    choose("Rs [Ohm]");
+    QCOMPARE(s->edtNominal->text(), QString());
+    QTRY_COMPARE(figure(s->tblFigures, "Nominal"),
+                 QStringLiteral("4.7 kOhm (E12, nearest the median)"));
+    QCOMPARE(cell(s->tblClasses, 0, 1), QStringLiteral("2")); // both within 0.5 %
+    // A unit of other parts is no nominal for these.
+    type("100nF");
+    QVERIFY(!s->edtNominal->styleSheet().isEmpty());
+    type("4.75k");
+    QVERIFY(s->edtNominal->styleSheet().isEmpty());
+    QTRY_COMPARE(figure(s->tblFigures, "Nominal"), QStringLiteral("4.75 kOhm"));
+    choose("Cs [F]");
+    QCOMPARE(s->edtNominal->text(), QStringLiteral("100n"));
+    QTRY_COMPARE(figure(s->tblFigures, "Nominal"), QStringLiteral("100 nF"));
+
+    // The summary page says the same, a page per group.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("two.pdf");
+    QSignalSpy done(s, &TfrmStatistics::SummarySaved);
+    typeFileNameOnNextModal(file);
+    QTest::mouseClick(s->btnSaveSummary, Qt::LeftButton);
+    QVERIFY(done.count() || done.wait(10000));
+    QCOMPARE(PdfTools::pageCount(file), 2);
+    const QString capacitors = PdfTools::pageText(file, 1).simplified();
+    const QString resistors = PdfTools::pageText(file, 2).simplified();
+    QVERIFY2(capacitors.contains("Nominal 100 nF"), qPrintable(capacitors));
+    QVERIFY2(resistors.contains("Nominal 4.75 kOhm"), qPrintable(resistors));
+    QVERIFY2(!resistors.contains("nOhm"), qPrintable(resistors));
+}
+
+void TestStatistics::matchedSetSelectsItsRows()
+{
+    sendBatch();
+    // Opened again: each reading twice in the table, under the same number.
+    TRecordTable &table = w->Session()->Table();
+    TRecordTable copy;
+    copy.AppendRows(table);
+    table.AppendRows(copy);
+    TfrmStatistics *s = openStatistics();
+    QTRY_COMPARE(figure(s->tblFigures, "Count"), QStringLiteral("8"));
+    // Each reading with its copy, the lowest first: the list names the grid's rows and the
+    // number they share.
+    QTRY_VERIFY(s->lstSets->count() > 0 && s->lstSets->item(0)->text().startsWith("Rows "));
+    QListWidgetItem *first = s->lstSets->item(0);
+    QVERIFY2(first->text().startsWith(QStringLiteral("Rows 3, 7 (record 3): spread 0.000 %")),
+             qPrintable(first->text()));
+    QTest::mouseClick(s->lstSets->viewport(), Qt::LeftButton, {},
+                      s->lstSets->visualItemRect(first).center());
+    QCOMPARE(w->Panel4->SelectedRows(), (std::vector<qsizetype>{2, 6}));
 }
 
 void TestStatistics::perPartTakesThePlaceOfTheRecordChoices_data()

@@ -164,6 +164,11 @@ private slots:
     void toolBarsWorkInside_data();
     void toolBarsWorkInside();
     void chartBitmapInsideHasTheEnlargedSize();
+    void keysPressTheButtons_data();
+    void keysPressTheButtons();
+    void escapeLeavesAnEditBoxFirst_data();
+    void escapeLeavesAnEditBoxFirst();
+    void tabLeavesTheGrid();
 
 private:
     void play(const QString &script);
@@ -260,11 +265,6 @@ void TestSuperContainer::viewOpensAndComesBack()
             auto *control = v.panel->findChild<QWidget *>(name);
             QVERIFY2(control && control->isVisible() && control->isEnabled(), qPrintable(name));
         }
-
-        // Escape on the grid or the chart leaves the view open.
-        v.body->setFocus();
-        QTest::keyClick(v.body, Qt::Key_Escape);
-        QVERIFY(c->isVisible());
 
         // A second view cannot open over the first: the request returns at once.
         bool secondShown = false;
@@ -486,6 +486,134 @@ void TestSuperContainer::chartBitmapInsideHasTheEnlargedSize()
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), enlargedSize * w->pnlChartParent->Chart1->devicePixelRatioF());
     QCOMPARE(w->pnlChartParent->Chart1->size(), homeSize);
+}
+
+void TestSuperContainer::keysPressTheButtons_data()
+{
+    QTest::addColumn<QString>("where"); // main, or the record or chart view
+    QTest::addColumn<QString>("focus"); // the control that has the focus, "" for any
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("button"); // the one the key presses; "" for none
+    QTest::addColumn<bool>("modal");     // the button asks something first
+    // clang-format off
+    QTest::newRow("Save")            << "main"   << "" << "Ctrl+S"       << "btnRecordSave"  << true;
+    QTest::newRow("Open")            << "main"   << "" << "Ctrl+O"       << "btnRecordOpen"  << true;
+    QTest::newRow("Print")           << "main"   << "" << "Ctrl+P"       << "btnRecordPrint" << true;
+    QTest::newRow("Clear")           << "main"   << "" << "Ctrl+L"       << "btnRecordNew"   << true;
+    QTest::newRow("chart picture")   << "main"   << "" << "Ctrl+Shift+S" << "btnSave"        << true;
+    QTest::newRow("grid enlarged")   << "main"   << "" << "Ctrl+E"       << "btnRecordFly"   << true;
+    QTest::newRow("chart enlarged")  << "main"   << "" << "Ctrl+Shift+E" << "btnFly"         << true;
+    QTest::newRow("Connection")      << "main"   << "" << "F5"           << "btnConnect"     << false;
+    QTest::newRow("first page")      << "main"   << "Chart1" << "Home"   << "btnFirst"       << false;
+    QTest::newRow("page back")       << "main"   << "Chart1" << "PgUp"   << "btnPrevious"    << false;
+    QTest::newRow("page on")         << "main"   << "Chart1" << "PgDown" << "btnNext"        << false;
+    QTest::newRow("last page")       << "main"   << "Chart1" << "End"    << "btnLast"        << false;
+    QTest::newRow("paging keys are the chart's") << "main" << "DBGrid1" << "End" << ""       << false;
+    QTest::newRow("grid view: Save") << "record" << "" << "Ctrl+S"       << "btnRecordSave"  << true;
+    QTest::newRow("grid view: Clear") << "record" << "" << "Ctrl+L"      << "btnRecordNew"   << true;
+    QTest::newRow("grid view: no chart keys") << "record" << "" << "Ctrl+Shift+S" << ""      << false;
+    QTest::newRow("chart view: Clear") << "chart" << "" << "Ctrl+L"      << "btnNew"         << true;
+    QTest::newRow("chart view: paging") << "chart" << "Chart1" << "PgDown" << "btnNext"      << false;
+    QTest::newRow("chart view: no grid keys") << "chart" << "" << "Ctrl+S" << ""             << false;
+    // clang-format on
+}
+
+void TestSuperContainer::keysPressTheButtons()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, focus);
+    QFETCH(QString, key);
+    QFETCH(QString, button);
+    QFETCH(bool, modal);
+    feed(*w, 250); // pages to go back and forth in
+    QList<QToolButton *> buttons = w->findChildren<QToolButton *>();
+    QMap<QString, int> clicks;
+    for (QToolButton *b : buttons)
+        connect(b, &QToolButton::clicked, this, [&clicks, b] { ++clicks[b->objectName()]; });
+    const auto press = [&](QWidget *window) {
+        if (!focus.isEmpty()) {
+            auto *control = window->findChild<QWidget *>(focus); // lent ones are the view's
+            QVERIFY2(control, qPrintable(focus));
+            control->setFocus();
+        }
+        if (modal) // answered as a user who changes their mind
+            onNextModal([](QWidget *m) { m->close(); });
+        QWidget *target = window->focusWidget() ? window->focusWidget() : window;
+        QTest::keySequence(target, QKeySequence::fromString(key));
+        if (button.isEmpty())
+            QTest::qWait(300);
+        else
+            QTRY_COMPARE(clicks.value(button), 1);
+        // One key, one button.
+        QCOMPARE(clicks.size(), button.isEmpty() ? 0 : 1);
+    };
+    if (where == "main") {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        press(w);
+        return;
+    }
+    QVERIFY(insideView(view(*w, where).open, [&](TfrmSuperContainer *c) {
+        clicks.clear(); // the click that opened the view
+        press(c);
+    }));
+}
+
+void TestSuperContainer::escapeLeavesAnEditBoxFirst_data()
+{
+    QTest::addColumn<QString>("viewName");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("record view, seconds box") << "record"
+                                              << "edtRecInterval";
+    QTest::newRow("chart view, page size box") << "chart"
+                                               << "edtRange";
+    QTest::newRow("record view, the grid") << "record"
+                                           << "";
+}
+
+void TestSuperContainer::escapeLeavesAnEditBoxFirst()
+{
+    QFETCH(QString, viewName);
+    QFETCH(QString, box);
+    const View v = view(*w, viewName);
+    QVERIFY(insideView(v.open, [&](TfrmSuperContainer *c) {
+        QWidget *focus = box.isEmpty() ? v.body : c->findChild<QWidget *>(box);
+        focus->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), focus);
+        QTest::keyClick(focus, Qt::Key_Escape);
+        if (!box.isEmpty()) {
+            // Out of the box, the view still there; the next Escape closes it.
+            QVERIFY(c->isVisible());
+            QVERIFY(!focus->hasFocus());
+            QTest::keyClick(c->focusWidget() ? c->focusWidget() : c, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!c->isVisible());
+    }));
+    // Back as its close button brings it: the panel home, the open button shown.
+    QVERIFY(!frmSuperContainer);
+    QCOMPARE(v.panel->parentWidget(), v.home);
+    QVERIFY(v.open->isVisible());
+    QVERIFY(!v.close->isVisibleTo(w));
+}
+
+void TestSuperContainer::tabLeavesTheGrid()
+{
+    feed(*w, 3);
+    QTableView *grid = w->Panel4->DBGrid1;
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    // Ctrl+Tab goes from cell to cell, on into the next row.
+    for (int i = 0; i < 9; ++i)
+        QTest::keyClick(grid, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(grid->currentIndex(), grid->model()->index(1, 0));
+    QTest::keyClick(grid, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(grid->currentIndex(), grid->model()->index(0, 8));
+    QVERIFY(grid->hasFocus());
+    // Tab leaves at once.
+    QTest::keyClick(grid, Qt::Key_Tab);
+    QVERIFY(!grid->hasFocus());
 }
 
 QTEST_MAIN(TestSuperContainer)

@@ -1,7 +1,8 @@
 // The windows on a real X server with a window manager that frames them: centred by their outer
-// size once the frame is known (the save's dialogs on the window they belong to), and the
-// enlarged view's empty title empty on the screen too.
-// Runs under xvfb-run; starts openbox itself.
+// size once the frame is known (the save's dialogs on the window they belong to), on the screen
+// however small it is (the test also runs at 150 % and 200 % on a laptop's screen), the
+// Statistics window beside the main window, and the enlarged view's empty title empty on the
+// screen too. Runs under xvfb-run; starts openbox itself.
 #include "../support/heldsave.h"
 #include "../support/modalhelper.h"
 #include "../support/statehome.h"
@@ -9,7 +10,9 @@
 
 #include "newmessagedlg.h"
 #include "tfrmmain.h"
+#include "tfrmstatistics.h"
 #include "trecordtable.h"
+#include "ttoplevel.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -17,6 +20,8 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -73,6 +78,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void windowsAreCentredByTheirFrame();
+    void windowFitsTheScreen();
+    void statisticsBesideTheWindow();
     void saveDialogsAreCentredOnTheirWindow();
     void enlargedViewHasNoTitleOnScreen();
 
@@ -120,6 +127,68 @@ void TestX11Desktop::windowsAreCentredByTheirFrame()
 
     QVERIFY2(mainOff.isEmpty(), qPrintable(mainOff));
     QVERIFY2(dialogOff.isEmpty(), qPrintable(dialogOff));
+}
+
+// Where the window's drawn size does not fit the screen it opens maximised, and every control
+// is in reach: on the screen, or scrolled to where not even the least size fits.
+void TestX11Desktop::windowFitsTheScreen()
+{
+    TfrmMain w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY_WITH_TIMEOUT(framed(&w), 10'000);
+    // Frames on a scaled screen round to whole pixels of the screen: a pixel of slack.
+    const QRect area = w.screen()->availableGeometry().adjusted(-1, -1, 1, 1);
+    const bool fits = area.width() >= 940 && area.height() >= 680;
+    QTRY_COMPARE(w.isMaximized(), !fits);
+    QTRY_VERIFY2(area.contains(w.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                                                                  .arg(w.frameGeometry().x())
+                                                                  .arg(w.frameGeometry().y())
+                                                                  .arg(w.frameGeometry().width())
+                                                                  .arg(w.frameGeometry().height())
+                                                                  .arg(area.width())
+                                                                  .arg(area.height())));
+    auto *scroll = w.findChild<QScrollArea *>(QStringLiteral("ScrollBox"));
+    // Only where the panels' least width does not fit.
+    QCOMPARE(bool(scroll),
+             w.Splitter1->minimumSizeHint().width() + FrameAllowance.width() > area.width() - 2);
+    for (QWidget *control : {static_cast<QWidget *>(w.Panel3->btnConnect),
+                             static_cast<QWidget *>(w.Panel4->btnRecordFly),
+                             static_cast<QWidget *>(w.pnlChartParent->btnFly)}) {
+        if (scroll)
+            scroll->ensureWidgetVisible(control);
+        QTRY_VERIFY2(w.rect().contains(QRect(control->mapTo(&w, QPoint()), control->size())),
+                     qPrintable(control->objectName()));
+    }
+}
+
+// The Statistics window comes up beside the window, not over it: where the screen holds both,
+// the main window moves over to make room; where not, they overlap as little as the screen
+// lets them. Either way it is on the screen.
+void TestX11Desktop::statisticsBesideTheWindow()
+{
+    TfrmMain w;
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(framed(&w), 10'000);
+    QTest::qWait(200); // the window manager's own moves of a new window done
+    w.ShowStatistics();
+    TfrmStatistics *s = w.Statistics_;
+    QVERIFY(s);
+    QTRY_VERIFY_WITH_TIMEOUT(framed(s), 10'000);
+    const QRect area = w.screen()->availableGeometry().adjusted(-1, -1, 1, 1);
+    QTRY_VERIFY(area.contains(s->frameGeometry()));
+    QTRY_VERIFY(area.contains(w.frameGeometry()));
+    const QRect main = w.frameGeometry();
+    const QRect stats = s->frameGeometry();
+    const int overlap = std::max(0, std::min(main.right(), stats.right())
+                                        - std::max(main.left(), stats.left()) + 1);
+    const int least = w.isMaximized()
+                          ? stats.width()
+                          : std::max(0, main.width() + stats.width() - (area.width() - 2));
+    QVERIFY2(overlap <= least + 1,
+             qPrintable(QStringLiteral("%1 over, %2 need be").arg(overlap).arg(least)));
+    // Level with the window, unless that would take it off the bottom of the screen.
+    QVERIFY(qAbs(stats.top() - std::min(main.top(), area.bottom() - stats.height())) <= 1);
 }
 
 // Saving over a file: the file dialog on the main window, the replace question on the file

@@ -4,9 +4,10 @@
 // writes its summary page to SUMMARY.pdf when given.
 // "trend" shows the Trend window over 3,000 readings of a capacitor that drifts, with a
 // stretch of resistances and a few OL among them, its markers set.
-// "main" shows the main window alone, connected, with 25 readings a page.
+// "main" shows the main window alone, connected, with 25 readings a page; "beside" the main
+// window with its Statistics window beside it.
 // Usage: viewshots record|chart [SECONDS] | statistics [SECONDS [SUMMARY.pdf]] | trend [SECONDS]
-//        | main [SECONDS]
+//        | main [SECONDS] | beside [SECONDS]
 #include "../support/partbatch.h"
 #include "../support/statehome.h"
 #include "../support/windowfeed.h"
@@ -99,6 +100,11 @@ int main(int argc, char **argv)
     QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
     // A few pages of readings first, so the grid and the chart have something to show.
     QTest::qWait(4000);
+    if (view == QLatin1String("beside")) {
+        w.ShowStatistics();
+        QTest::qWait(seconds * 1000);
+        return 0;
+    }
     QToolButton *open =
         view == QLatin1String("chart") ? w.pnlChartParent->btnFly : w.Panel4->btnRecordFly;
     QToolButton *close = view == QLatin1String("chart") ? w.pnlChartParent->btnChartZoomOut

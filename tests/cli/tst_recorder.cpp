@@ -6,11 +6,16 @@
 #include "../support/pdftools.h"
 #include "../support/pty.h"
 #include "../support/recorderrun.h"
+#include "../support/simbridge.h"
 #include "../support/testfiles.h"
 #include "../support/windowfeed.h"
+#include "tbridgesource.h"
 #include "tcapturefile.h"
+#include "tccomm.h"
+#include "tcp2110.h"
 #include "tframeencoder.h"
 #include "tmetersession.h"
+#include "trecorder.h"
 #include "trecordfiles.h"
 #include "trecordtable.h"
 
@@ -121,6 +126,8 @@ private slots:
     void helpAndVersion();
     void failures_data();
     void failures();
+    void bridgeFailuresSayHowToTryAgain_data();
+    void bridgeFailuresSayHowToTryAgain();
     void openedFilesReport();
     void openedFilesAlonePrintTheirRows();
     void listsTheBridges();
@@ -389,56 +396,96 @@ void TestRecorder::helpAndVersion_data()
 {
     QTest::addColumn<bool>("window"); // lumetra, else lumetra-record
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("display"); // DISPLAY, "" for none
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("answer"); // how stdout (status 0) or stderr begins
     QTest::addColumn<QString>("holds");  // and something further in it
-    // %0: the program as started.
-    QTest::newRow("help") << false << QStringList{"--help"} << 0 << "Usage: %0 [options]"
-                          << "--list";
-    QTest::newRow("help-all") << false << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
-                              << "--device";
-    QTest::newRow("version") << false << QStringList{"--version"} << 0 << "lumetra-record 1.01\n"
-                             << "";
-    QTest::newRow("mistake") << false << QStringList{"--bogus"} << 1
+    QTest::addColumn<int>("lines");      // of stdout and stderr together; 0: any number
+    // The program is named as it is typed, though it was started by its full path.
+    QTest::newRow("help") << false << QStringList{"--help"} << "" << 0
+                          << "Usage: lumetra-record [options]"
+                          << "--list" << 0;
+    QTest::newRow("help-all") << false << QStringList{"--help-all"} << "" << 0
+                              << "Usage: lumetra-record [options]"
+                              << "--device" << 0;
+    QTest::newRow("version") << false << QStringList{"--version"} << "" << 0
+                             << "lumetra-record 1.01\n"
+                             << "" << 1;
+    QTest::newRow("mistake") << false << QStringList{"--bogus"} << "" << 1
                              << "lumetra-record: Unknown option 'bogus'."
-                             << "--help";
+                             << "--help" << 2;
+    QTest::newRow("window help") << true << QStringList{"--help"} << "" << 0
+                                 << "Usage: lumetra [options]"
+                                 << "--replay" << 0;
     QTest::newRow("window help-all")
-        << true << QStringList{"--help-all"} << 0 << "Usage: %0 [options]"
-        << "-platform";
+        << true << QStringList{"--help-all"} << "" << 0 << "Usage: lumetra [options]"
+        << "-platform" << 0;
     QTest::newRow("window mistake")
-        << true << QStringList{"--bogus"} << 1 << "lumetra: Unknown option 'bogus'."
-        << "--help";
+        << true << QStringList{"--bogus"} << "" << 1 << "lumetra: Unknown option 'bogus'."
+        << "--help" << 2;
     // The toolkit's options are no mistake, though nothing has taken them out yet.
     QTest::newRow("window mistake after toolkit options")
-        << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << 1
-        << "lumetra: Unknown option 'simulat'."
-        << "";
+        << true << QStringList{"-style", "fusion", "-platform=xcb", "-reverse", "--simulat"} << ""
+        << 1 << "lumetra: Unknown option 'simulat'."
+        << "" << 2;
+    // A check shows nothing: it runs without a display, and says its one line.
+    QTest::newRow("window check") << true << QStringList{"--check", "--simulate"} << "" << 0
+                                  << "LMT-SIM-0001: Cs 123."
+                                  << " nF, D 0.01" << 1;
+    QTest::newRow("window check, display away")
+        << true << QStringList{"--check", "--simulate"} << ":987" << 0 << "LMT-SIM-0001: Cs 123."
+        << " nF, D 0.01" << 1;
+    QTest::newRow("window without a display")
+        << true << QStringList{"--simulate"} << "" << 1
+        << "lumetra: cannot open the window: there is no display"
+        << "" << 1;
+    QTest::newRow("window, display away")
+        << true << QStringList{"--simulate"} << ":987" << 1
+        << "lumetra: cannot open the window: no display answered (DISPLAY=:987)."
+        << "" << 1;
+    // As the recorder does, before anything else.
+    QTest::newRow("window replay of a missing capture")
+        << true << QStringList{"--replay", "none.cap"} << "" << 2
+        << "lumetra: none.cap: No such file or directory\n"
+        << "" << 1;
 }
 
 void TestRecorder::helpAndVersion()
 {
     QFETCH(bool, window);
     QFETCH(QStringList, arguments);
+    QFETCH(QString, display);
     QFETCH(int, status);
     QFETCH(QString, answer);
     QFETCH(QString, holds);
+    QFETCH(int, lines);
     // A terminal without a display: where the recorder runs, and where a mistake typed for the
     // window must still be told as one.
     QProcess p;
+    p.setWorkingDirectory(dir_->path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    if (!display.isEmpty())
+        env.insert("DISPLAY", display);
+    env.insert("XDG_STATE_HOME", dir_->path());
+    env.insert("XDG_RUNTIME_DIR", dir_->path()); // else Qt says it had none
+    QVERIFY(QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ExeOwner));
     p.setProcessEnvironment(env);
     const QString program = window ? windowProgram() : recorder();
     p.start(program, arguments);
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), status);
-    const QString text =
-        QString::fromLocal8Bit(status == 0 ? p.readAllStandardOutput() : p.readAllStandardError());
-    QVERIFY2(text.startsWith(answer.replace("%0", program)), qPrintable(text));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == status, qPrintable(out + err));
+    const QString &text = status == 0 ? out : err;
+    QVERIFY2(text.startsWith(answer), qPrintable(text));
     QVERIFY2(text.contains(holds), qPrintable(text));
+    if (lines > 0)
+        QVERIFY2((out + err).count(QLatin1Char('\n')) == lines, qPrintable(out + err));
 }
 
 void TestRecorder::failures_data()
@@ -460,6 +507,10 @@ void TestRecorder::failures_data()
         << QStringList{"--simulate", "--fast"} << 1 << "--fast belongs to --replay";
     QTest::newRow("odd baud") << QStringList{"--serial", "/dev/null", "--baud", "9601"} << 1
                               << "Unknown baud rate";
+    // One of the fifteen, though the kernel has no constant for it: taken, and the port tried.
+    QTest::newRow("baud without a B constant")
+        << QStringList{"--serial", "plain.txt", "--baud", "56000"} << 2
+        << "Failed to open plain.txt!";
     QTest::newRow("stray argument")
         << QStringList{"--simulate", "x.txt"} << 1 << "Unexpected argument 'x.txt'";
     QTest::newRow("no bridge") << QStringList{"--device", "NO-SUCH-BRIDGE"} << 2
@@ -469,8 +520,13 @@ void TestRecorder::failures_data()
                                  << "bad.txt: line 4:";
     QTest::newRow("no terminal") << QStringList{"--serial", "plain.txt"} << 2
                                  << "Failed to open plain.txt!";
+    // The file, then the system's reason or what is wrong in it and where.
     QTest::newRow("unreadable open")
-        << QStringList{"--open", "bad.txt"} << 2 << "Failed to Load File!";
+        << QStringList{"--open", "bad.txt"} << 2 << "lumetra-record: bad.txt: line 2: ";
+    QTest::newRow("missing open") << QStringList{"--open", "missing.txt"} << 2
+                                  << "lumetra-record: missing.txt: No such file or directory\n";
+    QTest::newRow("quiet, nothing kept") << QStringList{"--simulate", "--quiet"} << 1
+                                         << "--quiet without --output, --report, --mqtt";
     // Given alone, --device takes the first bridge, of which the test machine has none.
     QTest::newRow("device alone before an option")
         << QStringList{"--device", "--frames", "1"} << 2 << "No device found.";
@@ -512,7 +568,48 @@ void TestRecorder::failures()
     QCOMPARE(r.status, status);
     QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
     QCOMPARE(r.err.count(message.toLocal8Bit()), 1); // told once
+    QVERIFY2(!r.err.contains("QString::arg"), r.err.constData());
     QCOMPARE(fileBytes(path("keep.txt")), "recorded yesterday\n");
+}
+
+void TestRecorder::bridgeFailuresSayHowToTryAgain_data()
+{
+    QTest::addColumn<int>("status"); // of the simulated bridge's next open; 0: unplugged
+    QTest::addColumn<QString>("begins");
+    QTest::newRow("denied") << int(HID_UART_DEVICE_ACCESS_ERROR)
+                            << "Access to the meter's USB cable was denied: ";
+    QTest::newRow("in use") << int(HID_UART_DEVICE_IN_USE)
+                            << "The meter's USB cable (device node /sim/hidraw0) is in use";
+    QTest::newRow("no device") << 0 << "No device found.";
+}
+
+void TestRecorder::bridgeFailuresSayHowToTryAgain()
+{
+    QFETCH(int, status);
+    QFETCH(QString, begins);
+    // In a process with a window system's application object, as --report and --summary make
+    // one: the recorder still has no button to press.
+    QVERIFY(qobject_cast<QGuiApplication *>(QCoreApplication::instance()));
+    SimBridge sim;
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
+    auto *bridge = new TBridgeSource(TCP2110::SimulatedLibraryFile());
+    bridge->SetSerial(SimBridge::DefaultSerial);
+    if (status == 0)
+        QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    else
+        QCOMPARE(sim.FailNextOpen(SimBridge::DefaultSerial, status), HID_UART_SUCCESS);
+    TRecorder recorder(TRecorderOptions{}, bridge);
+    QVERIFY(!recorder.Start());
+    const QString &error = recorder.Error();
+    QVERIFY2(error.startsWith(begins), qPrintable(error));
+    QVERIFY2(!error.contains("Connection"), qPrintable(error));
+    // Only what the user can mend is tried again; no device found is the meter's own notice.
+    if (status == 0)
+        QCOMPARE(error, QStringLiteral("No device found.  Please ensure that you have proper USB "
+                                       "connection."));
+    else
+        QVERIFY2(error.endsWith(". Then run the command again."), qPrintable(error));
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
 }
 
 void TestRecorder::openedFilesReport()
@@ -580,6 +677,14 @@ void TestRecorder::listsTheBridges()
     QVERIFY2(opened.status == 0, opened.err.constData());
     for (const QString &line : lines)
         QVERIFY(QFileInfo::exists(path(line.section('\t', 1, 1) + ".txt")));
+    // The serial ports, as many as this machine has, are the window's ports in its order.
+    const Run machine = runRecorder({"--list"}, dir_->path());
+    QStringList ports;
+    for (const QString &line : QString::fromLocal8Bit(machine.out).split('\n'))
+        if (line.startsWith("serial\t"))
+            ports << line.section('\t', 1);
+    TfrmMain w;
+    QCOMPARE(ports, w.CComm1->PortList());
 }
 
 void TestRecorder::windowCapturesAndReplays()
@@ -857,16 +962,20 @@ void TestRecorder::frontEndsRecordTheSameRows()
 void TestRecorder::labRoundTrip_data()
 {
     QTest::addColumn<int>("meters");
+    QTest::addColumn<bool>("ownFiles");   // the meters' recorders write --output too
     QTest::addColumn<QString>("central"); // the central recorder's --output
     QTest::addColumn<int>("status");      // the central recorder's
-    QTest::newRow("one meter") << 1 << "c-%s.txt" << 0;
-    QTest::newRow("two meters, one file each") << 2 << "c-%s.xml" << 0;
-    QTest::newRow("two meters, one file name") << 2 << "c.txt" << 2;
+    QTest::newRow("one meter") << 1 << true << "c-%s.txt" << 0;
+    QTest::newRow("two meters, one file each") << 2 << true << "c-%s.xml" << 0;
+    QTest::newRow("two meters, one file name") << 2 << true << "c.txt" << 2;
+    // Publishing keeps the readings: --quiet needs no file of its own then.
+    QTest::newRow("quiet, published only") << 1 << false << "c-%s.txt" << 0;
 }
 
 void TestRecorder::labRoundTrip()
 {
     QFETCH(int, meters);
+    QFETCH(bool, ownFiles);
     QFETCH(QString, central);
     QFETCH(int, status);
     TMosquittoBroker broker;
@@ -877,12 +986,15 @@ void TestRecorder::labRoundTrip()
     listener.start(recorder(), {"--from-mqtt", broker.Url("lab/#"), "--output", central});
     QVERIFY(listener.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(broker.Log().contains("SUBSCRIBE"), 10000);
-    QStringList publish{"--frames", "10",     "--output",       "m-%s.txt",
-                        "--quiet",  "--mqtt", broker.Url("lab")};
+    QStringList publish{"--frames", "10", "--quiet", "--mqtt", broker.Url("lab")};
+    if (ownFiles)
+        publish << "--output"
+                << "m-%s.txt";
     for (int m = 0; m < meters; ++m)
         publish.prepend("--simulate");
     const Run r = runRecorder(publish, dir_->path());
     QVERIFY2(r.status == 0, r.err.constData());
+    QVERIFY2(r.out.isEmpty(), r.out.constData());
     if (status == 0)
         QCOMPARE(stopAfterLines(listener, 10 * meters).count('\n'), 10 * meters);
     else
@@ -897,10 +1009,14 @@ void TestRecorder::labRoundTrip()
     }
     for (int m = 1; m <= meters; ++m) {
         const QString serial = QStringLiteral("LMT-SIM-%1").arg(m, 4, 10, QLatin1Char('0'));
+        const QList<QStringList> received = fileRows(path(QString(central).replace("%s", serial)));
+        QCOMPARE(received.size(), 10);
+        for (int row = 0; row < 10; ++row)
+            QCOMPARE(received[row].first(), QString::number(row + 1));
         // Numbers and times as the meter's own recorder wrote them.
-        const QList<QStringList> recorded = fileRows(path("m-" + serial + ".txt"), true);
-        QCOMPARE(recorded.size(), 10);
-        QCOMPARE(fileRows(path(QString(central).replace("%s", serial)), true), recorded);
+        if (ownFiles)
+            QCOMPARE(fileRows(path(QString(central).replace("%s", serial)), true),
+                     fileRows(path("m-" + serial + ".txt"), true));
     }
 }
 

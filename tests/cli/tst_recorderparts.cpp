@@ -23,6 +23,8 @@ private slots:
     void batchOfFiveParts();
     void usage_data();
     void usage();
+    void nominalForItsQuantity_data();
+    void nominalForItsQuantity();
     void statisticsOnSigusr1_data();
     void statisticsOnSigusr1();
     void labStatistics();
@@ -125,6 +127,62 @@ void TestRecorderParts::usage()
     QVERIFY2(r.out.isEmpty(), r.out.constData());
     // Nothing is written by a run that cannot start.
     QCOMPARE(entries(dir_->path()), QStringList{"batch.cap"});
+}
+
+void TestRecorderParts::nominalForItsQuantity_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("capacitors"); // their nominal as JSON: a value, or its series
+    QTest::addColumn<QString>("resistors");
+    QTest::addColumn<QString>("told"); // on stderr, "" for nothing
+    QTest::newRow("100n is for the capacitors") << QStringList{"--nominal", "100n"} << 0 << "1e-07"
+                                                << "E12"
+                                                << "";
+    QTest::newRow("one for each quantity")
+        << QStringList{"--nominal", "4.75k", "--nominal", "100n"} << 0 << "1e-07"
+        << "4750"
+        << "";
+    QTest::newRow("the others from the series")
+        << QStringList{"--nominal", "100n", "--series", "E24"} << 0 << "1e-07"
+        << "E24"
+        << "";
+    // Known to be wrong only once the parts are: after the figures, as a mistake on the line.
+    QTest::newRow("no parts in henries")
+        << QStringList{"--nominal", "100nH"} << 1 << "E12"
+        << "E12"
+        << "lumetra-record: --nominal 100nH is for parts in henries, and there are none; the "
+           "parts are Cs [F], Rs [Ohm].\n";
+}
+
+void TestRecorderParts::nominalForItsQuantity()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, capacitors);
+    QFETCH(QString, resistors);
+    QFETCH(QString, told);
+    QByteArray parts = "NO\tTime\tMMode\tMValue\tMUnit\tSMode\tSValue\tSUnit\tFreq\r\n";
+    int number = 0;
+    for (const char *row :
+         {"Cs\t100.1\tnF", "Cs\t99.8\tnF", "Cs\t100.4\tnF", "Rs\t4.71\tKOhm", "Rs\t4.69\tKOhm"})
+        parts += QByteArray::number(++number) + "\t2026-12-08 09:05:07\t" + row
+                 + "\tD\t0.012\t\t1KHz\r\n";
+    QVERIFY(writeFile(path("parts.txt"), parts));
+    const Run r = runRecorder(
+        QStringList{"--open", "parts.txt", "--stats", "--stats-json", "s.json"} + arguments,
+        dir_->path());
+    QVERIFY2(r.status == status, r.err.constData());
+    QCOMPARE(QString::fromLocal8Bit(r.err), told);
+    QVERIFY2(r.out.contains("Cs [F]") && r.out.contains("Rs [Ohm]"), r.out.constData());
+    QStringList nominals;
+    for (const QJsonValue g :
+         QJsonDocument::fromJson(fileBytes(path("s.json"))).object()["groups"].toArray()) {
+        const QJsonObject o = g.toObject();
+        nominals << (o["nominalSeries"].isString() ? o["nominalSeries"].toString()
+                                                   : QString::number(o["nominal"].toDouble()));
+    }
+    QCOMPARE(nominals, (QStringList{capacitors, resistors}));
 }
 
 void TestRecorderParts::statisticsOnSigusr1_data()

@@ -369,12 +369,13 @@ void TestRecordFiles::openFailures_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
+    // The system's reason, which the caller puts after the file's name.
     QTest::newRow("missing text file") << "none.txt"
-                                       << "cannot be opened";
+                                       << "No such file or directory";
     QTest::newRow("missing XML file") << "none.xml"
-                                      << "cannot be opened";
+                                      << "No such file or directory";
     QTest::newRow("a folder") << "folder.xls"
-                              << "cannot be";
+                              << "directory";
     QTest::newRow("empty text file") << "empty.txt"
                                      << "no line";
     QTest::newRow("empty XML file") << "empty.xml"

@@ -1,7 +1,9 @@
+#include "../support/recordrows.h"
 #include "teseries.h"
 #include "tmatchedsets.h"
 #include "tnominal.h"
 #include "tpartsummary.h"
+#include "trecordtable.h"
 #include "ttolerance.h"
 
 #include <QtTest>
@@ -182,7 +184,7 @@ private slots:
         QFETCH(Sets, sets);
         std::vector<TPartValue> parts;
         for (int i = 0; i < values.size(); ++i)
-            parts.push_back({values[i] * 1e-9, i + 1});
+            parts.push_back({values[i] * 1e-9, i + 1, i});
         Sets got;
         double lastSpread = -1;
         for (const TMatchedSet &s : FindMatchedSets(parts, k, within)) {
@@ -191,6 +193,111 @@ private slots:
             lastSpread = s.SpreadPercent;
         }
         QCOMPARE(got, sets);
+    }
+
+    // Each typed nominal goes to the groups of one quantity; the others keep their own.
+    void nominalsPerQuantity_data()
+    {
+        QTest::addColumn<QStringList>("rows");     // "mode value unit", one a row
+        QTest::addColumn<QStringList>("nominals"); // as typed, in order
+        QTest::addColumn<QStringList>("shown");    // "group: nominal", "(E12)" when automatic
+        QTest::addColumn<QStringList>("unmatched");
+        const QStringList batch = {"Cs 100.1 nF", "Cs 99.8 nF", "Rs 4.71 KOhm", "Rs 4.69 KOhm"};
+        QTest::newRow("100n is for the capacitors, not the resistors")
+            << batch << QStringList{"100n"}
+            << QStringList{"Cs [F]: 100 nF", "Rs [Ohm]: 4.7 kOhm (E12)"} << QStringList{};
+        QTest::newRow("one for each")
+            << batch << QStringList{"100n", "4.75k"}
+            << QStringList{"Cs [F]: 100 nF", "Rs [Ohm]: 4.75 kOhm"} << QStringList{};
+        QTest::newRow("a unit says which")
+            << batch << QStringList{"4.7kOhm"}
+            << QStringList{"Cs [F]: 100 nF (E12)", "Rs [Ohm]: 4.7 kOhm"} << QStringList{};
+        // 2m2 could be farads or henries: the inductors' median lies nearer.
+        QTest::newRow("the nearer of two quantities")
+            << QStringList{"Cs 100.1 nF", "Ls 2.21 mH", "Ls 2.19 mH"} << QStringList{"2m2"}
+            << QStringList{"Ls [H]: 2.2 mH", "Cs [F]: 100 nF (E12)"} << QStringList{};
+        QTest::newRow("series and parallel alike")
+            << QStringList{"Cs 100.1 nF", "Cp 100.2 nF"} << QStringList{"101n"}
+            << QStringList{"Cs [F]: 101 nF", "Cp [F]: 101 nF"} << QStringList{};
+        QTest::newRow("no parts in henries")
+            << batch << QStringList{"100nH"}
+            << QStringList{"Cs [F]: 100 nF (E12)", "Rs [Ohm]: 4.7 kOhm (E12)"}
+            << QStringList{"100nH is for parts in henries, and there are none; the parts are "
+                           "Cs [F], Rs [Ohm]"};
+        QTest::newRow("no parts the meter shows in nano")
+            << QStringList{"Rs 4.71 KOhm"} << QStringList{"100n"}
+            << QStringList{"Rs [Ohm]: 4.7 kOhm (E12)"}
+            << QStringList{"100n is for parts in farads, and there are none; the parts are "
+                           "Rs [Ohm]"};
+        QTest::newRow("a second for the same quantity")
+            << batch << QStringList{"100n", "220n"}
+            << QStringList{"Cs [F]: 100 nF", "Rs [Ohm]: 4.7 kOhm (E12)"}
+            << QStringList{"220n is for the parts in farads, which have the nominal 100 nF; the "
+                           "parts are Cs [F], Rs [Ohm]"};
+        QTest::newRow("nothing measured yet")
+            << QStringList{} << QStringList{"100nH"} << QStringList{} << QStringList{};
+    }
+    void nominalsPerQuantity()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, nominals);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, unmatched);
+        TPartStatistics stats;
+        for (int r = 0; r < rows.size(); ++r) {
+            const QStringList f = rows[r].split(' ');
+            stats.AddRow(f[0].toUtf8(), f[1].toUtf8(), f[2].toUtf8(), r + 1, r);
+        }
+        TSummaryOptions options;
+        for (const QString &text : nominals)
+            options.Nominals.push_back(*ParseNominal(text));
+        const TPartSummary summary = Summarize(stats, options);
+        QStringList got;
+        for (const TGroupSummary &g : summary.Groups)
+            got << GroupTitle(g) + QStringLiteral(": ") + FormatSi(g.Nominal, g.Kind)
+                       + (g.NominalTyped ? QString() : QStringLiteral(" (E%1)").arg(g.Series));
+        QCOMPARE(got, shown);
+        QStringList told;
+        for (const TNominal &n : summary.UnmatchedNominals)
+            told << UnmatchedNominalText(summary, n);
+        QCOMPARE(told, unmatched);
+    }
+
+    // After an Open the table holds a reading and its own copy under one number: a set names
+    // them by their rows, which the grid shows, and their number where it differs.
+    void setsNameTheirRows_data()
+    {
+        QTest::addColumn<QList<int>>("numbers"); // aNO of each row
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("rows"); // of the set, 0-based
+        QTest::newRow("recorded") << QList<int>{1, 2, 3} << "1, 3" << QList<int>{0, 2};
+        QTest::newRow("opened twice")
+            << QList<int>{1, 2, 1, 2} << "1, 3 (record 1)" << QList<int>{0, 2};
+        QTest::newRow("numbers of a file")
+            << QList<int>{67, 90, 67} << "1 (record 67), 3 (record 67)" << QList<int>{0, 2};
+    }
+    void setsNameTheirRows()
+    {
+        QFETCH(QList<int>, numbers);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, rows);
+        // Rows 0 and 2 read alike; the others lie far off, and from each other.
+        TRecordTable table;
+        RecordRows records;
+        for (int r = 0; r < numbers.size(); ++r)
+            records << recordRow(QByteArray::number(numbers[r]),
+                                 {"2026-12-08 09:05:07", "Cs",
+                                  r % 2 ? QByteArray::number(100 + 50 * r) : "100.0", "nF"});
+        appendRows(table, records);
+        TPartStatistics stats;
+        stats.AddTable(table);
+        const TPartSummary summary = Summarize(stats, {});
+        QCOMPARE(summary.Groups.size(), std::size_t(1));
+        const std::vector<TMatchedSet> &sets = summary.Groups[0].Sets;
+        QCOMPARE(sets.size(), std::size_t(1));
+        QCOMPARE(SetRowsText(sets[0]), text);
+        QCOMPARE(QList<int>(sets[0].Rows.begin(), sets[0].Rows.end()), rows);
+        QVERIFY(SummaryText(summary).contains(QStringLiteral("rows ") + text));
     }
 };
 

@@ -15,8 +15,10 @@ TPartStatistics batch()
     const char *values[] = {"100.0", "101.2",  "100.3", "99.1",  "100.25", "98.0",
                             "101.0", "100.31", "OPEN",  "104.0", "95.5"};
     std::int32_t record = 1;
-    for (const char *v : values)
-        stats.AddRow("Cs", v, "nF", record++);
+    for (const char *v : values) {
+        stats.AddRow("Cs", v, "nF", record, record - 1);
+        ++record;
+    }
     return stats;
 }
 
@@ -32,7 +34,7 @@ private slots:
     void pdfHoldsTheFigures()
     {
         TSummaryOptions options;
-        options.Nominal = ParseNominal(u"100n");
+        options.Nominals = {*ParseNominal(u"100n")};
         const TPartSummary summary = Summarize(batch(), options);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("summary.pdf"));
@@ -47,8 +49,7 @@ private slots:
               // class counts: 0.5 % holds 100, 100.3, 100.25, 100.31; 1 % holds 99.1, 101.0
               "\u00B10.5 % 4 40.0 %", "\u00B11 % 2 20.0 %", "\u00B12 % 2 20.0 %",
               "\u00B15 % 2 20.0 %", "below 0 0.0 %", "above 0 0.0 %",
-              "Matched sets of 2 within 0.5 %: 3", "records 3, 8", "records 7, 2",
-              "records 1, 5"}) {
+              "Matched sets of 2 within 0.5 %: 3", "rows 3, 8", "rows 7, 2", "rows 1, 5"}) {
             QVERIFY2(text.contains(QString::fromUtf8(expected)),
                      qPrintable(QStringLiteral("missing \"%1\" in: %2")
                                     .arg(QString::fromUtf8(expected), text)));
@@ -59,7 +60,7 @@ private slots:
     void pagesPerGroup()
     {
         TPartStatistics stats = batch();
-        stats.AddRow("Rs", "4.7", "KOhm", 20);
+        stats.AddRow("Rs", "4.7", "KOhm", 20, 11);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("two.pdf"));
         QVERIFY(SaveSummaryPdf(Summarize(stats, {}), file, nullptr));

@@ -93,8 +93,6 @@ private slots:
     void onePerPart_data();
     void onePerPart();
     void onePerPartFastAndPacedReplay();
-    void serialPortsPresent_data();
-    void serialPortsPresent();
 };
 
 void TstMeterSession::signalOrder_data()
@@ -304,46 +302,3 @@ void TstMeterSession::onePerPartFastAndPacedReplay()
 
 QTEST_GUILESS_MAIN(TstMeterSession)
 #include "tst_metersession.moc"
-
-void TstMeterSession::serialPortsPresent_data()
-{
-    // A tty as the kernel shows it: its name and the driver behind it ("" for a tty with no
-    // device, such as a console).
-    QTest::addColumn<QStringList>("ttys");   // "name=driver"
-    QTest::addColumn<QStringList>("listed"); // names, under the device folder
-    QTest::newRow("adapters") << QStringList{"ttyUSB1=cp210x", "ttyACM0=cdc_acm",
-                                             "ttyUSB0=ftdi_sio"}
-                              << QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1"};
-    QTest::newRow("consoles and terminals")
-        << QStringList{"tty0=", "tty1=", "ptmx=", "ttyUSB0=cp210x"} << QStringList{"ttyUSB0"};
-    // A legacy port that has no node to ask about a UART is no port.
-    QTest::newRow("8250 without UART")
-        << QStringList{"ttyS0=serial8250", "ttyS1=serial8250"} << QStringList{};
-    QTest::newRow("none") << QStringList{} << QStringList{};
-}
-
-void TstMeterSession::serialPortsPresent()
-{
-    QFETCH(QStringList, ttys);
-    QFETCH(QStringList, listed);
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QDir dir(root.path());
-    for (const QString &tty : ttys) {
-        const QString name = tty.section('=', 0, 0);
-        const QString driver = tty.section('=', 1);
-        QVERIFY(dir.mkpath("class/" + name));
-        if (driver.isEmpty())
-            continue;
-        // As in sysfs: "device" and its "driver" are links into the device tree.
-        QVERIFY(dir.mkpath("devices/" + name + "/drivers/" + driver));
-        QVERIFY(QFile::link(dir.filePath("devices/" + name),
-                            dir.filePath("class/" + name + "/device")));
-        QVERIFY(QFile::link(dir.filePath("devices/" + name + "/drivers/" + driver),
-                            dir.filePath("devices/" + name + "/driver")));
-    }
-    QStringList expected;
-    for (const QString &name : listed)
-        expected << dir.filePath("dev/" + name);
-    QCOMPARE(SerialPorts(dir.filePath("class"), dir.filePath("dev")), expected);
-}
