@@ -6,6 +6,8 @@
 #include <QFileInfo>
 
 #include <exception>
+
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -27,9 +29,16 @@ bool uartFitted(const QString &node)
 }
 
 } // namespace
+#endif
 
 QStringList SerialPorts(const QString &sysClassTty, const QString &devFolder)
 {
+#ifdef Q_OS_WIN
+    // Every serial driver enters its ports in the registry, which the component reads.
+    (void)sysClassTty;
+    (void)devFolder;
+    return TCComm::ListPorts();
+#else
     QStringList ports;
     const QDir ttys(sysClassTty);
     for (const QString &name : ttys.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -44,6 +53,7 @@ QStringList SerialPorts(const QString &sysClassTty, const QString &devFolder)
         ports << node;
     }
     return ports;
+#endif
 }
 
 TSerialSource::TSerialSource(const QString &port, std::uint32_t baud, QObject *parent)
