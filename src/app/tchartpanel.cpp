@@ -3,8 +3,8 @@
 #include "tchartcontrol.h"
 #include "timagelist.h"
 #include "tkeyfilter.h"
+#include "tpagedchart.h"
 #include "tpanelframe.h"
-#include "tqtchartengine.h"
 #include "tsavepicturedialog.h"
 #include "ttoolbar.h"
 
@@ -68,7 +68,7 @@ TChartPanel::TChartPanel(QWidget *parent)
     gotoButton->hide();
     l->addWidget(ToolBar2);
 
-    Chart1 = new TQtChartEngine(this);
+    Chart1 = new TPagedChart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
     l->addWidget(Chart1, 1);
 

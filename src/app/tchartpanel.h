@@ -7,7 +7,7 @@ class QLineEdit;
 class QTimer;
 class QToolButton;
 class TChartControl;
-class TQtChartEngine;
+class TPagedChart;
 class TSavePictureDialog;
 class TToolBar;
 
@@ -21,7 +21,7 @@ public:
 
     explicit TChartPanel(QWidget *parent);
 
-    TQtChartEngine &Engine() const { return *Chart1; }
+    TPagedChart &Engine() const { return *Chart1; }
     // The control that pages the chart; decimalSep is the one key besides digits "Range" takes.
     void SetControl(TChartControl *control, const QString &decimalSep);
     // The chart now shows page.
@@ -38,7 +38,7 @@ public:
     QToolButton *btnSave;
     QToolButton *btnFly;
     QToolButton *btnChartZoomOut;
-    TQtChartEngine *Chart1;
+    TPagedChart *Chart1;
     QTimer *Timer_range;
 
 private:

@@ -8,13 +8,12 @@
 #include "timagelist.h"
 #include "tlcdpanel.h"
 #include "tlumetra.h"
+#include "tpagedchart.h"
 #include "tpanelframe.h"
-#include "tqtchartengine.h"
 #include "trecordjournal.h"
 #include "trecordpanel.h"
 #include "ttoplevel.h"
 
-#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 
 #include "tchartpanel.h"
 #include "tfrmstatistics.h"
-#include "tqtchartengine.h"
+#include "tpagedchart.h"
 #include "trecordpanel.h"
 #include "ttoplevel.h"
 

@@ -2,17 +2,14 @@
 
 #include "newmessagedlg.h"
 #include "tfiledialog.h"
+#include "thistogramview.h"
 #include "tlivestatistics.h"
 #include "tpooltask.h"
 #include "trecordtable.h"
+#include "tsummaryhistogram.h"
 #include "tsummaryreport.h"
 #include "ttoplevel.h"
 
-#include <QBarSeries>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
@@ -22,7 +19,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -30,7 +26,6 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 
@@ -127,11 +122,8 @@ TfrmStatistics::TfrmStatistics(const TRecordTable &table, const QByteArray &deci
     tables->addWidget(tblFigures);
     tables->addWidget(tblClasses);
 
-    auto *chart = new QChart;
-    chart->legend()->hide();
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chtHistogram = new QChartView(chart, this);
-    chtHistogram->setRenderHint(QPainter::Antialiasing);
+    chtHistogram = new THistogramView(this);
+    chtHistogram->setObjectName(QStringLiteral("chtHistogram"));
     chtHistogram->setMinimumHeight(220);
 
     lstSets = new QListWidget(this);
@@ -297,93 +289,7 @@ void TfrmStatistics::showGroup()
 
 void TfrmStatistics::showHistogram(const TGroupSummary &g)
 {
-    QChart *chart = chtHistogram->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
-    const THistogram &h = g.Histogram;
-    if (h.Counts.empty() || h.Width <= 0)
-        return;
-    // Bars stand at 0, 1, 2 ... on the x axis; a value v sits at (v - Low) / Width - 0.5.
-    const int n = int(h.Counts.size());
-    auto *bars = new QBarSet(QString());
-    bars->setColor(QColor(70, 110, 170));
-    std::int64_t peak = 1;
-    for (const auto c : h.Counts) {
-        *bars << double(c);
-        peak = std::max(peak, c);
-    }
-    auto *series = new QBarSeries;
-    series->setBarWidth(0.9);
-    series->append(bars);
-    chart->addSeries(series);
-
-    auto *x = new QCategoryAxis;
-    // A little beyond the bars, so the labels of the range's ends are inside the axis.
-    x->setRange(-0.5, n - 0.5);
-    x->setStartValue(-0.5); // else 0, and no label could stand left of the first bar's middle
-    x->setTitleText(QStringLiteral("%1 to %2")
-                        .arg(FormatSi(h.Low, g.Kind), FormatSi(h.Low + h.Width * n, g.Kind)));
-    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    x->setGridLineVisible(false);
-    auto *y = new QValueAxis;
-    y->setRange(0, double(peak));
-    y->setLabelFormat(QStringLiteral("%d"));
-    y->setTickCount(int(std::min<std::int64_t>(peak, 5)) + 1);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-
-    const auto pos = [&](double v) { return (v - h.Low) / h.Width - 0.5; };
-    const double high = h.Low + h.Width * n;
-    // The range's ends, and the nominal and the class limits inside it as upright lines.
-    struct Mark
-    {
-        double Value;
-        QString Label;
-        bool Line;
-        bool Nominal;
-    };
-    QList<Mark> marks;
-    if (g.Nominal > 0) {
-        marks.append({g.Nominal, QStringLiteral("nominal"), true, true});
-        for (const double c : Shown_->Classes) {
-            marks.append({g.Nominal * (1 - c / 100), QStringLiteral("-%1 %").arg(c), true, false});
-            marks.append({g.Nominal * (1 + c / 100), QStringLiteral("+%1 %").arg(c), true, false});
-        }
-    }
-    // A label needs room: the nominal's first, then the class limits from the tightest out, each
-    // only a ninth of the width or more from those already taken.
-    std::stable_sort(marks.begin(), marks.end(), [](const Mark &a, const Mark &b) {
-        return int(!a.Nominal) * 2 + int(a.Line) < int(!b.Nominal) * 2 + int(b.Line);
-    });
-    QList<std::pair<double, QString>> labels;
-    for (const Mark &m : marks) {
-        if (m.Value < h.Low || m.Value > high)
-            continue;
-        if (m.Line) {
-            auto *line = new QLineSeries;
-            line->append(pos(m.Value), 0);
-            line->append(pos(m.Value), double(peak));
-            QPen pen(m.Nominal ? QColor(30, 30, 30) : QColor(190, 40, 40));
-            pen.setWidthF(1.5);
-            pen.setStyle(m.Nominal ? Qt::SolidLine : Qt::DashLine);
-            line->setPen(pen);
-            chart->addSeries(line);
-            line->attachAxis(x);
-            line->attachAxis(y);
-        }
-        const bool crowded = std::any_of(labels.begin(), labels.end(), [&](const auto &l) {
-            return std::abs(l.first - pos(m.Value)) < n / 9.0;
-        });
-        if (!crowded)
-            labels.append({pos(m.Value), m.Label});
-    }
-    // A category axis takes its labels in rising order.
-    std::sort(labels.begin(), labels.end());
-    for (const auto &[at, label] : labels)
-        x->append(label, at);
+    chtHistogram->setPicture(SummaryHistogram(*Shown_, g));
 }
 
 void TfrmStatistics::btnSaveSummaryClick()

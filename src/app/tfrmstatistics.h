@@ -6,8 +6,6 @@
 #include <memory>
 #include <vector>
 
-class QChart;
-class QChartView;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -18,6 +16,7 @@ class QSpinBox;
 class QTableWidget;
 class QTimer;
 class TFileDialog;
+class THistogramView;
 class TLiveStatistics;
 class TSummaryJob;
 class TRecordTable;
@@ -51,7 +50,7 @@ public:
     QComboBox *cbbGroup;
     QTableWidget *tblFigures;
     QTableWidget *tblClasses;
-    QChartView *chtHistogram;
+    THistogramView *chtHistogram;
     QListWidget *lstSets;
     QPushButton *btnSaveSummary;
     QLabel *lblSaved;

@@ -1,7 +1,9 @@
 #include "tsummaryreport.h"
 
+#include "thistogrampainter.h"
 #include "trecordreport.h"
 #include "treportwriter.h"
+#include "tsummaryhistogram.h"
 #include "ttolerance.h"
 
 #include <QFont>
@@ -99,57 +101,13 @@ void TSummaryReport::DrawPage(QPainter &p, int page, const QSizeF &printable) co
     }
     y = std::max(yFigures, yClasses) + 16;
 
-    // The histogram, with the nominal and the class limits that fall inside it.
-    const THistogram &h = g.Histogram;
-    const QRectF box(40, y, w - 60, 240);
-    p.setPen(QPen(Qt::black, 1));
-    p.drawRect(box);
-    if (!h.Counts.empty() && h.Width > 0) {
-        const double low = h.Low;
-        const double high = h.Low + h.Width * double(h.Counts.size());
-        const std::int64_t peak = *std::max_element(h.Counts.begin(), h.Counts.end());
-        auto xOf = [&](double v) { return box.left() + (v - low) / (high - low) * box.width(); };
-        const double barWidth = box.width() / double(h.Counts.size());
-        p.setBrush(QColor(70, 110, 170));
-        for (std::size_t i = 0; i < h.Counts.size(); ++i) {
-            if (h.Counts[i] == 0)
-                continue;
-            const double height =
-                (box.height() - 20) * double(h.Counts[i]) / double(std::max<std::int64_t>(peak, 1));
-            p.drawRect(QRectF(box.left() + barWidth * double(i) + 1, box.bottom() - height,
-                              barWidth - 2, height));
-        }
-        p.setBrush(Qt::NoBrush);
-        p.setFont(pageFont(11));
-        if (g.Nominal > 0) {
-            QList<std::pair<double, QString>> marks = {{g.Nominal, QStringLiteral("nominal")}};
-            for (const double c : Summary_.Classes) {
-                marks.append({g.Nominal * (1 - c / 100), QStringLiteral("-") + QString::number(c)});
-                marks.append({g.Nominal * (1 + c / 100), QStringLiteral("+") + QString::number(c)});
-            }
-            for (const auto &[value, label] : marks) {
-                if (value < low || value > high)
-                    continue;
-                const double x = xOf(value);
-                p.setPen(QPen(label == QLatin1String("nominal") ? Qt::darkGreen : Qt::red, 1,
-                              Qt::DashLine));
-                p.drawLine(QPointF(x, box.top()), QPointF(x, box.bottom()));
-                p.drawText(QRectF(x - 40, box.top() + 2, 80, 14), Qt::AlignCenter, label);
-            }
-        }
-        p.setPen(Qt::black);
-        p.drawText(QRectF(box.left(), box.bottom() + 2, 200, 16), Qt::AlignLeft,
-                   FormatSi(low, g.Kind, 5));
-        p.drawText(QRectF(box.right() - 200, box.bottom() + 2, 200, 16), Qt::AlignRight,
-                   FormatSi(high, g.Kind, 5));
-        p.save();
-        p.translate(box.left() - 8, box.bottom());
-        p.rotate(-90);
-        p.drawText(QRectF(0, -14, box.height(), 14), Qt::AlignLeft,
-                   QStringLiteral("parts (peak %1)").arg(peak));
-        p.restore();
-    }
-    y = box.bottom() + 30;
+    // The histogram, drawn as the statistics window draws it.
+    THistogramPainter histogram;
+    histogram.LabelFont = pageFont(11);
+    histogram.TitleFont = pageFont(11, true);
+    const QRectF box(0, y, w, 270);
+    histogram.paint(p, SummaryHistogram(Summary_, g), box);
+    y = box.bottom() + 16;
 
     // The matched sets, as many as the page holds.
     p.setFont(pageFont(13, true));

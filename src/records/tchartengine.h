@@ -5,8 +5,8 @@
 
 // What the trend chart's paging controller needs of a chart: one line series whose points get
 // X = the number of points held before them, a horizontal axis the controller scrolls by
-// pages, a vertical axis it scales, and a picture of the chart as a file. The window's Qt Charts
-// view implements it; a headless one stands in where no window is wanted.
+// pages, a vertical axis it scales, and a picture of the chart as a file. The window's chart
+// widget implements it; a headless one stands in where no window is wanted.
 class TChartEngine
 {
 public:

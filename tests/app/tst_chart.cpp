@@ -7,18 +7,14 @@
 
 #include "tframeencoder.h"
 #include "tfrmmain.h"
-#include "tqtchartengine.h"
+#include "tpagedchart.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QValueAxis>
 #include <QtTest>
 
 using namespace ModalHelper;
@@ -41,22 +37,23 @@ void feed(TfrmMain &w, int count)
     }
 }
 
-QValueAxis *axis(TfrmMain &w, Qt::Orientation o)
+TPagedChart *chart(TfrmMain &w)
 {
-    return qobject_cast<QValueAxis *>(w.pnlChartParent->Chart1->chart()->axes(o).value(0));
+    return w.pnlChartParent->Chart1;
 }
 
-QLineSeries *series(TfrmMain &w)
+// The points the line runs through, once the event loop has run.
+QList<QPointF> drawn(TfrmMain &w)
 {
-    return qobject_cast<QLineSeries *>(w.pnlChartParent->Chart1->chart()->series().value(0));
+    QCoreApplication::processEvents();
+    return chart(w)->drawnPoints();
 }
 
 // What the user sees once the event loop has run: the window of the horizontal axis.
 Window window(TfrmMain &w)
 {
     QCoreApplication::processEvents();
-    const QValueAxis *x = axis(w, Qt::Horizontal);
-    return {qRound(x->min()), qRound(x->max())};
+    return {qRound(chart(w)->bottomMin()), qRound(chart(w)->bottomMax())};
 }
 
 void click(QToolButton *b)
@@ -188,33 +185,31 @@ void TestChart::cleanup()
 
 void TestChart::startLooks()
 {
-    QChart *chart = w->pnlChartParent->Chart1->chart();
+    const TPagedChartPainter &look = chart(*w)->painter();
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
-    QCOMPARE(axis(*w, Qt::Horizontal)->titleText(), QStringLiteral("Record Number"));
-    QCOMPARE(axis(*w, Qt::Vertical)->titleText(), QStringLiteral("Value"));
-    QCOMPARE(axis(*w, Qt::Vertical)->min(), -40.0);
-    QCOMPARE(axis(*w, Qt::Vertical)->max(), 40.0);
-    for (const QValueAxis *a : {axis(*w, Qt::Horizontal), axis(*w, Qt::Vertical)}) {
-        QCOMPARE(a->gridLinePen().color(), QColor(0xC0, 0xC0, 0xC0));
-        QCOMPARE(a->gridLinePen().style(), Qt::SolidLine);
-        QVERIFY(!a->isLineVisible());
-        QVERIFY(a->tickInterval() >= (a == axis(*w, Qt::Horizontal) ? 1.0 : 0.1));
-    }
-    QVERIFY(chart->title().isEmpty());
-    QVERIFY(!chart->legend()->isVisible());
-    QCOMPARE(chart->backgroundBrush().color(), QColor(Qt::white));
-    QCOMPARE(w->pnlChartParent->Chart1->rubberBand(), QChartView::NoRubberBand);
-    QCOMPARE(series(*w)->color(), QColor(Qt::blue));
-    QVERIFY(!series(*w)->pointsVisible());
+    QCOMPARE(look.Bottom.Title, QStringLiteral("Record Number"));
+    QCOMPARE(look.Left.Title, QStringLiteral("Value"));
+    QCOMPARE(chart(*w)->leftMin(), -40.0);
+    QCOMPARE(chart(*w)->leftMax(), 40.0);
+    QCOMPARE(look.GridPen.color(), QColor(0xC0, 0xC0, 0xC0));
+    QCOMPARE(look.GridPen.style(), Qt::SolidLine);
+    QVERIFY(!look.Bottom.LineVisible);
+    QVERIFY(!look.Bottom.TicksVisible);
+    QVERIFY(!look.Left.TicksVisible);
+    const TPagedChartPainter::TLayout layout = chart(*w)->currentLayout();
+    QVERIFY(layout.BottomStep >= 1.0);
+    QVERIFY(layout.LeftStep >= 0.1);
+    QCOMPARE(look.Background, QColor(Qt::white));
+    QCOMPARE(look.LinePen.color(), QColor(Qt::blue));
+    QVERIFY(!look.Markers);
     // Only the zero point so far, left of page 1.
-    QCOMPARE(series(*w)->points(), QList<QPointF>{QPointF(0, 0)});
+    QCOMPARE(drawn(*w), QList<QPointF>{QPointF(0, 0)});
 
     // Dragging across the chart neither zooms nor pans it.
-    QTest::mousePress(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {}, QPoint(80, 60));
-    QTest::mouseMove(w->pnlChartParent->Chart1->viewport(), QPoint(250, 200));
-    QTest::mouseRelease(w->pnlChartParent->Chart1->viewport(), Qt::LeftButton, {},
-                        QPoint(250, 200));
+    QTest::mousePress(chart(*w), Qt::LeftButton, {}, QPoint(80, 60));
+    QTest::mouseMove(chart(*w), QPoint(250, 200));
+    QTest::mouseRelease(chart(*w), Qt::LeftButton, {}, QPoint(250, 200));
     QCOMPARE(window(*w), Window(1, 100));
 }
 
@@ -223,9 +218,9 @@ void TestChart::workedFramePlotsAndScales()
     receive(*w, WorkedFrame);
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("1"));
     QCOMPARE(window(*w), Window(1, 100));
-    QCOMPARE(axis(*w, Qt::Vertical)->min(), -2000.0);
-    QCOMPARE(axis(*w, Qt::Vertical)->max(), 2000.0);
-    QCOMPARE(series(*w)->points(), (QList<QPointF>{QPointF(0, 0), QPointF(1, 123.4)}));
+    QCOMPARE(chart(*w)->leftMin(), -2000.0);
+    QCOMPARE(chart(*w)->leftMax(), 2000.0);
+    QCOMPARE(drawn(*w), (QList<QPointF>{QPointF(0, 0), QPointF(1, 123.4)}));
 }
 
 void TestChart::readings_data()
@@ -233,7 +228,7 @@ void TestChart::readings_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("page");
     QTest::addColumn<Window>("view");
-    QTest::addColumn<Window>("plotted"); // first and last X handed to the series
+    QTest::addColumn<Window>("plotted"); // first and last X the line runs through
 
     // clang-format off
     QTest::newRow("99")  << 99  << "1" << Window(1, 100)   << Window(0, 99);
@@ -249,7 +244,7 @@ void TestChart::readings()
     feed(*w, count);
     QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
-    const QList<QPointF> points = series(*w)->points();
+    const QList<QPointF> points = drawn(*w);
     QTEST(Window(qRound(points.first().x()), qRound(points.last().x())), "plotted");
     QCOMPARE(points.size(), qRound(points.last().x() - points.first().x()) + 1);
 }
@@ -291,7 +286,7 @@ void TestChart::pageSizeChangeShowsTheLastPage()
     feed(*w, 1);
     QCOMPARE(w->pnlChartParent->edtCurPage->text(), QStringLiteral("5"));
     QCOMPARE(window(*w), Window(201, 250));
-    QCOMPARE(series(*w)->points().last().x(), 231.0);
+    QCOMPARE(drawn(*w).last().x(), 231.0);
 }
 
 void TestChart::rangeBox_data()
@@ -370,7 +365,7 @@ void TestChart::clear_data()
     QTest::addColumn<QString>("then");
     QTest::addColumn<QString>("page");
     QTest::addColumn<Window>("view");
-    QTest::addColumn<int>("points"); // in the series
+    QTest::addColumn<int>("points"); // the line runs through
 
     // clang-format off
     QTest::newRow("yes")                  << "Yes" << ""     << "5" << Window(1, 100)   << 1;
@@ -393,9 +388,9 @@ void TestChart::clear()
     play(*w, then);
     QTEST(w->pnlChartParent->edtCurPage->text(), "page");
     QTEST(window(*w), "view");
-    QTEST(int(series(*w)->count()), "points");
+    QTEST(int(drawn(*w).size()), "points");
     if (answer == QLatin1String("Yes"))
-        QCOMPARE(series(*w)->points().first(), QPointF(0, 0));
+        QCOMPARE(drawn(*w).first(), QPointF(0, 0));
 }
 
 void TestChart::save_data()

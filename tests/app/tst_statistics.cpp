@@ -9,7 +9,8 @@
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tfrmstatistics.h"
-#include "tqtchartengine.h"
+#include "thistogramview.h"
+#include "tpagedchart.h"
 #include "trecordtable.h"
 
 #include <QAction>
@@ -151,7 +152,7 @@ void TestStatistics::figuresFollowTheTable()
     QCOMPARE(g.Max, 100.5e-9);
     QVERIFY(s->cbbGroup->currentText().startsWith(QStringLiteral("Cs [F]")));
     QVERIFY(s->btnSaveSummary->isEnabled());
-    QVERIFY(!s->chtHistogram->chart()->series().isEmpty());
+    QVERIFY(!s->chtHistogram->picture().empty());
 
     // Clearing the table clears the figures; a second Ctrl+T brings back the same window.
     w->Session()->Clear();
@@ -282,6 +283,15 @@ void TestStatistics::summaryPdf()
                      && text.contains(QStringLiteral("100.125 nF")),
                  qPrintable(text));
         QCOMPARE(s->lblSaved->text(), QStringLiteral("Summary saved to batch.pdf"));
+        // The page's histogram says what the window's says.
+        const THistogramPicture &shown = s->chtHistogram->picture();
+        QCOMPARE(shown.ValueTitle, QStringLiteral("Readings 99.9 nF to 100.5 nF"));
+        QVERIFY2(text.contains(shown.ValueTitle), qPrintable(text));
+        QStringList labels;
+        for (const THistogramPainter::TLabel &l : s->chtHistogram->currentLayout().ValueLabels)
+            labels << l.Text;
+        QVERIFY2(labels.contains(QStringLiteral("nominal")), qPrintable(labels.join('|')));
+        QVERIFY2(text.contains(QStringLiteral("nominal")), qPrintable(text));
     } else {
         QTRY_VERIFY(told.contains(file));
         QVERIFY(told.contains(error));

@@ -10,7 +10,7 @@
 #include "tframeencoder.h"
 #include "tfrmmain.h"
 #include "tfrmsupercontainer.h"
-#include "tqtchartengine.h"
+#include "tpagedchart.h"
 #include "trecordtable.h"
 
 #include <QBoxLayout>
@@ -19,7 +19,6 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QScopeGuard>
 #include <QSplitter>
 #include <QTableView>
@@ -74,9 +73,9 @@ Widths widths(const TfrmMain &w)
     return result;
 }
 
-TQtChartEngine *chart(const TfrmMain &w)
+TPagedChart *chart(const TfrmMain &w)
 {
-    return qobject_cast<TQtChartEngine *>(w.pnlChartParent->Chart1);
+    return w.pnlChartParent->Chart1;
 }
 
 Window chartWindow(const TfrmMain &w)
@@ -375,8 +374,7 @@ void TestSuperContainer::liveReadingsInside()
             QVERIFY(w->Panel4->DBGrid1->viewport()->rect().intersects(
                 w->Panel4->DBGrid1->visualRect(current)));
         } else {
-            chart(*w)->sync();
-            QVERIFY(chart(*w)->series()->count() >= 3);
+            QVERIFY(chart(*w)->drawnPoints().size() >= 3);
         }
     }));
     QVERIFY(w->CP21101->Connected());
