@@ -11,13 +11,15 @@ include(GNUInstallDirs)
 # The bridge libraries are the programs' private plug-ins, not libraries for others to link:
 # they go to a folder of their own, which the programs find relative to their own folder, so an
 # install into any prefix and an unpacked package work without a search path.
+# On Windows they sit beside the programs, where a program looks for its DLLs.
 if(WIN32)
-    set(LUMETRA_INSTALL_LIBRARYDIR .)
+    set(LUMETRA_INSTALL_LIBRARYDIR ${CMAKE_INSTALL_BINDIR})
+    set(LUMETRA_LIBRARYDIR_FROM_BINDIR .)
 else()
     set(LUMETRA_INSTALL_LIBRARYDIR ${CMAKE_INSTALL_LIBDIR}/lumetra)
+    file(RELATIVE_PATH LUMETRA_LIBRARYDIR_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
+         ${CMAKE_INSTALL_PREFIX}/${LUMETRA_INSTALL_LIBRARYDIR})
 endif()
-file(RELATIVE_PATH LUMETRA_LIBRARYDIR_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_PREFIX}/${LUMETRA_INSTALL_LIBRARYDIR})
 set(LUMETRA_INSTALL_UDEVRULESDIR lib/udev/rules.d CACHE STRING
     "Folder, under the prefix unless absolute, for the udev rule that opens the cable to the user")
 

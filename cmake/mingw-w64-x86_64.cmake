@@ -12,6 +12,13 @@ set(CMAKE_RANLIB ${triple}-ranlib CACHE FILEPATH "")
 if(NOT LUMETRA_MINGW_PREFIX AND DEFINED ENV{LUMETRA_MINGW_PREFIX})
     set(LUMETRA_MINGW_PREFIX $ENV{LUMETRA_MINGW_PREFIX})
 endif()
+# Neither given: where scripts/windows-toolchain installs.
+if(NOT LUMETRA_MINGW_PREFIX AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-toolchain)
+    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-toolchain --prefix
+                    OUTPUT_VARIABLE LUMETRA_MINGW_PREFIX OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(LUMETRA_MINGW_PREFIX "${LUMETRA_MINGW_PREFIX}" CACHE PATH
+        "Where the Windows libraries are installed" FORCE)
+endif()
 set(LUMETRA_MINGW_PREFIX "${LUMETRA_MINGW_PREFIX}" CACHE PATH "Where the Windows libraries are installed")
 # Try-compile projects see the prefix too.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMETRA_MINGW_PREFIX)

@@ -14,71 +14,29 @@
 #include "trecordtable.h"
 #include "treplaysource.h"
 #include "treportwriter.h"
+#include "tsavefile.h"
 #include "tserialsource.h"
 #include "tsessionpublisher.h"
+#include "tstopsignals.h"
 #include "tsummaryreport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QSaveFile>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int signal)
-{
-    const char byte = char(signal);
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 void printError(const QString &text)
 {
     std::fprintf(stderr, "lumetra-record: %s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
-}
-
-// Ctrl+C, SIGTERM and SIGHUP (a closed terminal, a dropped SSH link) end the recording through
-// the event loop, so the files and the report are finished as at any other stop. SIGUSR1 asks
-// for the statistics so far (status, with --stats); without --stats it is ignored rather than
-// let its default action kill a recording.
-void catchSignals(const std::function<void()> &stop, const std::function<void()> &status)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return;
-    auto *notifier =
-        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, stop, status] {
-        char byte;
-        if (::read(signalPipe[0], &byte, 1) == 1 && byte == char(SIGUSR1)) {
-            if (status)
-                status();
-            return;
-        }
-        notifier->setEnabled(false);
-        stop();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    if (!status)
-        action.sa_handler = SIG_IGN;
-    sigaction(SIGUSR1, &action, nullptr);
 }
 
 // --stats: each meter's statistics as a block, headed by the meter's name when there are
@@ -100,7 +58,7 @@ void printStatistics(const std::vector<TRecorder *> &recorders)
 // --stats-json: whole or not at all, as the XML record file is written.
 bool writeStatsJson(const TPartSummary &summary, const QString &fileName)
 {
-    QSaveFile file(fileName);
+    TSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(SummaryJson(summary)) < 0
         || !file.commit()) {
         printError(QStringLiteral("%1: %2").arg(fileName, file.errorString()));
@@ -148,9 +106,7 @@ int listDevices(bool simulated)
         for (const QString &line : bridge.Bridge()->DeviceList()) {
             const qsizetype split = line.indexOf(QLatin1Char('='));
             // The library's path is the node with the bridge's ids appended.
-            QString node = line.mid(split + 1);
-            if (const qsizetype ids = node.lastIndexOf(QLatin1Char('#')); ids >= 0)
-                node.truncate(ids);
+            const QString node = TCP2110::DeviceNode(line.mid(split + 1));
             std::printf("bridge\t%s\t%s\n", line.left(split).toLocal8Bit().constData(),
                         node.toLocal8Bit().constData());
         }
@@ -213,7 +169,7 @@ int finishRecorders(const std::vector<TRecorder *> &recorders)
     return mistakes.isEmpty() ? TRecorder::ExitDone : TRecorder::ExitUsage;
 }
 
-// What SIGUSR1 does: the statistics so far, with --stats.
+// What SIGUSR1 does (the status event on Windows): the statistics so far, with --stats.
 std::function<void()> statusPrinter(const TRecorderOptions &options,
                                     std::function<std::vector<TRecorder *>()> recorders)
 {
@@ -253,13 +209,14 @@ int recordFromLab(const TRecorderOptions &options)
         printError(lab.Error());
         return TRecorder::ExitFailure;
     }
-    catchSignals([] { QCoreApplication::exit(TRecorder::ExitDone); },
-                 statusPrinter(options, [&lab] { return lab.Recorders(); }));
+    CatchStopSignals([] { QCoreApplication::exit(TRecorder::ExitDone); },
+                     statusPrinter(options, [&lab] { return lab.Recorders(); }));
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [] { QCoreApplication::exit(TRecorder::ExitDone); });
     QCoreApplication::exec();
     if (const int finished = finishRecorders(lab.Recorders()); exitCode == TRecorder::ExitDone)
         exitCode = finished;
+    StopSignalsDone();
     return exitCode;
 }
 
@@ -267,8 +224,10 @@ int recordFromLab(const TRecorderOptions &options)
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGPIPE
     // A reader of the printed lines that goes away (| head) must not end the recording.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("lumetra-record"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
     const QStringList arguments = argumentList(argc, argv);
@@ -404,8 +363,8 @@ int main(int argc, char *argv[])
     std::vector<TRecorder *> all;
     for (const auto &recorder : recorders)
         all.push_back(recorder.get());
-    catchSignals([&] { finish(TRecorder::ExitDone); },
-                 statusPrinter(options, [&all] { return all; }));
+    CatchStopSignals([&] { finish(TRecorder::ExitDone); },
+                     statusPrinter(options, [&all] { return all; }));
     if (options.DurationMs > 0)
         endAfter(options.DurationMs, [&] { finish(TRecorder::ExitDone); });
     if (!options.Meters.isEmpty() && !finishing)
@@ -416,5 +375,6 @@ int main(int argc, char *argv[])
     // What is still queued for the broker goes out now; what cannot is in the files.
     for (const auto &publisher : publishers)
         finishPublisher(*publisher);
+    StopSignalsDone();
     return exitCode;
 }

@@ -97,9 +97,16 @@ struct TOptions
         QStringLiteral("SECONDS")};
     QCommandLineOption stats{
         QStringLiteral("stats"),
+#ifdef Q_OS_WIN
+        QStringLiteral("Print the statistics of the recorded rows at the end, and while "
+                       "recording whenever the event Local\\lumetra-record-status-PID is set: "
+                       "count, mean, deviation, median, spread, tolerance classes and matched "
+                       "sets per mode and unit.")};
+#else
         QStringLiteral("Print the statistics of the recorded rows at the end, and on SIGUSR1 "
                        "while recording: count, mean, deviation, median, spread, tolerance "
                        "classes and matched sets per mode and unit.")};
+#endif
     QCommandLineOption nominal{
         QStringLiteral("nominal"),
         QStringLiteral("The nominal value of the parts of one quantity for the tolerance "

@@ -10,7 +10,8 @@
 
 // A classic serial port: lists the machine's ports, opens one by name with the line settings of
 // its properties and hands what arrives to the owner's thread as OnReceiveData. It only
-// listens, as the bridge component does. Needs nothing beyond QtCore and a POSIX terminal.
+// listens, as the bridge component does. Needs nothing beyond QtCore and a POSIX terminal, or
+// the Win32 communications API (tccomm_win.cpp).
 class TCComm : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,9 @@ public:
     // Closes a port that is still open, without raising any event.
     ~TCComm() override;
 
-    // Opens CommPort, passed to the system as it stands: a device path such as "/dev/ttyUSB0".
+    // Opens CommPort, passed to the system as it stands: a device path such as "/dev/ttyUSB0";
+    // on Windows a port name such as "COM3" (the device namespace "\\.\" is put before a
+    // bare name, so that "COM10" and above open too).
     // Throws std::runtime_error: CommPort + " has been opened!" while a port is open,
     // "Failed to open " + CommPort + "!" when the port is missing, busy, refused or no
     // terminal (followed by " It is in use by another program." when another program holds
@@ -53,10 +56,19 @@ public:
 
     // The machine's serial ports found at construction.
     const QStringList &PortList() const { return PortList_; }
+#ifdef Q_OS_WIN
+    // The machine's serial ports: the port names that the values of a registry key under the
+    // local machine hold (HARDWARE\DEVICEMAP\SERIALCOMM, where every serial driver enters its
+    // ports), sorted without regard to case; empty when the key is missing. The one list of
+    // them in the program.
+    static QStringList
+    ListPorts(const QString &key = QStringLiteral("HARDWARE\\DEVICEMAP\\SERIALCOMM"));
+#else
     // The machine's serial ports, as device paths sorted without regard to case: the one list
-    // of them in the program. On Linux every tty below a sysfs tty class folder with a device
-    // behind it, where a serial core port also has a UART.
+    // of them in the program. Every tty below a sysfs tty class folder with a device behind it,
+    // where a serial core port also has a UART.
     static QStringList ListPorts(const QString &ttyClass = QStringLiteral("/sys/class/tty"));
+#endif
 
 signals:
     // Buffer holds BufferLen bytes (and a zero after them), valid only during the call.
@@ -71,7 +83,11 @@ private:
     // Stores a setting and applies the settings to an open port, when it is a change.
     template<typename T> void Change(T &setting, const T &value);
     void ApplySettings();
+#ifdef Q_OS_WIN
+    void ReaderLoop(TReaderHandOff::TReader &reader, void *port, void *stop);
+#else
     void ReaderLoop(TReaderHandOff::TReader &reader, int port, int stop);
+#endif
     void ReceiveQueued();
     void ReportLinkLost();
     void ReleasePort();
@@ -86,7 +102,21 @@ private:
     bool Connected_ = false;
     bool Closing_ = false;
     bool LinkLost_ = false;
+#ifdef Q_OS_WIN
+    bool IsOpen() const
+    {
+        return PortHandle_ != nullptr;
+    }
+    void *PortHandle_ = nullptr; // HANDLE of the port, opened for overlapped I/O
+    void *StopEvent_ = nullptr;  // manual-reset: ends the reader's wait
+    void *ReadEvent_ = nullptr;  // manual-reset: the owner's overlapped reads
+#else
+    bool IsOpen() const
+    {
+        return PortHandle_ >= 0;
+    }
     int PortHandle_ = -1;
     int StopEvent_ = -1; // wakes the reader's poll when it is to end
+#endif
     TReaderHandOff ReaderThread_;
 };

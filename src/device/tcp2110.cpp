@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QMetaEnum>
 
 #include <cstdio>
 #include <stdexcept>
@@ -74,9 +75,15 @@ TCP2110::TCP2110(QObject *owner, const QString &libraryFile)
 {
     setObjectName(QStringLiteral("CP21101"));
     LibraryPath_ = THidUartLibrary::Locate(QCoreApplication::applicationDirPath(), libraryFile);
+#ifdef Q_OS_WIN
+    CreateNotifyWindow();
+#endif
     LoadBridgeLibrary();
     if (!Library_.IsLoaded())
         return;
+#ifdef Q_OS_WIN
+    RegisterHidNotification();
+#endif
     StartDeviceMonitor();
     ScanDevices();
     emit OnCreate(this);
@@ -86,10 +93,10 @@ TCP2110::~TCP2110()
 {
     if (Connected_ || DeviceHandle_ || ReaderThread_.Running())
         Close();
-    delete Monitor_;
-    Monitor_ = nullptr;
-    if (MonitorFd_ >= 0 && Library_.HasDeviceMonitor())
-        Library_.CloseDeviceMonitor(MonitorFd_);
+    StopDeviceMonitor();
+#ifdef Q_OS_WIN
+    DestroyNotifyWindow();
+#endif
     Library_.Unload();
 }
 
@@ -109,11 +116,25 @@ void TCP2110::StartDeviceMonitor()
 {
     if (!Library_.HasDeviceMonitor())
         return;
-    MonitorFd_ = Library_.OpenDeviceMonitor();
-    if (MonitorFd_ < 0)
-        return;
-    Monitor_ = new QSocketNotifier(MonitorFd_, QSocketNotifier::Read);
-    connect(Monitor_, &QSocketNotifier::activated, this, &TCP2110::ReadDeviceEvents);
+    Monitor_ = Library_.OpenDeviceMonitor(&TCP2110::DeviceEventsPending, this);
+}
+
+void TCP2110::StopDeviceMonitor()
+{
+    // Once closed, the library calls DeviceEventsPending no more; a read it had asked for and
+    // that has not run yet goes with this object.
+    if (Monitor_ >= 0 && Library_.HasDeviceMonitor())
+        Library_.CloseDeviceMonitor(Monitor_);
+    Monitor_ = -1;
+}
+
+void TCP2110::DeviceEventsPending(void *component)
+{
+    // Any thread of the library's: only a read on this object's own thread is asked for, one
+    // at a time however many events come meanwhile.
+    auto *self = static_cast<TCP2110 *>(component);
+    if (!self->MonitorCalled_.exchange(true))
+        QMetaObject::invokeMethod(self, &TCP2110::ReadDeviceEvents, Qt::QueuedConnection);
 }
 
 std::optional<QString> TCP2110::DeviceString(std::uint32_t index, std::uint32_t option,
@@ -249,9 +270,12 @@ bool TCP2110::Open()
 
 QString TCP2110::DeviceNode(const QString &path)
 {
-    // Our libraries append "#vid_....&pid_...." to the node so the ids can be found in the path.
+    // Our libraries append "#vid_....&pid_...." to a node that does not carry the ids, so they
+    // can be found in the path; a Windows device path carries them and is its own node.
     const qsizetype mark = path.lastIndexOf(QLatin1Char('#'));
-    return mark < 0 ? path : path.left(mark);
+    if (mark < 0 || !path.mid(mark).startsWith(QLatin1String("#vid_"), Qt::CaseInsensitive))
+        return path;
+    return path.left(mark);
 }
 
 namespace {
@@ -292,8 +316,18 @@ QString TCP2110::InUseText(const QString &node)
 
 QString TCP2110::AccessDeniedText(const QString &node)
 {
+#ifdef Q_OS_WIN
+    // Windows needs no rule for a HID device: a refusal comes from the device itself or from
+    // a program that holds it exclusively.
+    return QStringLiteral("Access to the meter's USB cable was denied: Windows did not let "
+                          "this program open its device %1.\n\n"
+                          "Close any other program that may use the cable, unplug the cable "
+                          "and plug it in again. %2")
+        .arg(node, tryAgain());
+#else
     const QString installed = InstalledUdevRule();
     return AccessDeniedText(node, installed, installed.isEmpty() ? UdevRuleToInstall() : QString());
+#endif
 }
 
 QString TCP2110::AccessDeniedText(const QString &node, const QString &installedRule,
@@ -390,12 +424,16 @@ void TCP2110::SetReadPause(bool pause)
 
 void TCP2110::ReadDeviceEvents()
 {
-    // Handlers may show modal notices, whose loops would otherwise take the next events first.
-    Monitor_->setEnabled(false);
+    MonitorCalled_.store(false);
+    // Handlers may show modal notices, whose loops would otherwise take the next events first:
+    // the events that come meanwhile wait for the loop below.
+    if (ReadingDeviceEvents_ || Monitor_ < 0)
+        return;
+    ReadingDeviceEvents_ = true;
     for (;;) {
         char path[HID_UART_DEVICE_STRLEN] = {};
         std::int32_t arrived = 0;
-        if (Library_.ReadDeviceEvent(MonitorFd_, path, &arrived) != HID_UART_SUCCESS)
+        if (Monitor_ < 0 || Library_.ReadDeviceEvent(Monitor_, path, &arrived) != HID_UART_SUCCESS)
             break;
         path[HID_UART_DEVICE_STRLEN - 1] = '\0';
         const QString text = QString::fromLocal8Bit(path);
@@ -405,8 +443,7 @@ void TCP2110::ReadDeviceEvents()
             DeviceRemoved(text);
         emit OnDeviceChange(this);
     }
-    if (Monitor_)
-        Monitor_->setEnabled(true);
+    ReadingDeviceEvents_ = false;
 }
 
 void TCP2110::DeviceArrived(const QString &path)

@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <optional>
 
-class QSocketNotifier;
-
 // The CP2110 USB-to-UART bridge of the meter's cable: lists the bridges present, follows their
 // arrival and removal, opens one by its serial text and hands every block it receives to the
 // GUI thread as OnReceiveData. It only listens: the meter needs nothing sent to it.
@@ -34,8 +32,25 @@ public:
     explicit TCP2110(QObject *owner, const QString &libraryFile = DefaultLibraryFile());
     ~TCP2110() override;
 
-    static QString DefaultLibraryFile() { return QStringLiteral("libSLABHIDtoUART.so"); }
-    static QString SimulatedLibraryFile() { return QStringLiteral("libSLABHIDtoUART-sim.so"); }
+#ifdef Q_OS_WIN
+    static QString DefaultLibraryFile()
+    {
+        return QStringLiteral("SLABHIDtoUART.dll");
+    }
+    static QString SimulatedLibraryFile()
+    {
+        return QStringLiteral("SLABHIDtoUART-sim.dll");
+    }
+#else
+    static QString DefaultLibraryFile()
+    {
+        return QStringLiteral("libSLABHIDtoUART.so");
+    }
+    static QString SimulatedLibraryFile()
+    {
+        return QStringLiteral("libSLABHIDtoUART-sim.so");
+    }
+#endif
 
     // Why the last Open failed: no bridge of that name could be opened and set up, or one is
     // there but this user may not open its node, or another program holds it.
@@ -53,11 +68,23 @@ public:
     // Stops reading and closes the bridge; true only when one was open and closed cleanly.
     bool Close();
 
-    bool Connected() const { return Connected_; }
-    bool HasLibrary() const { return Library_.IsLoaded(); }
-    const QString &LibraryPath() const { return LibraryPath_; }
+    bool Connected() const
+    {
+        return Connected_;
+    }
+    bool HasLibrary() const
+    {
+        return Library_.IsLoaded();
+    }
+    const QString &LibraryPath() const
+    {
+        return LibraryPath_;
+    }
     // "serial=path" lines of the devices known, sorted without regard to case.
-    const QStringList &DeviceList() const { return DeviceList_; }
+    const QStringList &DeviceList() const
+    {
+        return DeviceList_;
+    }
 
     TBaudRate BaudRate = CBR_9600;
     TByteSize ByteSize = _8;
@@ -67,11 +94,20 @@ public:
     std::uint32_t ReadTimeOuts = 0;
     std::uint32_t WriteTimeOuts = 500;
 
-    std::uint32_t ReadTimeInterval() const { return ReadTimeInterval_; }
+    std::uint32_t ReadTimeInterval() const
+    {
+        return ReadTimeInterval_;
+    }
     void SetReadTimeInterval(std::uint32_t ms);
     // The reader's sleep between polls; 70 ms until ReadTimeInterval is given another value.
-    std::uint32_t PollInterval() const { return PollInterval_.load(); }
-    bool ReadPause() const { return ReadPause_; }
+    std::uint32_t PollInterval() const
+    {
+        return PollInterval_.load();
+    }
+    bool ReadPause() const
+    {
+        return ReadPause_;
+    }
     // Only takes effect while connected; a paused reader reads nothing until released. Close
     // leaves the value as it was; the next Open starts unpaused.
     void SetReadPause(bool pause);
@@ -105,6 +141,22 @@ public:
     using TSystemNotice = void (*)(const QString &text);
     static void SetSystemNotice(TSystemNotice notice);
 
+#ifdef Q_OS_WIN
+    // The hidden window that receives the device notifications registered for the HID
+    // interface class (WM_DEVICECHANGE); an HWND.
+    void *NotifyWindow() const
+    {
+        return NotifyWindow_;
+    }
+    // Whether RegisterDeviceNotification took the registration.
+    bool HasHidNotification() const
+    {
+        return NotifyHandle_ != nullptr;
+    }
+    // WM_DEVICECHANGE as NotifyWindow receives it: the event code and the broadcast header.
+    void DeviceChangeMessage(std::uintptr_t event, const void *header);
+#endif
+
 signals:
     void OnRemoval(QObject *Sender);
     void OnArrival(QObject *Sender);
@@ -118,6 +170,13 @@ signals:
 private:
     void LoadBridgeLibrary();
     void StartDeviceMonitor();
+    void StopDeviceMonitor();
+    static void DeviceEventsPending(void *component);
+#ifdef Q_OS_WIN
+    void CreateNotifyWindow();
+    void RegisterHidNotification();
+    void DestroyNotifyWindow();
+#endif
     void ScanDevices();
     // Sets OpenFailure_ and FailedNode_ when it fails.
     bool OpenAndConfigure();
@@ -141,8 +200,14 @@ private:
     std::uint32_t ReadTimeInterval_ = 100;
     std::atomic<std::uint32_t> PollInterval_{70};
 
-    int MonitorFd_ = -1;
-    QSocketNotifier *Monitor_ = nullptr;
+    // The library's hot-plug monitor, read on this thread when it says events are pending.
+    std::int32_t Monitor_ = -1;
+    std::atomic<bool> MonitorCalled_{false};
+    bool ReadingDeviceEvents_ = false;
+#ifdef Q_OS_WIN
+    void *NotifyWindow_ = nullptr;
+    void *NotifyHandle_ = nullptr;
+#endif
 
     TReaderHandOff ReaderThread_;
 };

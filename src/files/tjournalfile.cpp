@@ -8,6 +8,8 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -35,7 +37,11 @@ int truncateTo(int fd, qint64 size)
 }
 int flushToDisk(int fd)
 {
-    return _commit(fd);
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(fd))))
+        return 0;
+    const DWORD why = GetLastError();
+    errno = why == ERROR_DISK_FULL || why == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+    return -1;
 }
 int closeFile(int fd)
 {

@@ -10,10 +10,11 @@
 
 // An append-only file for data that must survive the process: every Append reaches the
 // operating system in one write call before it returns, so a killed or crashed process loses
-// nothing it appended, and a thread of the file's own flushes it to the disk (fdatasync) at
-// most a sync period (SyncPeriodMs) after each append, so a power cut loses at most that much. The
-// caller's thread never waits for the disk. Appends are whole or not at all: a write that fails
-// part way is cut off again, so the file always ends after a complete append. QtCore only.
+// nothing it appended, and a thread of the file's own flushes it to the disk (fdatasync,
+// FlushFileBuffers) at most a sync period (SyncPeriodMs) after each append, so a power cut loses at
+// most that much. The caller's thread never waits for the disk. Appends are whole or not at all: a
+// write that fails part way is cut off again, so the file always ends after a complete append.
+// QtCore only.
 class TJournalFile
 {
 public:

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -66,7 +65,7 @@ TRecordFileSink::~TRecordFileSink() = default;
 
 bool TRecordFileSink::Open(const QString &fileName)
 {
-    File_ = std::make_unique<QSaveFile>(fileName);
+    File_ = std::make_unique<TSaveFile>(fileName);
     // Never written in place: a folder that takes no new file fails the save rather than
     // risk the old file.
     File_->setDirectWriteFallback(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trecordfilewriter.h"
+#include "tsavefile.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,6 @@
 #include <memory>
 
 class QIODevice;
-class QSaveFile;
 class TRecordTable;
 
 // Saving and opening record files as the program does it: which form a file name gives, what
@@ -81,7 +81,7 @@ public:
     const QString &Error() const { return Error_; }
 
 private:
-    std::unique_ptr<QSaveFile> File_;
+    std::unique_ptr<TSaveFile> File_;
     QString Error_;
 };
 

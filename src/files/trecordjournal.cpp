@@ -1,13 +1,14 @@
 #include "trecordjournal.h"
 
+#include "tjournallock.h"
 #include "trecordtable.h"
+#include "tsavefile.h"
 #include "ttextrecords.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -30,20 +31,16 @@ constexpr qsizetype PieceBytes = 1 << 20;
 const QString JournalPrefix = QStringLiteral("journal-");
 const QString JournalSuffix = QStringLiteral(".txt");
 
-std::unique_ptr<QLockFile> lockFor(const QString &journal)
+std::unique_ptr<TJournalLock> lockFor(const QString &journal)
 {
-    auto lock = std::make_unique<QLockFile>(journal + QStringLiteral(".lock"));
-    // Only a lock whose process is gone (or which was taken before the last boot) is stale;
-    // a long-running instance keeps its journal however old the lock is.
-    lock->setStaleLockTime(0);
-    return lock;
+    return std::make_unique<TJournalLock>(journal);
 }
 
 bool replaceFile(const QString &from, const QString &to)
 {
 #ifdef Q_OS_WIN
-    QFile::remove(to);
-    return QFile::rename(from, to);
+    // One step as well: the closed journal is never missing, not even for a moment.
+    return ReplaceFileAtomically(from, to, nullptr);
 #else
     // One step: the closed journal is never missing, not even for a moment.
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
@@ -113,8 +110,11 @@ QString folderProblem(const QString &folder)
 QString TRecordJournal::Folder()
 {
 #ifdef Q_OS_WIN
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/lumetra/state");
+    // %LOCALAPPDATA%\Lumetra: the user's own, not roamed to other machines.
+    QString base = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base + QStringLiteral("/Lumetra");
 #else
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
     if (base.isEmpty() || QDir::isRelativePath(base))
@@ -161,7 +161,7 @@ bool TRecordJournal::Start(const QString &folder)
     for (int n = 1; n <= 100 && !Lock_; ++n) {
         name = base + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) + JournalSuffix;
         Lock_ = lockFor(name);
-        if (QFileInfo::exists(name) || !Lock_->tryLock(0))
+        if (QFileInfo::exists(name) || Lock_->TryLock() != TJournalLock::TResult::Locked)
             Lock_.reset();
     }
     if (!Lock_) {
@@ -382,8 +382,9 @@ std::vector<std::unique_ptr<TAbandonedJournal>> TAbandonedJournal::Find(const QS
         std::unique_ptr<TAbandonedJournal> journal(new TAbandonedJournal);
         journal->FileName_ = dir.filePath(name);
         journal->Lock_ = lockFor(journal->FileName_);
-        if (!journal->Lock_->tryLock(0)) {
-            if (journal->Lock_->error() == QLockFile::LockFailedError)
+        if (const auto locked = journal->Lock_->TryLock();
+            locked != TJournalLock::TResult::Locked) {
+            if (locked == TJournalLock::TResult::HeldElsewhere)
                 continue; // its instance still runs, or another one is offering it right now
             // No lock can be made here (a read-only or full folder), so none can be held by a
             // running instance either: the journal is read as it stands, and left as it is.

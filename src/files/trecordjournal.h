@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-class QLockFile;
+class TJournalLock;
 class QTimer;
 class TRecordTable;
 
@@ -72,7 +72,7 @@ private:
 
     QPointer<TRecordTable> Table_;
     TJournalFile File_;
-    std::unique_ptr<QLockFile> Lock_;
+    std::unique_ptr<TJournalLock> Lock_;
     QByteArray Header_;
     QByteArray Buffer_;
     // Rows of a block written in one pass: about 20 ms of formatting.
@@ -113,5 +113,5 @@ private:
     QString FileName_;
     qsizetype Rows_ = 0;
     qsizetype Damaged_ = 0;
-    std::unique_ptr<QLockFile> Lock_;
+    std::unique_ptr<TJournalLock> Lock_;
 };

@@ -2,9 +2,9 @@
 
 #include "tpagedreport.h"
 #include "trecordreport.h"
+#include "tsavefile.h"
 
 #include <QPageLayout>
-#include <QSaveFile>
 #include <QSizeF>
 #include <QString>
 
@@ -71,7 +71,7 @@ public:
     const QString &ErrorString() const { return Error_; }
 
 private:
-    QSaveFile File_;
+    TSaveFile File_;
     QPageLayout Layout_;
     std::unique_ptr<QPdfWriter> Pdf_;
     std::unique_ptr<TReportWriter> Writer_;

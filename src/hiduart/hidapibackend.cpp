@@ -1,22 +1,33 @@
 #include "hidapibackend.h"
 
-#include "udevmonitor.h"
-
 #include <hidapi.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "udevmonitor.h"
 
 #include <cerrno>
 #include <unistd.h>
+#endif
 
 namespace {
 
-// hidapi hands out wide strings; callers get UTF-8.
+// hidapi hands out wide strings (UTF-32 here, UTF-16 on Windows); callers get UTF-8.
 std::string toUtf8(const wchar_t *text)
 {
     std::string out;
     if (!text)
         return out;
     for (; *text; ++text) {
-        const auto c = static_cast<uint32_t>(*text);
+        auto c = static_cast<uint32_t>(*text);
+        if constexpr (sizeof(wchar_t) == 2) {
+            const auto low = static_cast<uint32_t>(text[1]);
+            if (c >= 0xD800 && c < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++text;
+            }
+        }
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {
@@ -101,15 +112,30 @@ HidOpenResult HidapiBackend::open(const HidDeviceInfo &info)
         result.device = std::make_unique<HidapiDevice>(device);
         return result;
     }
-    // hidapi keeps no errno for us; the node itself tells why it cannot be opened.
-    if (access(info.nodePath.c_str(), F_OK) != 0)
-        result.status = HID_UART_DEVICE_NOT_FOUND;
-    else
-        result.status = HID_UART_DEVICE_ACCESS_ERROR;
+    // hidapi keeps no error for us; the node itself tells why it cannot be opened.
+#ifdef _WIN32
+    const HANDLE node = CreateFileA(info.nodePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD why = node == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (node != INVALID_HANDLE_VALUE)
+        CloseHandle(node);
+    const bool gone = why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND
+                      || why == ERROR_DEVICE_NOT_CONNECTED;
+#else
+    const bool gone = access(info.nodePath.c_str(), F_OK) != 0;
+#endif
+    result.status = gone ? HID_UART_DEVICE_NOT_FOUND : HID_UART_DEVICE_ACCESS_ERROR;
     return result;
 }
 
-std::unique_ptr<HidDeviceMonitor> HidapiBackend::openMonitor()
+std::unique_ptr<HidDeviceMonitor> HidapiBackend::openMonitor(HidDeviceEventSink sink)
 {
-    return UdevMonitor::create();
+#ifdef _WIN32
+    // The program follows the HID interface class itself (RegisterDeviceNotification), as it
+    // does with the vendor's own library.
+    (void)sink;
+    return nullptr;
+#else
+    return UdevMonitor::create(std::move(sink));
+#endif
 }

@@ -10,7 +10,7 @@ public:
     HidapiBackend();
     std::vector<HidDeviceInfo> enumerate(uint16_t vid, uint16_t pid) override;
     HidOpenResult open(const HidDeviceInfo &info) override;
-    std::unique_ptr<HidDeviceMonitor> openMonitor() override;
+    std::unique_ptr<HidDeviceMonitor> openMonitor(HidDeviceEventSink sink) override;
 
 private:
     bool m_initialised = false;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,14 +38,15 @@ public:
     virtual int write(const uint8_t *data, size_t length) = 0;
 };
 
-// One pending hot-plug notification source.
+// Where a hot-plug source delivers: one call per event, from any thread.
+using HidDeviceEventSink = std::function<void(const std::string &path, bool arrived)>;
+
+// A running hot-plug source. It delivers to its sink until it is destroyed; once its destructor
+// has returned, the sink is not running and is never called again.
 class HidDeviceMonitor
 {
 public:
     virtual ~HidDeviceMonitor() = default;
-    virtual int fd() const = 0;
-    // Takes one pending event without waiting; false when none is pending.
-    virtual bool readEvent(std::string &path, bool &arrived) = 0;
 };
 
 struct HidOpenResult
@@ -61,9 +63,11 @@ public:
     virtual std::vector<HidDeviceInfo> enumerate(uint16_t vid, uint16_t pid) = 0;
     virtual HidOpenResult open(const HidDeviceInfo &info) = 0;
     // nullptr when hot-plug is not available.
-    virtual std::unique_ptr<HidDeviceMonitor> openMonitor() = 0;
+    virtual std::unique_ptr<HidDeviceMonitor> openMonitor(HidDeviceEventSink sink) = 0;
 };
 
 // The path text every string and event uses: the node with the ids appended, because callers
-// find "VID" and "PID" in it (a bare /dev/hidrawN carries neither).
+// find "VID" and "PID" in it (a bare /dev/hidrawN carries neither). A node that names them
+// already (a Windows device interface path) is the path as it stands, so that it equals the
+// name a device notification carries.
 std::string hidUartDevicePath(const std::string &nodePath, uint16_t vid, uint16_t pid);

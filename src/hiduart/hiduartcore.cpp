@@ -1,6 +1,7 @@
 #include "hiduartcore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -11,18 +12,21 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#elif defined(_WIN32)
+#include <windows.h>
 #endif
 
 namespace {
 
 // One program per cable: opening the bridge purges its receive FIFO and closing it disables its
-// UART, either of which silences another program reading it. So every open takes an advisory
-// lock on the device node first and keeps it while open (flock, the lock serial tools take).
-// Returns the descriptor that holds it, -1 when the node cannot be opened for locking (the
-// back end's own open then says why), or -2 when another open file holds the lock.
-int lockNode(const std::string &node)
-{
+// UART, either of which silences another program reading it. So every open takes a lock on the
+// device node first and keeps it while open. Returns what holds it, -1 when the node cannot be
+// opened for locking (the back end's own open then says why), or -2 when another program holds
+// the node.
 #ifdef __unix__
+// An advisory lock on the node (flock, the lock serial tools take).
+intptr_t lockNode(const std::string &node)
+{
     const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -31,21 +35,56 @@ int lockNode(const std::string &node)
     const bool busy = errno == EWOULDBLOCK;
     ::close(fd);
     return busy ? -2 : -1;
-#else
-    (void)node;
-    return -1;
-#endif
 }
 
-void unlockNode(int fd)
+void unlockNode(intptr_t fd)
 {
-#ifdef __unix__
     if (fd >= 0)
-        ::close(fd);
-#else
-    (void)fd;
-#endif
+        ::close(int(fd));
 }
+#elif defined(_WIN32)
+// An open that shares nothing fails while any other program has the node open; a mutex named
+// after the node keeps a second program of ours from slipping in between that test and the
+// back end's own open (which shares reading and writing). The system drops the mutex with its
+// last handle, so a crashed program leaves no lock behind.
+intptr_t lockNode(const std::string &node)
+{
+    const HANDLE probe = CreateFileA(node.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? -2 : -1;
+    CloseHandle(probe);
+    // Case does not matter in device paths; a backslash would name a namespace.
+    uint32_t hash = 2166136261u;
+    for (const char c : node) {
+        hash ^= uint8_t(std::tolower(static_cast<unsigned char>(c)));
+        hash *= 16777619u;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "Global\\Lumetra-HID-%08x", unsigned(hash));
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (!mutex)
+        return -1;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return -2;
+    }
+    return reinterpret_cast<intptr_t>(mutex);
+}
+
+void unlockNode(intptr_t lock)
+{
+    if (lock >= 0)
+        CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+#else
+intptr_t lockNode(const std::string &)
+{
+    return -1;
+}
+
+void unlockNode(intptr_t) {}
+#endif
 
 // Multi-byte numbers in the chip's reports are big-endian.
 uint16_t be16(const uint8_t *p)
@@ -112,6 +151,11 @@ bool stringOf(const HidDeviceInfo &info, uint32_t option, std::string &text)
 
 std::string hidUartDevicePath(const std::string &nodePath, uint16_t vid, uint16_t pid)
 {
+    std::string lower = nodePath;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (lower.find("vid_") != std::string::npos && lower.find("pid_") != std::string::npos)
+        return nodePath;
     char ids[32];
     std::snprintf(ids, sizeof ids, "#vid_%04x&pid_%04x", vid, pid);
     return nodePath + ids;
@@ -127,7 +171,7 @@ struct HidUartCore::OpenDevice
     std::atomic<bool> closed{false};
     std::atomic<uint32_t> readTimeoutMs{1000};
     std::atomic<uint32_t> writeTimeoutMs{1000};
-    int nodeLock = -1;
+    intptr_t nodeLock = -1;
     ~OpenDevice() { unlockNode(nodeLock); }
 };
 
@@ -135,7 +179,19 @@ HidUartCore::HidUartCore(HidBackend &backend)
     : m_backend(backend)
 {}
 
-HidUartCore::~HidUartCore() = default;
+HidUartCore::~HidUartCore()
+{
+    // Each source is stopped here, on this thread: dropped along with the map, a monitor could
+    // be freed last by its own source's thread, in the middle of a delivery.
+    std::vector<int32_t> open;
+    {
+        std::lock_guard lock(m_monitorsMutex);
+        for (const auto &entry : m_monitors)
+            open.push_back(entry.first);
+    }
+    for (const int32_t id : open)
+        closeDeviceMonitor(id);
+}
 
 std::shared_ptr<HidUartCore::OpenDevice> HidUartCore::find(HID_UART_DEVICE device)
 {
@@ -530,46 +586,86 @@ HID_UART_STATUS HidUartCore::getPinConfig(HID_UART_DEVICE device, uint8_t *pins,
     return HID_UART_SUCCESS;
 }
 
-int32_t HidUartCore::openDeviceMonitor()
+// The events of one monitor, queued until the caller's thread reads them. `pending` runs under
+// the mutex, so that once a close has taken it no call is running or still to come.
+struct HidUartCore::Monitor
 {
-    std::unique_ptr<HidDeviceMonitor> monitor;
+    std::mutex mutex;
+    std::deque<std::pair<std::string, bool>> events;
+    HidUart_Lumetra_DeviceEventsPending_t pending = nullptr;
+    void *context = nullptr;
+    bool closed = false;
+    std::unique_ptr<HidDeviceMonitor> source;
+
+    void push(const std::string &path, bool arrived)
+    {
+        std::lock_guard lock(mutex);
+        if (closed)
+            return;
+        events.emplace_back(path, arrived);
+        if (pending)
+            pending(context);
+    }
+};
+
+int32_t HidUartCore::openDeviceMonitor(HidUart_Lumetra_DeviceEventsPending_t pending, void *context)
+{
+    auto monitor = std::make_shared<Monitor>();
+    monitor->pending = pending;
+    monitor->context = context;
+    const std::weak_ptr<Monitor> target = monitor;
     {
         std::lock_guard lock(m_backendMutex);
-        monitor = m_backend.openMonitor();
+        monitor->source = m_backend.openMonitor([target](const std::string &path, bool arrived) {
+            if (const auto m = target.lock())
+                m->push(path, arrived);
+        });
     }
-    if (!monitor || monitor->fd() < 0)
+    if (!monitor->source)
         return -1;
-    const int32_t fd = monitor->fd();
     std::lock_guard lock(m_monitorsMutex);
-    m_monitors[fd] = std::move(monitor);
-    return fd;
+    const int32_t id = m_nextMonitor++;
+    m_monitors[id] = std::move(monitor);
+    return id;
 }
 
 HID_UART_STATUS HidUartCore::readDeviceEvent(int32_t monitor, char *path, int32_t *arrived)
 {
     if (!path || !arrived)
         return HID_UART_INVALID_PARAMETER;
-    std::lock_guard lock(m_monitorsMutex);
-    const auto it = m_monitors.find(monitor);
-    if (it == m_monitors.end())
-        return HID_UART_INVALID_HANDLE;
-    std::string text;
-    bool isArrival = false;
-    if (!it->second->readEvent(text, isArrival))
+    std::shared_ptr<Monitor> m;
+    {
+        std::lock_guard lock(m_monitorsMutex);
+        const auto it = m_monitors.find(monitor);
+        if (it == m_monitors.end())
+            return HID_UART_INVALID_HANDLE;
+        m = it->second;
+    }
+    std::lock_guard lock(m->mutex);
+    if (m->events.empty())
         return HID_UART_READ_TIMED_OUT;
-    copyText(path, text);
-    *arrived = isArrival ? 1 : 0;
+    copyText(path, m->events.front().first);
+    *arrived = m->events.front().second ? 1 : 0;
+    m->events.pop_front();
     return HID_UART_SUCCESS;
 }
 
 HID_UART_STATUS HidUartCore::closeDeviceMonitor(int32_t monitor)
 {
-    std::unique_ptr<HidDeviceMonitor> doomed;
-    std::lock_guard lock(m_monitorsMutex);
-    const auto it = m_monitors.find(monitor);
-    if (it == m_monitors.end())
-        return HID_UART_INVALID_HANDLE;
-    doomed = std::move(it->second);
-    m_monitors.erase(it);
+    std::shared_ptr<Monitor> doomed;
+    {
+        std::lock_guard lock(m_monitorsMutex);
+        const auto it = m_monitors.find(monitor);
+        if (it == m_monitors.end())
+            return HID_UART_INVALID_HANDLE;
+        doomed = std::move(it->second);
+        m_monitors.erase(it);
+    }
+    {
+        std::lock_guard lock(doomed->mutex);
+        doomed->closed = true;
+    }
+    // Outside the queue's mutex: a source that is delivering right now finishes that first.
+    doomed->source.reset();
     return HID_UART_SUCCESS;
 }

@@ -46,7 +46,7 @@ public:
                                  uint16_t *suspendValue, uint16_t *suspendMode, uint8_t *rs485Level,
                                  uint8_t *clkDiv);
 
-    int32_t openDeviceMonitor();
+    int32_t openDeviceMonitor(HidUart_Lumetra_DeviceEventsPending_t pending, void *context);
     HID_UART_STATUS readDeviceEvent(int32_t monitor, char *path, int32_t *arrived);
     HID_UART_STATUS closeDeviceMonitor(int32_t monitor);
 
@@ -64,8 +64,10 @@ private:
     std::mutex m_devicesMutex;
     std::map<uintptr_t, std::shared_ptr<OpenDevice>> m_devices;
     uintptr_t m_nextHandle = 1;
+    struct Monitor;
     std::mutex m_monitorsMutex;
-    std::map<int32_t, std::unique_ptr<HidDeviceMonitor>> m_monitors;
+    std::map<int32_t, std::shared_ptr<Monitor>> m_monitors;
+    int32_t m_nextMonitor = 1;
 };
 
 // The one core of the library being built; each library defines it over its own back end.

@@ -113,9 +113,10 @@ HID_UART_STATUS HidUart_GetPinConfig(HID_UART_DEVICE device, uint8_t *pinConfig,
                                              suspendMode, rs485Level, clkDiv);
 }
 
-int32_t HidUart_Lumetra_OpenDeviceMonitor(void)
+int32_t HidUart_Lumetra_OpenDeviceMonitor(HidUart_Lumetra_DeviceEventsPending_t pending,
+                                          void *context)
 {
-    return hidUartLibraryCore().openDeviceMonitor();
+    return hidUartLibraryCore().openDeviceMonitor(pending, context);
 }
 
 HID_UART_STATUS HidUart_Lumetra_ReadDeviceEvent(int32_t monitor, char *path, int32_t *arrived)

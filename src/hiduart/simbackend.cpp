@@ -1,65 +1,22 @@
 #include "simbackend.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <set>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
-// Pending events of one monitor; its eventfd is readable exactly while the queue is not empty.
-struct SimBackend::EventQueue
-{
-    std::mutex mutex;
-    std::deque<std::pair<std::string, bool>> events;
-    int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-
-    ~EventQueue()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    void push(const std::string &path, bool arrived)
-    {
-        std::lock_guard lock(mutex);
-        events.emplace_back(path, arrived);
-        const uint64_t one = 1;
-        [[maybe_unused]] const auto n = ::write(fd, &one, sizeof one);
-    }
-    bool pop(std::string &path, bool &arrived)
-    {
-        std::lock_guard lock(mutex);
-        if (events.empty())
-            return false;
-        std::tie(path, arrived) = events.front();
-        events.pop_front();
-        if (events.empty()) {
-            uint64_t count;
-            [[maybe_unused]] const auto n = ::read(fd, &count, sizeof count);
-        }
-        return true;
-    }
-};
-
-namespace {
-
-class SimMonitor : public HidDeviceMonitor
+class SimBackend::Monitor : public HidDeviceMonitor
 {
 public:
-    explicit SimMonitor(std::shared_ptr<SimBackend::EventQueue> queue)
-        : m_queue(std::move(queue))
+    Monitor(SimBackend &backend, int id)
+        : m_backend(backend)
+        , m_id(id)
     {}
-    int fd() const override { return m_queue->fd; }
-    bool readEvent(std::string &path, bool &arrived) override
-    {
-        return m_queue->pop(path, arrived);
-    }
+    ~Monitor() override { m_backend.removeSink(m_id); }
 
 private:
-    std::shared_ptr<SimBackend::EventQueue> m_queue;
+    SimBackend &m_backend;
+    const int m_id;
 };
-
-} // namespace
 
 SimBackend::~SimBackend() = default;
 
@@ -72,11 +29,8 @@ std::vector<SimBackend::Bridge>::iterator SimBackend::findBridge(const std::stri
 void SimBackend::raise(const HidDeviceInfo &info, bool arrived)
 {
     const std::string path = hidUartDevicePath(info.nodePath, info.vid, info.pid);
-    std::erase_if(m_queues, [](const auto &q) { return q.expired(); });
-    for (const auto &weak : m_queues) {
-        if (const auto queue = weak.lock())
-            queue->push(path, arrived);
-    }
+    for (const auto &sink : m_sinks)
+        sink.second(path, arrived);
 }
 
 std::shared_ptr<Cp2110Emulator> SimBackend::plug(const std::string &serial, uint16_t vid,
@@ -190,12 +144,16 @@ HidOpenResult SimBackend::open(const HidDeviceInfo &info)
     return result;
 }
 
-std::unique_ptr<HidDeviceMonitor> SimBackend::openMonitor()
+std::unique_ptr<HidDeviceMonitor> SimBackend::openMonitor(HidDeviceEventSink sink)
 {
-    auto queue = std::make_shared<EventQueue>();
-    if (queue->fd < 0)
-        return nullptr;
     std::lock_guard lock(m_mutex);
-    m_queues.push_back(queue);
-    return std::make_unique<SimMonitor>(std::move(queue));
+    const int id = m_nextSink++;
+    m_sinks.emplace_back(id, std::move(sink));
+    return std::make_unique<Monitor>(*this, id);
+}
+
+void SimBackend::removeSink(int id)
+{
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_sinks, [id](const auto &sink) { return sink.first == id; });
 }

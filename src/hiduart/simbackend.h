@@ -1,7 +1,8 @@
 #pragma once
 
 // Virtual bridges behind the HID seam: a set of emulated CP2110 chips that can be plugged and
-// unplugged at run time, raising the same arrival and removal events a udev monitor would.
+// unplugged at run time, raising the same arrival and removal events a udev monitor would, on
+// the thread that plugs or unplugs.
 
 #include "cp2110emulator.h"
 #include "hidbackend.h"
@@ -31,9 +32,7 @@ public:
 
     std::vector<HidDeviceInfo> enumerate(uint16_t vid, uint16_t pid) override;
     HidOpenResult open(const HidDeviceInfo &info) override;
-    std::unique_ptr<HidDeviceMonitor> openMonitor() override;
-
-    struct EventQueue;
+    std::unique_ptr<HidDeviceMonitor> openMonitor(HidDeviceEventSink sink) override;
 
 private:
     struct Bridge
@@ -42,10 +41,14 @@ private:
         std::shared_ptr<Cp2110Emulator> chip;
         HID_UART_STATUS failNextOpen = HID_UART_SUCCESS;
     };
+    class Monitor;
     void raise(const HidDeviceInfo &info, bool arrived);
     std::vector<Bridge>::iterator findBridge(const std::string &serial);
+    void removeSink(int id);
 
     mutable std::mutex m_mutex;
     std::vector<Bridge> m_bridges; // in plug order
-    std::vector<std::weak_ptr<EventQueue>> m_queues;
+    // The monitors' sinks, called under m_mutex, so a monitor that has removed its own is done.
+    std::vector<std::pair<int, HidDeviceEventSink>> m_sinks;
+    int m_nextSink = 1;
 };

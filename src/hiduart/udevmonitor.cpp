@@ -2,11 +2,15 @@
 
 #include <libudev.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-std::unique_ptr<UdevMonitor> UdevMonitor::create()
+std::unique_ptr<UdevMonitor> UdevMonitor::create(HidDeviceEventSink sink)
 {
     udev *context = udev_new();
     if (!context)
@@ -19,28 +23,57 @@ std::unique_ptr<UdevMonitor> UdevMonitor::create()
         udev_unref(context);
         return nullptr;
     }
-    // Reading an event must never block the GUI thread that polls this descriptor.
+    // The watch drains what is pending and then waits again: a read must never block.
     const int fd = udev_monitor_get_fd(monitor);
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor));
+    const int stop = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stop < 0) {
+        udev_monitor_unref(monitor);
+        udev_unref(context);
+        return nullptr;
+    }
+    std::unique_ptr<UdevMonitor> result(new UdevMonitor(context, monitor, stop, std::move(sink)));
     result->rememberPresent();
+    result->m_thread = std::thread(&UdevMonitor::watch, result.get());
     return result;
 }
 
-UdevMonitor::UdevMonitor(udev *context, udev_monitor *monitor)
+UdevMonitor::UdevMonitor(udev *context, udev_monitor *monitor, int stop, HidDeviceEventSink sink)
     : m_udev(context)
     , m_monitor(monitor)
+    , m_stop(stop)
+    , m_sink(std::move(sink))
 {}
 
 UdevMonitor::~UdevMonitor()
 {
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(m_stop, &one, sizeof one);
+    if (m_thread.joinable())
+        m_thread.join();
+    ::close(m_stop);
     udev_monitor_unref(m_monitor);
     udev_unref(m_udev);
 }
 
-int UdevMonitor::fd() const
+void UdevMonitor::watch()
 {
-    return udev_monitor_get_fd(m_monitor);
+    pollfd watched[2] = {{m_stop, POLLIN, 0}, {udev_monitor_get_fd(m_monitor), POLLIN, 0}};
+    for (;;) {
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (watched[0].revents != 0)
+            return;
+        if (watched[1].revents & (POLLERR | POLLNVAL))
+            return;
+        std::string path;
+        bool arrived = false;
+        while (readEvent(path, arrived))
+            m_sink(path, arrived);
+    }
 }
 
 bool UdevMonitor::parseHidId(const char *hidId, uint16_t &vid, uint16_t &pid)

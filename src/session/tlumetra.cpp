@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 QString LumetraVersion()
 {
     return QStringLiteral(LUMETRA_VERSION);
@@ -12,7 +16,14 @@ QString LumetraVersion()
 const QString &SystemDecimalSep()
 {
     static const QString sep = [] {
+#ifdef Q_OS_WIN
+        // The user's own setting in the regional options, as every Windows program reads it.
+        wchar_t text[8] = {};
+        const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, 8);
+        const QString point = n > 1 ? QString::fromWCharArray(text, n - 1) : QString();
+#else
         const QString point = QLocale::system().decimalPoint();
+#endif
         return point.isEmpty() ? QStringLiteral(".") : point.left(3);
     }();
     return sep;

@@ -13,10 +13,14 @@
 #include <QTest>
 
 #include <atomic>
-#include <poll.h>
 #include <thread>
 
 namespace {
+
+void countPending(void *calls)
+{
+    static_cast<std::atomic<int> *>(calls)->fetch_add(1);
+}
 
 // The bridge calls the component resolves, on top of the simulator's controls, which SimBridge
 // binds from the same file when the test object is made.
@@ -91,7 +95,13 @@ private:
 
 void TestHidUartSim::initTestCase()
 {
-    m_library.setFileName(QCoreApplication::applicationDirPath() + "/libSLABHIDtoUART-sim.so");
+    m_library.setFileName(QCoreApplication::applicationDirPath() +
+#ifdef Q_OS_WIN
+                          "/SLABHIDtoUART-sim.dll"
+#else
+                          "/libSLABHIDtoUART-sim.so"
+#endif
+    );
     QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
     const auto get = [this](auto &fn, const char *name) {
         fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(m_library.resolve(name));
@@ -410,11 +420,11 @@ void TestHidUartSim::readFailureInjection()
 
 void TestHidUartSim::plugAndUnplugRaiseEvents()
 {
-    const int32_t fd = m_api.OpenDeviceMonitor();
+    std::atomic<int> calls{0};
+    const int32_t fd = m_api.OpenDeviceMonitor(&countPending, &calls);
     QVERIFY(fd >= 0);
     QCOMPARE(m_api.Plug("Second", 0x10C4, 0xEA80), HID_UART_SUCCESS);
-    pollfd p{fd, POLLIN, 0};
-    QCOMPARE(poll(&p, 1, 0), 1);
+    QCOMPARE(calls.load(), 1);
     char path[HID_UART_DEVICE_STRLEN], listed[HID_UART_DEVICE_STRLEN];
     int32_t arrived = -1;
     QCOMPARE(m_api.ReadDeviceEvent(fd, path, &arrived), HID_UART_SUCCESS);
@@ -514,7 +524,7 @@ void TestHidUartSim::readerKeepsReadingWhileDevicesChange()
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    const int32_t fd = m_api.OpenDeviceMonitor();
+    const int32_t fd = m_api.OpenDeviceMonitor(nullptr, nullptr);
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; clock.elapsed() < 1200; ++i) {

@@ -13,10 +13,16 @@
 class SimBridge
 {
 public:
+#ifdef Q_OS_WIN
+    static constexpr const char *LibraryFile = "SLABHIDtoUART-sim.dll";
+#else
+    static constexpr const char *LibraryFile = "libSLABHIDtoUART-sim.so";
+#endif
+
     SimBridge()
     {
         Lib_.setFileName(
-            QDir(QCoreApplication::applicationDirPath()).filePath("libSLABHIDtoUART-sim.so"));
+            QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(LibraryFile)));
         Lib_.setLoadHints(QLibrary::PreventUnloadHint);
         if (!Lib_.load())
             qFatal("cannot load the simulated bridge library: %s", qPrintable(Lib_.errorString()));

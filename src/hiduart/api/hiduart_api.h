@@ -1,22 +1,29 @@
 #pragma once
 
-// The C interface of our HID-to-UART bridge libraries: libSLABHIDtoUART.so (real bridges over
-// hidapi) and libSLABHIDtoUART-sim.so (virtual bridges with a virtual meter). Both export exactly
+// The C interface of our HID-to-UART bridge libraries: libSLABHIDtoUART.so / SLABHIDtoUART.dll
+// (real bridges over hidapi) and libSLABHIDtoUART-sim.so / SLABHIDtoUART-sim.dll (virtual
+// bridges with a virtual meter). Both export exactly
 // the same entry points with the same meaning, so a caller picks one by file name and resolves
 // the functions by name (QLibrary::resolve); the pointer typedefs below are for that.
 //
-// Hot-plug seam (both libraries):
-//   int32_t fd = HidUart_Lumetra_OpenDeviceMonitor();
-//       A non-blocking file descriptor that becomes readable while device events are pending,
-//       or -1 when hot-plug is not available (the caller then simply gets no events). Put it in
-//       a QSocketNotifier (Read) on the GUI thread.
-//   On activation, call HidUart_Lumetra_ReadDeviceEvent(fd, path, &arrived) until it returns
-//       HID_UART_READ_TIMED_OUT (nothing more pending). HID_UART_SUCCESS delivers one event:
-//       `path` is the zero-terminated device path, byte for byte the text that HidUart_GetString
-//       and HidUart_GetOpenedString give for option HID_UART_GET_PATH_STR, and `arrived` is 1 for
-//       an arrival, 0 for a removal. Every HID device is reported, not only bridges.
-//   HidUart_Lumetra_CloseDeviceMonitor(fd) releases it (the fd is closed by the library).
+// Hot-plug seam (both libraries), the same on every platform:
+//   int32_t monitor = HidUart_Lumetra_OpenDeviceMonitor(pending, context);
+//       Starts following arrivals and removals; -1 when hot-plug is not available (the caller
+//       then simply gets no events). `pending(context)` is called, from a thread of the
+//       library's or from inside the call that caused the event, every time an event is queued.
+//       It must return at once and call nothing of the library: it only tells the caller's
+//       own thread to come and read (a queued call on the GUI thread, say).
+//   There, call HidUart_Lumetra_ReadDeviceEvent(monitor, path, &arrived) until it returns
+//       HID_UART_READ_TIMED_OUT (nothing more pending); it never waits. HID_UART_SUCCESS
+//       delivers one event: `path` is the zero-terminated device path, byte for byte the text
+//       that HidUart_GetString and HidUart_GetOpenedString give for option
+//       HID_UART_GET_PATH_STR, and `arrived` is 1 for an arrival, 0 for a removal. Every HID
+//       device is reported, not only bridges.
+//   HidUart_Lumetra_CloseDeviceMonitor(monitor) stops it: once it returns, `pending` is not
+//       running and is never called again, so `context` may go.
 //   A library without these symbols (an older build) has no hot-plug: resolve them optionally.
+//   On Windows the real library has none either: the program follows the HID interface class
+//   itself (RegisterDeviceNotification); the simulated library has it on every platform.
 //
 // Threads: every entry point may be called from any thread. HidUart_Read on one handle while
 // another thread calls the others (even HidUart_Close on that handle) is safe; handles are
@@ -131,7 +138,9 @@ HID_UART_API HID_UART_STATUS HidUart_GetPinConfig(HID_UART_DEVICE device, uint8_
                                                   uint16_t *suspendMode, uint8_t *rs485Level,
                                                   uint8_t *clkDiv);
 
-HID_UART_API int32_t HidUart_Lumetra_OpenDeviceMonitor(void);
+typedef void (*HidUart_Lumetra_DeviceEventsPending_t)(void *context);
+HID_UART_API int32_t
+HidUart_Lumetra_OpenDeviceMonitor(HidUart_Lumetra_DeviceEventsPending_t pending, void *context);
 HID_UART_API HID_UART_STATUS HidUart_Lumetra_ReadDeviceEvent(int32_t monitor, char *path,
                                                              int32_t *arrived);
 HID_UART_API HID_UART_STATUS HidUart_Lumetra_CloseDeviceMonitor(int32_t monitor);
@@ -159,7 +168,8 @@ typedef HID_UART_STATUS (*HidUart_GetUartStatus_t)(HID_UART_DEVICE, uint16_t *, 
 typedef HID_UART_STATUS (*HidUart_ReadLatch_t)(HID_UART_DEVICE, uint16_t *);
 typedef HID_UART_STATUS (*HidUart_GetPinConfig_t)(HID_UART_DEVICE, uint8_t *, int32_t *, uint16_t *,
                                                   uint16_t *, uint8_t *, uint8_t *);
-typedef int32_t (*HidUart_Lumetra_OpenDeviceMonitor_t)(void);
+typedef int32_t (*HidUart_Lumetra_OpenDeviceMonitor_t)(HidUart_Lumetra_DeviceEventsPending_t,
+                                                       void *);
 typedef HID_UART_STATUS (*HidUart_Lumetra_ReadDeviceEvent_t)(int32_t, char *, int32_t *);
 typedef HID_UART_STATUS (*HidUart_Lumetra_CloseDeviceMonitor_t)(int32_t);
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+// How the recorder is told from outside to stop or to report. Both actions run on the event
+// loop, so the files and the report are finished as at any other stop.
+//
+// Linux: Ctrl+C, SIGTERM and SIGHUP (a closed terminal, a dropped SSH link) stop; SIGUSR1 runs
+// status, and is ignored when there is none (its default action would kill a recording).
+// Windows: the console's Ctrl+C, Ctrl+Break, its closing, logoff and shutdown stop; for the last
+// three the system ends the process as soon as it has told it, so it is held until
+// StopSignalsDone. status runs when the named event "Local\lumetra-record-status-PID" is set
+// (the recorder's process id), which any program may do, e.g. PowerShell:
+//   [Threading.EventWaitHandle]::OpenExisting('Local\lumetra-record-status-1234').Set()
+void CatchStopSignals(const std::function<void()> &stop, const std::function<void()> &status);
+
+// Everything is written: a process held for its files may end now.
+void StopSignalsDone();

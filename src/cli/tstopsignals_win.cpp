@@ -1,0 +1,67 @@
+#include "tstopsignals.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QWinEventNotifier>
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+std::function<void()> stopAction;
+std::atomic<bool> stopAsked{false};
+// Set once everything is written; a close, logoff or shutdown waits for it.
+HANDLE filesDone = nullptr;
+
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        break;
+    default:
+        return FALSE;
+    }
+    // This runs on a thread the system makes for it: the stop itself goes to the event loop.
+    if (!stopAsked.exchange(true) && QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { stopAction(); }, Qt::QueuedConnection);
+    // After the other three the system ends the process once this returns (or a few seconds
+    // on, whichever comes first): not before the files are whole.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && filesDone)
+        WaitForSingleObject(filesDone, INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+void CatchStopSignals(const std::function<void()> &stop, const std::function<void()> &status)
+{
+    stopAction = stop;
+    filesDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // A recorder started in a process group of its own has Ctrl+C turned off: it is on again.
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    if (!status)
+        return;
+    const QString name =
+        QStringLiteral("Local\\lumetra-record-status-%1").arg(QCoreApplication::applicationPid());
+    const HANDLE asked =
+        CreateEventW(nullptr, FALSE, FALSE, reinterpret_cast<const wchar_t *>(name.utf16()));
+    if (!asked)
+        return;
+    auto *notifier = new QWinEventNotifier(asked, QCoreApplication::instance());
+    // An auto-reset event: the wait that reports it has reset it for the next request.
+    QObject::connect(notifier, &QWinEventNotifier::activated, notifier, [status] { status(); });
+}
+
+void StopSignalsDone()
+{
+    if (filesDone)
+        SetEvent(filesDone);
+}
