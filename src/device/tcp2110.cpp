@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QMetaEnum>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <stdexcept>

@@ -62,9 +62,15 @@ public:
     // leaves its reason in OpenFailure (nothing is sent to a bridge in use).
     // Throws std::runtime_error("Failed to Create Thread!") when no reader can be started.
     bool Open();
-    TOpenFailure OpenFailure() const { return OpenFailure_; }
+    TOpenFailure OpenFailure() const
+    {
+        return OpenFailure_;
+    }
     // The device node of a bridge that refused access or is in use ("/dev/hidraw3").
-    const QString &FailedNode() const { return FailedNode_; }
+    const QString &FailedNode() const
+    {
+        return FailedNode_;
+    }
     // Stops reading and closes the bridge; true only when one was open and closed cleanly.
     bool Close();
 

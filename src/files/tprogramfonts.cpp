@@ -8,8 +8,8 @@
 void RegisterProgramFonts()
 {
     const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-    const QFileInfoList files = folder.entryInfoList({QStringLiteral("*.ttf"), QStringLiteral("*.otf")},
-                                                     QDir::Files, QDir::Name);
+    const QFileInfoList files = folder.entryInfoList(
+        {QStringLiteral("*.ttf"), QStringLiteral("*.otf")}, QDir::Files, QDir::Name);
     if (files.isEmpty())
         return;
     for (const QFileInfo &file : files)
