@@ -9,7 +9,24 @@
 #include <cstdio>
 #include <optional>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_WIN
+// A window program has no console of its own: started from one (lumetra --version in cmd), its
+// answers go to that console; redirected, to where they were sent.
+void useStartingConsole()
+{
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out && out != INVALID_HANDLE_VALUE) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    [[maybe_unused]] FILE *o = std::freopen("CONOUT$", "w", stdout);
+    [[maybe_unused]] FILE *e = std::freopen("CONOUT$", "w", stderr);
+}
+#endif
 
 QStringList argumentList(int argc, char *argv[])
 {
@@ -23,6 +40,9 @@ QStringList argumentList(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    useStartingConsole();
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
 
@@ -39,6 +59,7 @@ int main(int argc, char *argv[])
     if (early.Action == TCommandLine::ShowHelpAll)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    UseSystemFontsOffscreen();
     QApplication app(argc, argv);
     // The window system's own options (-platform, -style ...) are gone from the arguments now.
     const TCommandLine line = ParseCommandLine(QCoreApplication::arguments());
