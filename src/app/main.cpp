@@ -18,21 +18,22 @@
 #include <windows.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 #ifdef Q_OS_WIN
-// A window program gets no console of its own: the answers to --help, --version and mistakes
-// go to the console of the prompt that started it. A stream the caller redirected stays as it is.
-void AttachParentConsole()
+// A window program has no console of its own: started from one (lumetra --version in cmd), its
+// answers go to that console; redirected, to where they were sent.
+void useStartingConsole()
 {
-    const bool outLoose = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN;
-    const bool errLoose = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_UNKNOWN;
-    if ((!outLoose && !errLoose) || !AttachConsole(ATTACH_PARENT_PROCESS))
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out && out != INVALID_HANDLE_VALUE) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
-    if (outLoose && std::freopen("CONOUT$", "w", stdout) == nullptr)
-        return;
-    if (errLoose)
-        std::freopen("CONOUT$", "w", stderr);
+    [[maybe_unused]] FILE *o = std::freopen("CONOUT$", "w", stdout);
+    [[maybe_unused]] FILE *e = std::freopen("CONOUT$", "w", stderr);
 }
 #endif
 
@@ -78,7 +79,7 @@ private:
 int main(int argc, char *argv[])
 {
 #ifdef Q_OS_WIN
-    AttachParentConsole();
+    useStartingConsole();
 #endif
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
     QCoreApplication::setApplicationVersion(LumetraVersion());
@@ -115,6 +116,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", display.Platforms);
 
     TStartMessages startMessages(display.Kind == TStartDisplay::Fallback);
+    UseSystemFontsOffscreen();
     QApplication app(argc, argv);
     const bool noDisplay =
         display.OffscreenIsFailure && QGuiApplication::platformName() == QLatin1String("offscreen");

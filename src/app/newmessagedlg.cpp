@@ -132,16 +132,41 @@ TMessageForm::TMessageForm(QWidget *parent)
     setFont(messageFont());
 }
 
+namespace {
+
+// The 8-bit form of the copied text. The system's own on Linux (UTF-8); on Windows UTF-8 as
+// well rather than the ANSI code page, which would turn every character outside it into "?"
+// on the way to a clipboard that holds Unicode.
+QByteArray eightBit(const QString &text)
+{
+#ifdef Q_OS_WIN
+    return text.toUtf8();
+#else
+    return text.toLocal8Bit();
+#endif
+}
+
+QString fromEightBit(const QByteArray &text)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(text);
+#else
+    return QString::fromLocal8Bit(text);
+#endif
+}
+
+} // namespace
+
 QByteArray TMessageForm::MessageFormText() const
 {
     const QByteArray divider = QByteArray(27, '-') + "\r\n";
     QByteArray captions;
     for (const QPushButton *button : buttons_)
-        captions += button->text().toLocal8Bit() + "   ";
+        captions += eightBit(button->text()) + "   ";
     captions.replace("&", "");
-    const QByteArray text = Message ? Message->text().toLocal8Bit() : QByteArray();
-    return divider + windowTitle().toLocal8Bit() + "\r\n" + divider + text + "\r\n" + divider
-           + captions + "\r\n" + divider;
+    const QByteArray text = Message ? eightBit(Message->text()) : QByteArray();
+    return divider + eightBit(windowTitle()) + "\r\n" + divider + text + "\r\n" + divider + captions
+           + "\r\n" + divider;
 }
 
 bool TMessageForm::MessageFormKeyDown(const QKeyEvent *event)
@@ -337,7 +362,7 @@ void CopyTextToClipboard(const QByteArray &Text)
     // A plain-text reader stops at the first zero byte, so the copy does too.
     const qsizetype end = Text.indexOf('\0');
     const QByteArray text = end < 0 ? Text : Text.left(end);
-    QGuiApplication::clipboard()->setText(QString::fromLocal8Bit(text), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setText(fromEightBit(text), QClipboard::Clipboard);
 }
 
 const std::array<int, MsgDlgButtonCount> &ButtonWidthCache()

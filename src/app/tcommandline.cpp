@@ -152,8 +152,14 @@ TCommandLine ParseCommandLine(const QStringList &given)
         line.Message = QStringLiteral("--mqtt: %1").arg(why);
     }
     if (line.Action == TCommandLine::Fail) {
-        const QString program = arguments.isEmpty() ? QStringLiteral("lumetra")
-                                                    : QFileInfo(arguments.first()).fileName();
+        // Named as typed; on Windows without the ".exe" a user need not type.
+        const QString program = arguments.isEmpty()
+                                    ? QStringLiteral("lumetra")
+#ifdef Q_OS_WIN
+                                    : QFileInfo(arguments.first()).completeBaseName();
+#else
+                                    : QFileInfo(arguments.first()).fileName();
+#endif
         line.Message =
             QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, line.Message);
     }

@@ -57,10 +57,11 @@ TfrmMain::TfrmMain(const TStartOptions &options, QWidget *parent)
     // The layout was drawn for MS Sans Serif 8 pt; where it is missing, Arial (on Linux its
     // metric twin) keeps the captions inside their fixed boxes. Asking for the missing family
     // would get the desktop's default sans, which is wider.
-    const QString family = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
-                               ? QStringLiteral("MS Sans Serif")
-                               : QStringLiteral("Arial");
-    QFont windowFont(family);
+    QFont windowFont;
+    windowFont.setFamilies(
+        QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+            ? QStringList{QStringLiteral("MS Sans Serif")}
+            : QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     windowFont.setStyleHint(QFont::SansSerif);
     windowFont.setPointSize(8);
     setFont(windowFont);

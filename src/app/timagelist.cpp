@@ -125,7 +125,8 @@ void paintIcon(QPainter &p, int index)
         p.fillRect(QRectF(11.5, 8, 2, 1.5), QColor(0, 160, 0));
         break;
     case iiGo: {
-        QFont f(QStringLiteral("Arial"));
+        QFont f;
+        f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
         f.setPixelSize(9);
         f.setBold(true);
         p.setFont(f);

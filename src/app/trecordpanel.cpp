@@ -26,7 +26,8 @@ namespace {
 
 QFont arial8()
 {
-    QFont f(QStringLiteral("Arial"));
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
     return f;

@@ -247,6 +247,7 @@ int main(int argc, char *argv[])
     // drawn offscreen, so no display is needed.
     std::unique_ptr<QCoreApplication> app;
     if (wantsReport(arguments)) {
+        UseSystemFontsOffscreen();
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);

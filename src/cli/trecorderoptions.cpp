@@ -474,8 +474,14 @@ TRecorderCommandLine ParseRecorderCommandLine(const QStringList &given)
     else
         why = check(parser, options, line.Options);
     if (!why.isEmpty()) {
-        const QString program = arguments.isEmpty() ? QStringLiteral("lumetra-record")
-                                                    : QFileInfo(arguments.first()).fileName();
+        // Named as typed; on Windows without the ".exe" a user need not type.
+        const QString program = arguments.isEmpty()
+                                    ? QStringLiteral("lumetra-record")
+#ifdef Q_OS_WIN
+                                    : QFileInfo(arguments.first()).completeBaseName();
+#else
+                                    : QFileInfo(arguments.first()).fileName();
+#endif
         line.Action = TRecorderCommandLine::Fail;
         line.Message =
             QStringLiteral("%1: %2\nTry '%1 --help' for the options.\n").arg(program, why);

@@ -38,6 +38,18 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     return TRUE;
 }
 
+// The auto-reset event Local\lumetra-record-WHAT-PID, watched on the event loop (the wait that
+// reports it resets it for the next request).
+QWinEventNotifier *watchNamedEvent(const QString &what)
+{
+    const QString name = QStringLiteral("Local\\lumetra-record-%1-%2")
+                             .arg(what)
+                             .arg(QCoreApplication::applicationPid());
+    const HANDLE event =
+        CreateEventW(nullptr, FALSE, FALSE, reinterpret_cast<const wchar_t *>(name.utf16()));
+    return event ? new QWinEventNotifier(event, QCoreApplication::instance()) : nullptr;
+}
+
 } // namespace
 
 void CatchStopSignals(const std::function<void()> &stop, const std::function<void()> &status)
@@ -47,17 +59,19 @@ void CatchStopSignals(const std::function<void()> &stop, const std::function<voi
     // A recorder started in a process group of its own has Ctrl+C turned off: it is on again.
     SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    // What SIGTERM is on Linux: a request from any program, with or without a console.
+    if (auto *asked = watchNamedEvent(QStringLiteral("stop"))) {
+        QObject::connect(asked, &QWinEventNotifier::activated, asked, [asked] {
+            asked->setEnabled(false);
+            if (!stopAsked.exchange(true))
+                stopAction();
+        });
+    }
+    // What SIGUSR1 is: the statistics so far.
     if (!status)
         return;
-    const QString name =
-        QStringLiteral("Local\\lumetra-record-status-%1").arg(QCoreApplication::applicationPid());
-    const HANDLE asked =
-        CreateEventW(nullptr, FALSE, FALSE, reinterpret_cast<const wchar_t *>(name.utf16()));
-    if (!asked)
-        return;
-    auto *notifier = new QWinEventNotifier(asked, QCoreApplication::instance());
-    // An auto-reset event: the wait that reports it has reset it for the next request.
-    QObject::connect(notifier, &QWinEventNotifier::activated, notifier, [status] { status(); });
+    if (auto *asked = watchNamedEvent(QStringLiteral("status")))
+        QObject::connect(asked, &QWinEventNotifier::activated, asked, [status] { status(); });
 }
 
 void StopSignalsDone()

@@ -16,7 +16,9 @@
 #include <cstdio>
 #include <cstring>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,8 +54,23 @@ bool replaceFile(const QString &from, const QString &to)
 QString folderProblem(const QString &folder)
 {
 #ifdef Q_OS_WIN
-    if (!QDir().mkpath(folder))
-        return QStringLiteral("the folder cannot be created");
+    // Made one level at a time, so the level that fails gives its reason.
+    const QStringList parts = QDir::cleanPath(QDir(folder).absolutePath()).split(u'/');
+    QString path;
+    for (const QString &part : parts) {
+        path += (path.isEmpty() ? QString() : QStringLiteral("/")) + part;
+        if (part.isEmpty() || part.endsWith(u':'))
+            continue; // the drive
+        const QFileInfo level(path);
+        if (level.isDir())
+            continue;
+        if (level.exists()) // a file stands where a folder must be
+            return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        if (!CreateDirectoryW(
+                reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), nullptr)
+            && GetLastError() != ERROR_ALREADY_EXISTS)
+            return qt_error_string(int(GetLastError()));
+    }
     QFile probe(QDir(folder).filePath(QStringLiteral(".probe")));
     const bool ok =
         probe.open(QIODevice::WriteOnly) && probe.write(QByteArray(64, ' ')) == 64 && probe.flush();

@@ -93,10 +93,11 @@ double units(int mm)
 
 QFont reportFont(int pixels)
 {
-    // Arial; where it is missing fontconfig serves its metric twin, Liberation Sans, so the
-    // texts fill their boxes as the layout was drawn. Unhinted, so a line breaks at the same
-    // place on the screen, in a PDF and on paper.
-    QFont font(QStringLiteral("Arial"));
+    // Arial; where it is missing its metric twin, Liberation Sans (fontconfig's choice on
+    // Linux), so the texts fill their boxes as the layout was drawn. Unhinted, so a line breaks
+    // at the same place on the screen, in a PDF and on paper.
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setHintingPreference(QFont::PreferNoHinting);

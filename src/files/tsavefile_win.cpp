@@ -1,11 +1,15 @@
 #include "tsavefile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <windows.h>
 
 #include <io.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -61,6 +65,17 @@ bool TSaveFile::open(OpenMode mode)
         return false;
     }
     Committed_ = false;
+    // What cannot be replaced fails before anything is written, as with QSaveFile.
+    const QFileInfo target(Target_);
+    if (target.isDir()) {
+        setErrorString(QString::fromLocal8Bit(std::strerror(EISDIR)));
+        return false;
+    }
+    if (target.exists() && !target.isWritable()) {
+        setErrorString(QStringLiteral("Existing file %1 is not writable")
+                           .arg(QDir::toNativeSeparators(Target_)));
+        return false;
+    }
     // Beside the target, so the replace stays on one volume; a name nobody else uses.
     for (int attempt = 0; attempt < 100; ++attempt) {
         setFileName(Target_

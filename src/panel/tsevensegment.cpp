@@ -240,7 +240,13 @@ void TSevenSegment::paintWithFont(QPainter &p, const QRectF &area, const QString
         Cell_ = cellPath.boundingRect();
     }
     const QRectF cell = Cell_;
-    const qreal scale = std::min<qreal>(1.0, area.height() / cell.height());
+#ifdef Q_OS_WIN
+    // Windows' font engines shade a pixel beyond the outline at its top and bottom edges.
+    const qreal room = area.height() - 1;
+#else
+    const qreal room = area.height();
+#endif
+    const qreal scale = std::min<qreal>(1.0, room / cell.height());
 
     QFont f = digits;
     if (hasLetter(text))

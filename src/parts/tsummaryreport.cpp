@@ -18,7 +18,8 @@ namespace {
 QFont pageFont(int pixels, bool bold = false)
 {
     // The record report's face, so the two read as one program's pages.
-    QFont font(QStringLiteral("Arial"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setBold(bold);

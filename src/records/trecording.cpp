@@ -8,6 +8,10 @@
 #include <QLocale>
 #include <cmath>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 std::optional<QString> CpIntegerText(const TMeterState &s, const QString &displayText,
                                      const QString &decimalSep)
 {
@@ -63,6 +67,13 @@ QString TimeSeparatorOf(const QString &timeFormat)
 
 QString SystemTimeSeparator()
 {
+#ifdef Q_OS_WIN
+    // The user's own time format from the regional options, as every Windows program reads it.
+    wchar_t format[80] = {};
+    const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, format, 80);
+    if (n > 1)
+        return TimeSeparatorOf(QString::fromWCharArray(format, n - 1));
+#endif
     return TimeSeparatorOf(QLocale::system().timeFormat(QLocale::ShortFormat));
 }
 

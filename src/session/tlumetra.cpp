@@ -13,6 +13,20 @@ QString LumetraVersion()
     return QStringLiteral(LUMETRA_VERSION);
 }
 
+void UseSystemFontsOffscreen()
+{
+#ifdef Q_OS_WIN
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR"))
+        return;
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        qputenv(
+            "QT_QPA_FONTDIR",
+            (QString::fromWCharArray(folder, int(n)) + QStringLiteral("\\Fonts")).toLocal8Bit());
+#endif
+}
+
 const QString &SystemDecimalSep()
 {
     static const QString sep = [] {
