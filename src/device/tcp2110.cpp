@@ -322,8 +322,8 @@ QString TCP2110::AccessDeniedText(const QString &node)
     return QStringLiteral("Access to the meter's USB cable was denied: Windows did not let "
                           "this program open its device %1.\n\n"
                           "Close any other program that may use the cable, unplug the cable "
-                          "and plug it in again. %2")
-        .arg(node, tryAgain());
+                          "and plug it in again.")
+        .arg(node);
 #else
     const QString installed = InstalledUdevRule();
     return AccessDeniedText(node, installed, installed.isEmpty() ? UdevRuleToInstall() : QString());

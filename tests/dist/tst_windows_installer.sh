@@ -32,7 +32,10 @@ out=$(wine "$folder/lumetra.exe" --version 2>&1 | tr -d '\r')
     fail "lumetra-record.exe from the zip ended with status $?"
 rows="$WINEPREFIX/drive_c/zip.txt"
 [ -f "$rows" ] || fail "lumetra-record.exe wrote no C:\\zip.txt"
-[ "$(grep -c . "$rows")" -eq 5 ] || fail "C:\\zip.txt holds $(grep -c . "$rows") rows, not 5"
+# The text form as the Linux build writes it: its header line, then a row a reading, CR LF.
+header=$(printf 'NO\tTime\tMMode\tMValue\tMUnit\tSMode\tSValue\tSUnit\tFreq\r')
+[ "$(head -1 "$rows")" = "$header" ] || fail "C:\\zip.txt does not start with the record header"
+[ "$(grep -c $'\r$' "$rows")" -eq 6 ] || fail "C:\\zip.txt holds $(($(wc -l <"$rows") - 1)) rows ended by CR LF, not 5"
 echo "zip: --version and 5 recorded rows from an unpacked folder"
 
 # The installer, unattended, with the recorder.
