@@ -6,6 +6,7 @@
 #include "../support/modalhelper.h"
 #include "../support/processlimits.h"
 #include "../support/recordrows.h"
+#include "../support/statehome.h"
 #include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 
@@ -100,7 +101,7 @@ private slots:
 
 private:
     TfrmMain *start(const TStartOptions &options = {});
-    QString journalFolder() const { return State_->filePath(QStringLiteral("lumetra")); }
+    QString journalFolder() const { return State_->filePath(QLatin1String(StateFolderName)); }
     QStringList journals() const
     {
         return QDir(journalFolder())
@@ -116,7 +117,7 @@ void TestJournal::init()
     // A state folder of each test's own: a journal one test leaves is not offered to the next.
     State_ = std::make_unique<QTemporaryDir>();
     QVERIFY(State_->isValid());
-    qputenv("XDG_STATE_HOME", State_->path().toLocal8Bit());
+    qputenv(StateHomeVariable, State_->path().toLocal8Bit());
 }
 
 void TestJournal::cleanup()
@@ -297,15 +298,17 @@ void TestJournal::offJournal()
         // Not even root can make a folder below a file.
         QFile file(State_->filePath(QStringLiteral("file")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        qputenv("XDG_STATE_HOME", (file.fileName() + QStringLiteral("/state")).toLocal8Bit());
+        qputenv(StateHomeVariable, (file.fileName() + QStringLiteral("/state")).toLocal8Bit());
     }
     DialogAnswerer answerer(QStringLiteral("OK"));
     start();
     auto *table = w->findChild<TRecordTable *>(QStringLiteral("cds1"));
     {
         std::optional<FileSizeLimit> limit;
-        if (fullDisk)
+        if (fullDisk) {
+            SKIP_WITHOUT_FILE_SIZE_LIMIT();
             limit.emplace(1500);
+        }
         for (int i = 0; i < 10; ++i) {
             feed(*w, 20);
             QTest::qWait(20); // the notice is shown and answered meanwhile
@@ -318,8 +321,9 @@ void TestJournal::offJournal()
                  QStringLiteral("The records are no longer kept safe on disk: ")),
              qPrintable(answerer.Texts.first()));
     // The folder and the system's reason, not a file that was never made.
-    const QString folder = QDir::toNativeSeparators(qEnvironmentVariable("XDG_STATE_HOME")
-                                                    + QStringLiteral("/lumetra"));
+    const QString folder =
+        QDir::toNativeSeparators(qEnvironmentVariable(StateHomeVariable) + QLatin1Char('/')
+                                 + QLatin1String(StateFolderName));
     QVERIFY2(answerer.Texts.first().contains(
                  fullDisk ? QStringLiteral("File too large")
                           : QStringLiteral("Cannot keep a journal in the folder \"%1\". %2")
@@ -360,8 +364,10 @@ void TestJournal::damagedJournalRestoredOnce()
         {
             // Too little room to start a journal: a lock still fits, the folder's probe not.
             std::optional<FileSizeLimit> limit;
-            if (!ownJournal)
+            if (!ownJournal) {
+                SKIP_WITHOUT_FILE_SIZE_LIMIT();
                 limit.emplace(200);
+            }
             start();
         }
         QTRY_COMPARE(answerer.Texts.size(), ownJournal ? 2 : 3);
@@ -407,7 +413,7 @@ void TestJournal::killedProcessLosesNoRow()
     QProcess lumetra;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_STATE_HOME"), State_->path());
+    env.insert(QLatin1String(StateHomeVariable), State_->path());
     // A frame every 50 ms rather than the meter's two a second: rows come ten times as fast.
     env.insert(QStringLiteral("LUMETRA_SIM_FRAME_MS"), QStringLiteral("50"));
     lumetra.setProcessEnvironment(env);
@@ -429,7 +435,7 @@ void TestJournal::killedProcessLosesNoRow()
             return seen >= 8;
         }(),
         60000);
-    ::kill(pid_t(lumetra.processId()), SIGKILL);
+    lumetra.kill(); // no goodbye, no last write
     QVERIFY(lumetra.waitForFinished(10000));
     QCOMPARE(lumetra.exitStatus(), QProcess::CrashExit);
 

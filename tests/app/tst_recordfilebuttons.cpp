@@ -5,6 +5,7 @@
 #include "../support/modalhelper.h"
 #include "../support/recordrows.h"
 #include "../support/simbridge.h"
+#include "../support/statehome.h"
 #include "../support/testfiles.h"
 #include "../support/windowfeed.h"
 
@@ -227,7 +228,7 @@ void TestRecordFileButtons::initTestCase()
 {
     // Nothing of these tests reaches the user's own files.
     QVERIFY(State_.isValid());
-    qputenv("XDG_STATE_HOME", State_.path().toUtf8());
+    qputenv(StateHomeVariable, State_.path().toUtf8());
 }
 
 void TestRecordFileButtons::init()
@@ -465,6 +466,7 @@ void TestRecordFileButtons::failedSaveTellsTheUser()
         receive(*w, EncodeFrame(TFrameFields{}));
     Notice notice;
     {
+        SKIP_WITHOUT_FILE_SIZE_LIMIT();
         FileSizeLimit limit(4096);
         notice = saveAs(name);
     }

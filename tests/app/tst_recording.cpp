@@ -2,6 +2,7 @@
 // rows out of the record table the grid shows.
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
@@ -93,7 +94,7 @@ void TestRecording::initTestCase()
 {
     // Whatever the window keeps between runs goes to a folder of the test's own.
     QVERIFY(state_.isValid());
-    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+    qputenv(StateHomeVariable, state_.path().toLocal8Bit());
 }
 
 void TestRecording::init()

@@ -4,6 +4,7 @@
 #include "../support/modalhelper.h"
 #include "../support/pdftools.h"
 #include "../support/simbridge.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tcp2110.h"
@@ -98,7 +99,7 @@ void TestReport::initTestCase()
 {
     // The window's state and the file dialog's remembered places stay out of the user's files.
     QVERIFY(Home.isValid());
-    qputenv("XDG_STATE_HOME", Home.filePath(QStringLiteral("state")).toLocal8Bit());
+    qputenv(StateHomeVariable, Home.filePath(QStringLiteral("state")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", Home.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", Home.filePath(QStringLiteral("data")).toLocal8Bit());
 }

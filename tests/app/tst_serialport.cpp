@@ -1,6 +1,7 @@
 // The main window's serial port, live on a pseudo-terminal.
 #include "../support/frames.h"
 #include "../support/pty.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 #include "tccomm.h"
 #include "tfrmmain.h"
@@ -57,7 +58,7 @@ private:
 void TestSerialPort::initTestCase()
 {
     QVERIFY(state_.isValid());
-    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+    qputenv(StateHomeVariable, state_.path().toLocal8Bit());
 }
 
 void TestSerialPort::init()

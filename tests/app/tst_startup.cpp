@@ -1,6 +1,7 @@
 // How the program starts: its command line, its icon, and the start check against the simulated
 // bridge.
 #include "../support/simbridge.h"
+#include "../support/statehome.h"
 #include "tcommandline.h"
 #include "tfrmmain.h"
 #include "timagelist.h"
@@ -48,7 +49,7 @@ private:
 void TestStartup::initTestCase()
 {
     QVERIFY(state_.isValid());
-    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+    qputenv(StateHomeVariable, state_.path().toLocal8Bit());
     QCoreApplication::setApplicationName(QStringLiteral("Lumetra"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.01"));
 }
@@ -253,8 +254,13 @@ void TestStartup::linkCheck_data()
     // A denied bridge names the node and the fix, not the missing-device notice.
     QTest::newRow("a bridge the user may not open")
         << "locked" << CheckTimeoutMs << 1
+#ifdef Q_OS_WIN
+        << QStringLiteral("(?s)Access to the meter's USB cable was denied: "
+                          ".*/sim/hidraw0.*plug it in again.*");
+#else
         << QStringLiteral("(?s)Access to the meter's USB cable was denied: "
                           ".*/sim/hidraw0.*60-lumetra\\.rules.*");
+#endif
     QTest::newRow("a meter that stays silent")
         << "silent" << 1500 << 1 << QStringLiteral("No reading from the meter within 1.5 s\\.");
 }

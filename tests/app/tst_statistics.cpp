@@ -4,6 +4,7 @@
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
 #include "../support/pdftools.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
@@ -111,7 +112,7 @@ private:
 void TestStatistics::initTestCase()
 {
     QVERIFY(state_.isValid());
-    qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+    qputenv(StateHomeVariable, state_.path().toLocal8Bit());
 }
 
 void TestStatistics::init()

@@ -4,6 +4,7 @@
 #include "../support/frames.h"
 #include "../support/modalhelper.h"
 #include "../support/simbridge.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tcp2110.h"
@@ -183,7 +184,7 @@ void TestSuperContainer::initTestCase()
 {
     QVERIFY(state.isValid());
     QVERIFY(out.isValid());
-    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    qputenv(StateHomeVariable, state.path().toLocal8Bit());
 }
 
 void TestSuperContainer::init()

@@ -3,6 +3,7 @@
 // change of the bus's state is told once.
 #include "../support/frames.h"
 #include "../support/mosquittobroker.h"
+#include "../support/statehome.h"
 #include "../support/windowfeed.h"
 
 #include "tframeencoder.h"
@@ -54,7 +55,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(state_.isValid());
-        qputenv("XDG_STATE_HOME", state_.path().toLocal8Bit());
+        qputenv(StateHomeVariable, state_.path().toLocal8Bit());
         qRegisterMetaType<TNotice>();
     }
 

@@ -100,9 +100,15 @@ void TestCP2110::libraryThatCannotServe_data()
     QTest::newRow("not a library") << "@garbage"
                                    << "^Cannot load .*garbage";
     // A real library, but not a bridge library.
+#ifdef Q_OS_WIN
+    QTest::newRow("lacks entry points")
+        << QLibraryInfo::path(QLibraryInfo::BinariesPath) + "/Qt6Core.dll"
+        << "Qt6Core.dll lacks the entry point HidUart_GetNumDevices";
+#else
     QTest::newRow("lacks entry points")
         << QLibraryInfo::path(QLibraryInfo::LibrariesPath) + "/libQt6Core.so.6"
         << "libQt6Core.so.6 lacks the entry point HidUart_GetNumDevices";
+#endif
 }
 
 void TestCP2110::libraryThatCannotServe()

@@ -11,6 +11,10 @@
 #include <QBuffer>
 #include <QFile>
 #include <QProcess>
+
+#ifdef Q_OS_WIN
+#include "../support/hosthelper.h"
+#endif
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -209,6 +213,18 @@ void TestXmlPacket::wellFormedToXmllint_data()
 void TestXmlPacket::wellFormedToXmllint()
 {
     QFETCH(RecordRows, rows);
+#ifdef Q_OS_WIN
+    // Under Wine the Linux xmllint reads the file the Windows build saved.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rec.xml"));
+    QVERIFY(!saved(rows, path).startsWith("<failed"));
+    THostHelper host(QStringLiteral(LUMETRA_HOSTHELPER));
+    QByteArray errors;
+    QCOMPARE(host.Run({QStringLiteral("xmllint"), QStringLiteral("--noout"), path}, {}, nullptr,
+                      &errors),
+             0);
+    QCOMPARE(errors, QByteArray());
+#else
     const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
     QVERIFY2(!xmllint.isEmpty(), "xmllint is missing: scripts/setup installs libxml2-utils");
     QTemporaryDir dir;
@@ -219,6 +235,7 @@ void TestXmlPacket::wellFormedToXmllint()
     QVERIFY(lint.waitForFinished(60000));
     QCOMPARE(lint.readAllStandardError(), QByteArray());
     QCOMPARE(lint.exitCode(), 0);
+#endif
 }
 
 // Packets as other writers shape them, and broken ones. error: a word of the reason, empty

@@ -44,6 +44,16 @@ QList<qint32> oneTo(qint32 n)
 // The retained message of a topic, read with mosquitto's own client.
 QString retained(const TMosquittoBroker &broker, const QString &topic)
 {
+#ifdef Q_OS_WIN
+    // The Linux client, on the Linux side.
+    THostHelper host(QStringLiteral(LUMETRA_HOSTHELPER));
+    QByteArray output;
+    host.Run({QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+              QStringLiteral("-p"), QString::number(broker.Port()), QStringLiteral("-t"), topic,
+              QStringLiteral("-C"), QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("2")},
+             {}, &output);
+    return QString::fromUtf8(output).trimmed();
+#else
     QProcess sub;
     sub.start(QStringLiteral("mosquitto_sub"),
               {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
@@ -51,6 +61,7 @@ QString retained(const TMosquittoBroker &broker, const QString &topic)
                QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("2")});
     sub.waitForFinished(10000);
     return QString::fromUtf8(sub.readAllStandardOutput()).trimmed();
+#endif
 }
 
 TLabUrl url(const QString &text, TLabUrlUse use)
@@ -305,7 +316,7 @@ void TstLab::lastWillOnKill()
     QVERIFY(meter.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(retained(broker, "lab/LMT-KILLED/status"), QStringLiteral("online"),
                               20000);
-    ::kill(pid_t(meter.processId()), SIGKILL);
+    meter.kill(); // no goodbye
     QVERIFY(meter.waitForFinished());
     QTRY_COMPARE_WITH_TIMEOUT(retained(broker, "lab/LMT-KILLED/status"), QStringLiteral("offline"),
                               20000);
@@ -385,11 +396,19 @@ void TstLab::tls()
 
     QTemporaryDir &keys = Keys_;
     const auto run = [&](const QStringList &args) {
+#ifdef Q_OS_WIN
+        // The Linux tools, run on the Linux side.
+        THostHelper host(QStringLiteral(LUMETRA_HOSTHELPER));
+        QByteArray output, errors;
+        return host.Run(args, keys.path(), &output, &errors) == 0 ? QByteArray()
+                                                                  : output + errors + "!";
+#else
         QProcess p;
         p.setWorkingDirectory(keys.path());
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(args.first(), args.mid(1));
         return p.waitForFinished(60000) && p.exitCode() == 0 ? QByteArray() : p.readAll() + "!";
+#endif
     };
     // Made for the first case, kept for the others.
     for (const QStringList &step :
@@ -412,7 +431,7 @@ void TstLab::tls()
     TMosquittoBroker broker(QStringLiteral("cafile %1/ca.crt\ncertfile %1/server.crt\n"
                                            "keyfile %1/server.key\nallow_anonymous false\n"
                                            "password_file %1/passwords")
-                                .arg(keys.path()));
+                                .arg(HostPath(keys.path())));
     QVERIFY2(broker.Start(), qPrintable(broker.Log()));
     const QString ca = keys.filePath("ca.crt");
     const QString at =

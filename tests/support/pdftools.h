@@ -11,11 +11,28 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include "hosthelper.h"
+#endif
+
 namespace PdfTools {
 
 // Standard output of a poppler tool; empty (and a failed check) when it cannot run.
 inline QByteArray run(const QString &tool, const QStringList &arguments)
 {
+#ifdef Q_OS_WIN
+    // Under Wine the Linux tools, on the Linux side.
+    THostHelper host(QStringLiteral(LUMETRA_HOSTHELPER));
+    QByteArray output, errors;
+    const int code = host.Run(QStringList{tool} + arguments, {}, &output, &errors);
+    if (code != 0) {
+        QTest::qFail(qPrintable(tool + QStringLiteral(" failed (%1): ").arg(code)
+                                + QString::fromLocal8Bit(errors)),
+                     __FILE__, __LINE__);
+        return {};
+    }
+    return output;
+#else
     const QString program = QStandardPaths::findExecutable(tool);
     if (program.isEmpty()) {
         QTest::qFail(qPrintable(tool + QStringLiteral(" is missing: run scripts/setup")), __FILE__,
@@ -31,6 +48,7 @@ inline QByteArray run(const QString &tool, const QStringList &arguments)
         return {};
     }
     return process.readAllStandardOutput();
+#endif
 }
 
 // The text of one page (1-based), laid out as the page shows it.

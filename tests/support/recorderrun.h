@@ -3,6 +3,8 @@
 // lumetra-record as a user runs it: the built program beside the test, in a process of its own,
 // its state and files in a folder of the test's; and the rows of the record files it writes.
 
+#include "statehome.h"
+#include "stopprocess.h"
 #include "trecordfiles.h"
 #include "trecordtable.h"
 
@@ -19,9 +21,26 @@ struct Run
     QByteArray out, err;
 };
 
+// A program of the build, beside the test.
+inline QString programFile(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return QCoreApplication::applicationDirPath() + "/" + name + ".exe";
+#else
+    return QCoreApplication::applicationDirPath() + "/" + name;
+#endif
+}
+
+// How a test reads a program's output: on Windows its console lines end in CR LF, read as LF.
+#ifdef Q_OS_WIN
+inline constexpr QIODevice::OpenMode OutputMode = QIODevice::ReadWrite | QIODevice::Text;
+#else
+inline constexpr QIODevice::OpenMode OutputMode = QIODevice::ReadWrite;
+#endif
+
 inline QString recorder()
 {
-    return QCoreApplication::applicationDirPath() + "/lumetra-record";
+    return programFile(QStringLiteral("lumetra-record"));
 }
 
 inline Run runRecorder(const QStringList &arguments, const QString &folder, int timeoutMs = 60000)
@@ -29,9 +48,9 @@ inline Run runRecorder(const QStringList &arguments, const QString &folder, int 
     QProcess p;
     p.setWorkingDirectory(folder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_STATE_HOME", folder);
+    env.insert(QLatin1String(StateHomeVariable), folder);
     p.setProcessEnvironment(env);
-    p.start(recorder(), arguments);
+    p.start(recorder(), arguments, OutputMode);
     Run r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -57,7 +76,7 @@ inline QByteArray stopAfterLines(QProcess &p, qsizetype lines, int timeoutMs = 3
         p.waitForReadyRead(int(deadline.remainingTime()));
         printed += p.readAllStandardOutput();
     }
-    p.terminate();
+    AskToStop(p, TStopRequest::Terminate);
     p.waitForFinished(timeoutMs);
     return printed + p.readAllStandardOutput();
 }
