@@ -530,16 +530,12 @@ QString TTrendPlot::notShownText() const
     return parts.join(QStringLiteral(", ")) + QStringLiteral(" not shown");
 }
 
-QImage TTrendPlot::toImage(qreal ratio) const
+void TTrendPlot::paintStill(QPainter &p, const QPaintDevice *device) const
 {
-    QImage image(size() * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
     TTrendView v = View_;
     v.Pointer.reset();
     v.Rubber.reset();
-    QPainter p(&image);
-    const TTrendPainter::TLayout l = Painter_.layout(v, QSizeF(size()), &image);
+    const TTrendPainter::TLayout l = Painter_.layout(v, QSizeF(size()), device);
     const TTrendMapping m = TTrendPainter::mapping(v, l);
     TTrendEnvelope main;
     TTrendEnvelope sub;
@@ -547,6 +543,15 @@ QImage TTrendPlot::toImage(qreal ratio) const
     if (v.Secondary)
         sub.update(Series_, tcSub, v.SubQuantity, m);
     Painter_.paint(p, v, l, Series_, main, v.Secondary ? &sub : nullptr);
+}
+
+QImage TTrendPlot::toImage(qreal ratio) const
+{
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    paintStill(p, &image);
     return image;
 }
 
@@ -568,17 +573,7 @@ bool TTrendPlot::savePdf(const QString &fileName, QString *error) const
         pdf.setPageSize(QPageSize(QSizeF(size()), QPageSize::Point));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter p(&pdf);
-        TTrendView v = View_;
-        v.Pointer.reset();
-        v.Rubber.reset();
-        const TTrendPainter::TLayout l = Painter_.layout(v, QSizeF(size()), &pdf);
-        const TTrendMapping m = TTrendPainter::mapping(v, l);
-        TTrendEnvelope main;
-        TTrendEnvelope sub;
-        main.update(Series_, tcMain, v.Quantity, m);
-        if (v.Secondary)
-            sub.update(Series_, tcSub, v.SubQuantity, m);
-        Painter_.paint(p, v, l, Series_, main, v.Secondary ? &sub : nullptr);
+        paintStill(p, &pdf);
     }
     if (!file.commit()) {
         if (error)

@@ -85,6 +85,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The view as exported (PNG, PDF): without the pointer's crosshair or a dragged rectangle.
+    void paintStill(QPainter &p, const QPaintDevice *device) const;
     double newestX() const;
     double firstX() const;
     double readingX(qsizetype i) const;

@@ -128,23 +128,6 @@ void SetLineSettings(termios2 &line, TCComm::TBaudrate rate, TCComm::TByteSize s
         line.c_cflag |= CSTOPB;
 }
 
-TCComm::TCComm(QObject *owner)
-    : QObject(owner)
-    , PortList_(ListPorts())
-    , ReaderThread_(this, [this](const QByteArray &hangUp) {
-        ReceiveQueued();
-        if (!hangUp.isEmpty())
-            ReportLinkLost();
-    })
-{}
-
-TCComm::~TCComm()
-{
-    // The owner may be half destroyed by now: nothing of it may run.
-    blockSignals(true);
-    Close();
-}
-
 void TCComm::Open()
 {
     if (PortHandle_ >= 0)
@@ -226,40 +209,6 @@ void TCComm::ReleasePort()
     if (PortHandle_ >= 0)
         ioctlRetry(PortHandle_, TIOCNXCL, nullptr);
     closeFd(PortHandle_);
-}
-
-template<typename T> void TCComm::Change(T &setting, const T &value)
-{
-    if (setting == value)
-        return;
-    setting = value;
-    ApplySettings();
-}
-
-void TCComm::SetBaudRate(TBaudrate rate)
-{
-    Change(BaudRate_, rate);
-}
-
-void TCComm::SetCommPort(const QString &port)
-{
-    // The open port stays where it is; it only has its settings applied again.
-    Change(CommPort_, port);
-}
-
-void TCComm::SetByteSize(TByteSize size)
-{
-    Change(ByteSize_, size);
-}
-
-void TCComm::SetStopBits(TStopBits bits)
-{
-    Change(StopBits_, bits);
-}
-
-void TCComm::SetParity(TParity parity)
-{
-    Change(Parity_, parity);
 }
 
 void TCComm::ApplySettings()

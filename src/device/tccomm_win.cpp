@@ -84,23 +84,6 @@ QStringList TCComm::ListPorts(const QString &key)
     return ports;
 }
 
-TCComm::TCComm(QObject *owner)
-    : QObject(owner)
-    , PortList_(ListPorts())
-    , ReaderThread_(this, [this](const QByteArray &lost) {
-        ReceiveQueued();
-        if (!lost.isEmpty())
-            ReportLinkLost();
-    })
-{}
-
-TCComm::~TCComm()
-{
-    // The owner may be half destroyed by now: nothing of it may run.
-    blockSignals(true);
-    Close();
-}
-
 void TCComm::Open()
 {
     if (IsOpen())
@@ -182,40 +165,6 @@ void TCComm::ReleasePort()
     closeHandle(ReadEvent_);
     closeHandle(StopEvent_);
     closeHandle(PortHandle_);
-}
-
-template<typename T> void TCComm::Change(T &setting, const T &value)
-{
-    if (setting == value)
-        return;
-    setting = value;
-    ApplySettings();
-}
-
-void TCComm::SetBaudRate(TBaudrate rate)
-{
-    Change(BaudRate_, rate);
-}
-
-void TCComm::SetCommPort(const QString &port)
-{
-    // The open port stays where it is; it only has its settings applied again.
-    Change(CommPort_, port);
-}
-
-void TCComm::SetByteSize(TByteSize size)
-{
-    Change(ByteSize_, size);
-}
-
-void TCComm::SetStopBits(TStopBits bits)
-{
-    Change(StopBits_, bits);
-}
-
-void TCComm::SetParity(TParity parity)
-{
-    Change(Parity_, parity);
 }
 
 void TCComm::ApplySettings()

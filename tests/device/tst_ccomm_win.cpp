@@ -137,8 +137,8 @@ void TestCCommWin::freshComponent()
     QCOMPARE(c.StopBits(), TCComm::_1);
     QCOMPARE(c.Parity(), TCComm::Non);
     QVERIFY(!c.Connected());
-    QCOMPARE(TCComm::BaudRateValue(TCComm::CBR_256000), 256000u);
-    QCOMPARE(TCComm::BaudRateValue(TCComm::TBaudrate(42)), 9600u);
+    QCOMPARE(BaudRateValue(TCComm::CBR_256000), 256000u);
+    QCOMPARE(BaudRateValue(TCComm::TBaudrate(42)), 9600u);
 }
 
 void TestCCommWin::listPorts_data()
