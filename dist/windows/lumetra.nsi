@@ -1,7 +1,8 @@
 ; The Windows installer: makensis -DVERSION=1.01 -DSTAGE=<installed folder> -DOUTFILE=<exe>
 ; Unattended: Lumetra-1.01-setup.exe /S [/RECORDER] [/D=C:\folder]; uninstall.exe /S.
 ; STAGE holds what `cmake --install` of the windows build put into a prefix (the zip's contents).
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where no 32-bit layer is (Wine without wine32).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "x64.nsh"
