@@ -57,7 +57,7 @@ class TNamedArguments
 {
 public:
     TNamedArguments(int argc, char *argv[])
-        : Name_(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toLocal8Bit())
+        : Name_(ProgramName(QString::fromLocal8Bit(argv[0])).toLocal8Bit())
         , Argv_(argv, argv + argc)
         , Argc_(argc)
     {

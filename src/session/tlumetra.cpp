@@ -43,6 +43,15 @@ const QString &SystemDecimalSep()
     return sep;
 }
 
+QString ProgramName(const QString &path)
+{
+    QString name = QFileInfo(path).fileName();
+    const QLatin1String program(".exe");
+    if (name.endsWith(program, Qt::CaseInsensitive) && name.size() > program.size())
+        name.chop(program.size());
+    return name;
+}
+
 QString ProgramHelpText(const QCommandLineParser &parser, const QString &program)
 {
     QString text = parser.helpText();
@@ -51,6 +60,6 @@ QString ProgramHelpText(const QCommandLineParser &parser, const QString &program
     const QLatin1String usage("Usage: ");
     const qsizetype options = text.indexOf(QLatin1String(" [options]"));
     if (text.startsWith(usage) && options > 0)
-        text.replace(usage.size(), options - usage.size(), QFileInfo(program).fileName());
+        text.replace(usage.size(), options - usage.size(), ProgramName(program));
     return text;
 }

@@ -16,6 +16,10 @@ void UseSystemFontsOffscreen();
 // used for every reading after: a change of the locale takes effect at the next start.
 const QString &SystemDecimalSep();
 
+// The program's name as a user types it, from the path it was started by: "lumetra-record"
+// for /usr/bin/lumetra-record and for C:\Lumetra\lumetra-record.exe alike.
+QString ProgramName(const QString &path);
+
 // The parser's help text naming the program as a user types it ("Usage: lumetra [options]"),
 // not by the path it was started from; program is the line's first argument.
 QString ProgramHelpText(const QCommandLineParser &parser, const QString &program);

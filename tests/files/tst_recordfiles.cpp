@@ -377,12 +377,9 @@ void TestRecordFiles::openFailures_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
     // The system's reason, which the caller puts after the file's name.
-    QTest::newRow("missing text file") << "none.txt"
-                                       << "No such file or directory";
-    QTest::newRow("missing XML file") << "none.xml"
-                                      << "No such file or directory";
-    QTest::newRow("a folder") << "folder.xls"
-                              << "directory";
+    QTest::newRow("missing text file") << "none.txt" << noSuchFileReason();
+    QTest::newRow("missing XML file") << "none.xml" << noSuchFileReason();
+    QTest::newRow("a folder") << "folder.xls" << isAFolderReason();
     QTest::newRow("empty text file") << "empty.txt"
                                      << "no line";
     QTest::newRow("empty XML file") << "empty.xml"

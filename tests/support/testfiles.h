@@ -8,10 +8,35 @@
 #include <QString>
 #include <QStringList>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #endif
+
+// The system's reasons as a user of this platform reads them after a file's name: Linux says
+// "No such file or directory", Windows "The system cannot find the file specified." (Wine
+// "File not found.").
+inline QString noSuchFileReason()
+{
+#ifdef Q_OS_WIN
+    return qt_error_string(ERROR_FILE_NOT_FOUND);
+#else
+    return qt_error_string(ENOENT);
+#endif
+}
+
+// What opening a folder as a file gives: Linux names the folder, Windows denies access.
+inline QString isAFolderReason()
+{
+#ifdef Q_OS_WIN
+    return qt_error_string(ERROR_ACCESS_DENIED);
+#else
+    return qt_error_string(EISDIR);
+#endif
+}
 
 inline QByteArray fileBytes(const QString &path)
 {
