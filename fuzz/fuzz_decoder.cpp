@@ -12,7 +12,7 @@ namespace {
 class CheckingHooks : public TMeterHooks
 {
 public:
-    void ShowMainStatus(const TMeterState &s) override
+    void FrameDecoded(const TMeterState &s, TDisplayChanges) override
     {
         // Texts come from five digits and a separator at most.
         if (s.MainText.size() > 8 || s.SubText.size() > 8)

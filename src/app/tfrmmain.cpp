@@ -1,6 +1,5 @@
 #include "tfrmmain.h"
 
-#include "formatreading.h"
 #include "newmessagedlg.h"
 #include "tccomm.h"
 #include "tchartpanel.h"
@@ -146,7 +145,10 @@ void TfrmMain::CreateComponents()
     // The watchdog and the sampling timer are the session's; the window only sets them.
     timerDisconectedUSB = Session_->Watchdog();
     timerInterval = Session_->SamplingTimer();
-    connect(Session_, &TMeterSession::DisplayChanged, this, &TfrmMain::ShowDisplay);
+    connect(Session_, &TMeterSession::DisplayChanged, pnlLcd,
+            [this](const TMeterState &s, TDisplayChanges changes) {
+                pnlLcd->ShowDisplay(s, changes, Session_->DecimalSep());
+            });
     connect(Session_, &TMeterSession::PointAdded, pnlChartParent,
             [this](double, int page) { pnlChartParent->ShowPage(page); });
 
@@ -243,58 +245,4 @@ void TfrmMain::CComm1ReceiveData(const std::uint8_t *Buffer, int BufferLen)
 void TfrmMain::timerIntervalTimer()
 {
     Session_->SamplingTick();
-}
-
-void TfrmMain::ShowDisplay(TDisplayPart part, const TMeterState &s)
-{
-    switch (part) {
-    case TDisplayPart::Activity:
-        pnlLcd->ToggleActivity();
-        break;
-    case TDisplayPart::Hold:
-        pnlLcd->ShowHold(s);
-        break;
-    case TDisplayPart::Relative:
-        pnlLcd->ShowRelative(s);
-        break;
-    case TDisplayPart::Lcr:
-        pnlLcd->ShowLcr(s);
-        break;
-    case TDisplayPart::Auto:
-        pnlLcd->ShowAuto(s);
-        break;
-    case TDisplayPart::Battery:
-        pnlLcd->ShowBattery(s);
-        break;
-    case TDisplayPart::Frequency:
-        pnlLcd->ShowFrequency(s);
-        break;
-    case TDisplayPart::Sorting:
-        pnlLcd->ShowSorting(s);
-        break;
-    case TDisplayPart::MainMode:
-        pnlLcd->ShowMainMode(s);
-        break;
-    case TDisplayPart::MainUnit:
-        pnlLcd->ShowMainUnit(s);
-        break;
-    case TDisplayPart::MainStatus:
-        pnlLcd->ShowMainStatus(s, Session_->DecimalSep());
-        break;
-    case TDisplayPart::MainText:
-        pnlLcd->ShowMainReading(s);
-        break;
-    case TDisplayPart::SubMode:
-        pnlLcd->ShowSubMode(s);
-        break;
-    case TDisplayPart::SubUnit:
-        pnlLcd->ShowSubUnit(s);
-        break;
-    case TDisplayPart::SubStatus:
-        pnlLcd->ShowSubStatus(s);
-        break;
-    case TDisplayPart::BarMax:
-        pnlLcd->SetBarMax(FullScale(s.MainDecimals));
-        break;
-    }
 }

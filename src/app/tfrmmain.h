@@ -94,8 +94,6 @@ private:
     bool FormCloseQuery();
     void FormDestroy();
 
-    // The session's refreshes go to the panel.
-    void ShowDisplay(TDisplayPart part, const TMeterState &s);
     void ShowNotice(const TNotice &notice);
 
     // --- connection control (tfrmmain_device.cpp) ---

@@ -39,14 +39,9 @@ void TfrmMain::CreatePartsTools()
 
 void TfrmMain::actPerPartToggled(bool on)
 {
-    // The rule first, so clearing "Repeat" never records a frame the rule would not.
-    if (on) {
-        Session_->SetPartRule(TSettleOptions{});
-        Panel4->SetPerPart(true);
-    } else {
-        Panel4->SetPerPart(false);
-        Session_->SetPartRule(std::nullopt);
-    }
+    // The record tool bar's boxes step aside and come back as they were; the session follows
+    // the one mode they then show.
+    Panel4->SetPerPart(on);
 }
 
 void TfrmMain::ShowStatistics()

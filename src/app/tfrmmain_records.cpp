@@ -7,7 +7,6 @@
 #include "trecordtable.h"
 #include "treportpreview.h"
 
-#include <QCheckBox>
 #include <QScopeGuard>
 
 #include <exception>
@@ -16,11 +15,8 @@ void TfrmMain::CreateRecordTable()
 {
     cds1 = &Session_->Table();
     Panel4->SetTable(cds1);
-    Session_->SetRepeat(Panel4->cbRepeat->isChecked());
-    connect(Panel4, &TRecordPanel::RepeatChanged, Session_, &TMeterSession::SetRepeat);
-    connect(Panel4, &TRecordPanel::SamplingChanged, Session_, &TMeterSession::SetSampling);
-    connect(Panel4, &TRecordPanel::IntervalChanged, Session_,
-            [this](qint64 seconds) { Session_->SetSamplingInterval(seconds * 1000); });
+    Session_->SetMode(Panel4->Mode());
+    connect(Panel4, &TRecordPanel::ModeChanged, Session_, &TMeterSession::SetMode);
 }
 
 void TfrmMain::btnRecordNewClick()

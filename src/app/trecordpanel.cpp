@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -164,17 +165,29 @@ bool TRecordPanel::edtRecIntervalKeyPress(QChar Key)
 
 void TRecordPanel::cbRepeatClick()
 {
-    emit RepeatChanged(cbRepeat->isChecked());
-    // "Sampling Interval" records one frame per tick, which needs every frame recorded.
-    if (!cbRepeat->isChecked() && cbInterval->isChecked())
-        cbInterval->setChecked(false);
+    if (!Showing_)
+        setMode(Mode_.WithRepeat(cbRepeat->isChecked()));
 }
 
 void TRecordPanel::cbIntervalClick()
 {
-    if (cbInterval->isChecked() && !cbRepeat->isChecked())
-        cbRepeat->setChecked(true);
-    emit SamplingChanged(cbInterval->isChecked());
+    if (!Showing_)
+        setMode(Mode_.WithSampling(cbInterval->isChecked()));
+}
+
+void TRecordPanel::setMode(const TRecordingMode &mode)
+{
+    if (mode == Mode_)
+        return;
+    Mode_ = mode;
+    {
+        // Under one reading per part neither box is checked; the mode keeps what comes back.
+        const bool perPart = mode.Kind == TRecordingMode::PerPart;
+        const QScopedValueRollback showing(Showing_, true);
+        cbRepeat->setChecked(!perPart && mode.Repeat());
+        cbInterval->setChecked(mode.Samples());
+    }
+    emit ModeChanged(Mode_);
 }
 
 void TRecordPanel::edtRecIntervalChange()
@@ -194,7 +207,7 @@ void TRecordPanel::timerInputDelayTimer()
     timerInputDelay->stop();
     if (!RecordIntervalSeconds(edtRecInterval->text()))
         edtRecInterval->setText(QStringLiteral("1"));
-    emit IntervalChanged(IntervalSeconds());
+    setMode(Mode_.WithInterval(IntervalSeconds() * 1000));
 }
 
 QStringList TRecordPanel::GridTitles() const
@@ -208,18 +221,12 @@ QStringList TRecordPanel::GridTitles() const
 
 void TRecordPanel::SetPerPart(bool on)
 {
-    if (on == PerPart_)
+    const bool perPart = Mode_.Kind == TRecordingMode::PerPart;
+    if (on == perPart)
         return;
-    PerPart_ = on;
-    if (on) {
-        SavedRepeat_ = cbRepeat->isChecked();
-        SavedInterval_ = cbInterval->isChecked();
-        cbInterval->setChecked(false);
-        cbRepeat->setChecked(false);
-    } else {
-        cbRepeat->setChecked(SavedRepeat_);
-        cbInterval->setChecked(SavedInterval_);
-    }
+    if (on)
+        SavedKind_ = Mode_.Kind;
+    setMode(Mode_.WithKind(on ? TRecordingMode::PerPart : SavedKind_));
     for (QWidget *w : {static_cast<QWidget *>(cbRepeat), static_cast<QWidget *>(cbInterval),
                        static_cast<QWidget *>(edtRecInterval)})
         w->setEnabled(!on);

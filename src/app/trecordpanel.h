@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trecordingpolicy.h"
+
 #include <QFrame>
 #include <QStringList>
 #include <vector>
@@ -15,8 +17,8 @@ class TRecordTable;
 class TToolBar;
 
 // The record grid and its tool bar: how readings are taken ("Repeat", "Sampling Interval") and
-// the buttons for the records. What the buttons do is the window's; what the choices mean is
-// the session's, told through the signals.
+// the buttons for the records. What the buttons do is the window's; the check boxes show one
+// recording mode, which the session is told of through ModeChanged.
 class TRecordPanel : public QFrame
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
     void SetTable(TRecordTable *table);
     // The interval typed, in seconds: a valid one, else 1.
     qint64 IntervalSeconds() const;
+    // What the check boxes and the seconds box (as last applied) choose.
+    const TRecordingMode &Mode() const { return Mode_; }
     // The text form's header: the grid's titles in the order the grid shows them.
     QStringList GridTitles() const;
     // One reading per part takes the place of "Repeat" and "Sampling Interval": they are
@@ -55,9 +59,7 @@ public:
     QTimer *timerInputDelay;
 
 signals:
-    void RepeatChanged(bool repeat);
-    void SamplingChanged(bool sampling);
-    void IntervalChanged(qint64 seconds);
+    void ModeChanged(const TRecordingMode &mode);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -68,12 +70,14 @@ private:
     void cbIntervalClick();
     void edtRecIntervalChange();
     void timerInputDelayTimer();
+    // The check boxes show mode, which is told on when it differs from the one before.
+    void setMode(const TRecordingMode &mode);
     void FollowCurrentRow(qsizetype row);
 
     TRecordModel *Data1 = nullptr; // binds the table to DBGrid1
     qsizetype GridRow_ = -1;
-    bool PerPart_ = false;
-    bool SavedRepeat_ = true;
-    bool SavedInterval_ = false;
+    TRecordingMode Mode_;
+    TRecordingMode::TKind SavedKind_ = TRecordingMode::EveryFrame; // under one reading per part
+    bool Showing_ = false; // the boxes are being set to show Mode_
     bool GridFollowPending_ = false;
 };

@@ -41,10 +41,8 @@ TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObj
     , Session_(new TMeterSession(this))
     , Stats_(Session_->DecimalSep().toUtf8())
 {
-    Session_->SetRepeat(options.Mode != TRecorderOptions::OnChange);
-    Session_->SetPartRule(options.PerPart);
-    if (options.Mode == TRecorderOptions::Interval)
-        Session_->SetSamplingInterval(options.IntervalSeconds * 1000);
+    // Sampling starts with the run, so the first row comes one interval after the start.
+    Session_->SetMode(options.Recording.WithSampling(false));
     Session_->SetSource(source);
     connect(Session_, &TMeterSession::ReadingRecorded, this, &TRecorder::recorded);
     connect(Session_, &TMeterSession::NoticeRaised, this, &TRecorder::notice);
@@ -122,8 +120,7 @@ bool TRecorder::Start()
         for (qsizetype row = 0; row < Session_->Table().RecordCount(); ++row)
             printRow(row);
     Started_ = true;
-    if (Options_.Mode == TRecorderOptions::Interval)
-        Session_->SetSampling(true);
+    Session_->SetMode(Options_.Recording);
     return true;
 }
 
@@ -269,7 +266,7 @@ bool TRecorder::Finish()
 {
     Stopped_ = true;
     // Stopped before the files are finished, so no block arrives half-way.
-    Session_->SetSampling(false);
+    Session_->SetMode(Session_->Mode().WithSampling(false));
     Session_->Close();
     // Only what fails here is told from here: a failure that stopped the run was told then.
     QString failure;

@@ -228,7 +228,8 @@ QString checkPerPart(const QCommandLineParser &parser, const TOptions &o, TRecor
                 .arg(parser.value(o.settleTime));
         settle.SettleMs = *ms;
     }
-    r.PerPart = settle;
+    r.Recording = r.Recording.WithKind(TRecordingMode::PerPart);
+    r.Recording.Settle = settle;
     return {};
 }
 
@@ -324,15 +325,14 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (parser.isSet(o.onChange) && parser.isSet(o.interval))
         return QStringLiteral("Give either --on-change or --interval.");
     if (parser.isSet(o.onChange))
-        r.Mode = TRecorderOptions::OnChange;
+        r.Recording = r.Recording.WithKind(TRecordingMode::OnChange);
     if (parser.isSet(o.interval)) {
         const auto seconds = RecordIntervalSeconds(parser.value(o.interval));
         if (!seconds)
             return QStringLiteral("--interval takes 1 to %1 seconds, not '%2'.")
                 .arg(MaxRecordIntervalSeconds)
                 .arg(parser.value(o.interval));
-        r.Mode = TRecorderOptions::Interval;
-        r.IntervalSeconds = *seconds;
+        r.Recording = r.Recording.WithKind(TRecordingMode::Sampling).WithInterval(*seconds * 1000);
     }
     if (parser.isSet(o.frames)) {
         const auto n = wholeNumber(parser.value(o.frames), 1, std::numeric_limits<int>::max());
@@ -384,7 +384,7 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
     if (!r.FromMqtt.isEmpty() && (!r.Meters.isEmpty() || !r.Mqtt.isEmpty()))
         return QStringLiteral("--from-mqtt takes the place of the meters: give no --simulate, "
                               "--device, --serial, --replay or --mqtt with it.");
-    if (r.PerPart && r.Meters.isEmpty())
+    if (r.Recording.Kind == TRecordingMode::PerPart && r.Meters.isEmpty())
         return QStringLiteral("--per-part needs a meter or --replay: it picks from the "
                               "readings as they come.");
     if ((r.MqttDisplay || !r.MqttCa.isEmpty()) && r.Mqtt.isEmpty() && r.FromMqtt.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tpartsummary.h"
-#include "tsettlerule.h"
+#include "trecordingpolicy.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,6 @@
 struct TRecorderOptions
 {
     enum TSource { NoSource, Simulate, Device, Serial, Replay };
-    enum TMode { Repeat, OnChange, Interval };
 
     // One meter to record: a simulated or real bridge (Name: its serial text; empty: the next
     // one present), a serial port (Name: the port), or a replayed capture (Name: the file).
@@ -24,10 +23,8 @@ struct TRecorderOptions
     quint32 Baud = 9600;
     bool Fast = false;
 
-    TMode Mode = Repeat;
-    qint64 IntervalSeconds = 1;
-    // One reading per part in place of Mode: a row once each part put on the probes settles.
-    std::optional<TSettleOptions> PerPart;
+    // Every frame (the default), --on-change, --interval or --per-part.
+    TRecordingMode Recording;
     qint64 Frames = 0;     // stop after this many recorded readings; 0: no limit
     qint64 DurationMs = 0; // stop after this long; 0: no limit
     // The files below take "%s" for the meter's name; with several meters they must.

@@ -33,9 +33,9 @@ TSessionPublisher::TSessionPublisher(TMeterSession &session, const TLabUrl &url,
             [this] { Publisher_->SetMeterOnline(false); });
     if (display)
         connect(&session, &TMeterSession::DisplayChanged, this,
-                [this](TDisplayPart part, const TMeterState &) {
-                    // One view a frame: the main reading's refresh comes once for each.
-                    if (part == TDisplayPart::MainStatus)
+                [this](const TMeterState &, TDisplayChanges changes) {
+                    // One view a frame, whole: every frame redraws the main reading.
+                    if (changes & TDisplayPart::MainStatus)
                         frameShown();
                 });
     connect(Publisher_, &TLabClient::Notice, this, &TSessionPublisher::Notice);

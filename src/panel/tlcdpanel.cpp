@@ -275,6 +275,45 @@ QString TLcdPanel::unitLabel(int code) const
     return ToUnit(code) ? UnitLabels_[static_cast<std::size_t>(code)] : QString();
 }
 
+void TLcdPanel::ShowDisplay(const TMeterState &s, TDisplayChanges changes,
+                            const QString &decimalSep)
+{
+    using P = TDisplayPart;
+    if (changes & P::Activity)
+        ToggleActivity();
+    if (changes & P::MainUnit)
+        ShowMainUnit(s);
+    if (changes & P::Hold)
+        ShowHold(s);
+    if (changes & P::Relative)
+        ShowRelative(s);
+    if (changes & P::Lcr)
+        ShowLcr(s);
+    if (changes & P::Auto)
+        ShowAuto(s);
+    if (changes & P::Battery)
+        ShowBattery(s);
+    if (changes & P::Frequency)
+        ShowFrequency(s);
+    if (changes & P::Sorting)
+        ShowSorting(s);
+    // The mode caption reads Parallel, which the decoder has latched before.
+    if (changes & P::MainMode)
+        ShowMainMode(s);
+    if (changes & P::MainStatus)
+        ShowMainStatus(s, decimalSep);
+    if (changes & P::SubMode)
+        ShowSubMode(s);
+    if (changes & P::SubUnit)
+        ShowSubUnit(s);
+    if (changes & P::SubStatus)
+        ShowSubStatus(s);
+    if (changes & P::BarMax)
+        SetBarMax(FullScale(s.MainDecimals));
+    if (changes & P::MainText)
+        ShowMainReading(s);
+}
+
 void TLcdPanel::ShowHold(const TMeterState &s)
 {
     lcdHold->setVisible(s.Hold);

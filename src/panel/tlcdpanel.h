@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tmeterhooks.h"
 #include "tmeterstate.h"
 
 #include <QFrame>
@@ -22,6 +23,9 @@ public:
     // Fills the unit label table (done once, when the main window is created).
     void FillUnitLabels();
     const std::array<QString, UnitCount> &UnitLabels() const { return UnitLabels_; }
+
+    // Redraws the changed parts of the display from s, in the order the decoder latches them.
+    void ShowDisplay(const TMeterState &s, TDisplayChanges changes, const QString &decimalSep);
 
     void ShowHold(const TMeterState &s);
     void ShowRelative(const TMeterState &s);

@@ -12,6 +12,8 @@ struct TSettleOptions
     double BandCounts = 2;        // ... or within this many counts of its last digit, if wider
     std::int64_t SettleMs = 1500; // for this long (three frames of the meter)
     double LeavePercent = 5;      // a settled part has been swapped once the reading moves this far
+
+    bool operator==(const TSettleOptions &) const = default;
 };
 
 // One reading per part: says "record now" once for each part put on the probes, after its

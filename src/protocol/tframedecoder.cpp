@@ -142,6 +142,7 @@ void TFrameDecoder::DecodeFrame(QByteArrayView payload)
     // Characters 2k+1 and 2k+2 (1-based) carry payload byte k.
     const auto byte = [payload](int k) { return hexValue(payload, 2 * k, 2); };
     TMeterState &s = State_;
+    Changes_ = {};
 
     s.MainValue = hexValue(payload, 8, 4);
     SetMainDecimals(byte(6) & 0x07);
@@ -155,7 +156,8 @@ void TFrameDecoder::DecodeFrame(QByteArrayView payload)
     SetLcr(flags & 0x20);
     SetAuto(flags & 0x40);
     SetParallel(flags & 0x80);
-    Hooks_->ShowAuto(s);
+    // "Auto" has two sources, Lcr and Auto, so it is shown anew on every frame.
+    Changes_ |= TDisplayPart::Auto;
 
     const int power = byte(1);
     SetBattery(static_cast<std::uint8_t>((power >> 3) & 0x03));
@@ -170,41 +172,35 @@ void TFrameDecoder::DecodeFrame(QByteArrayView payload)
     SetSubDecimals(sub & 0x07);
     SetSubUnit(static_cast<std::uint8_t>(sub >> 3));
     SetSubStatus(static_cast<std::uint8_t>(byte(12) & 0x1F));
+    // The range follows this frame's decimals.
+    Changes_ |= TDisplayPart::BarMax;
 
-    const int scale = FullScale(s.MainDecimals);
-    Hooks_->SetAxisMin(-double(scale));
-    Hooks_->SetAxisMax(double(scale));
-    Hooks_->SetBarMax(scale);
-
-    if (Hooks_->RecordEveryFrame() || s.MainText != s.LastRecordedText) {
-        s.LastRecordedText = s.MainText;
-        Hooks_->RecordReading(s);
-    }
+    Hooks_->FrameDecoded(s, Changes_);
 }
 
-// Setters: each stores only a changed value; the refresh runs either on change or on every
-// call, which is what lets an unchanged annunciator cost nothing per frame.
+// Setters: each stores only a changed value; the part is reported either on change or on
+// every call, which is what lets an unchanged annunciator cost nothing per frame.
 
-#define LUMETRA_SET_ON_CHANGE(Name, Type, Show)                                                    \
+#define LUMETRA_SET_ON_CHANGE(Name, Type, Part)                                                    \
     void TFrameDecoder::Set##Name(Type v)                                                          \
     {                                                                                              \
         if (State_.Name == v)                                                                      \
             return;                                                                                \
         State_.Name = v;                                                                           \
-        Show;                                                                                      \
+        Changes_ |= Part;                                                                          \
     }
 
-LUMETRA_SET_ON_CHANGE(Hold, bool, Hooks_->ShowHold(State_))
-LUMETRA_SET_ON_CHANGE(Relative, bool, Hooks_->ShowRelative(State_))
-LUMETRA_SET_ON_CHANGE(Lcr, bool, Hooks_->ShowLcr(State_))
-LUMETRA_SET_ON_CHANGE(Auto, bool, (void)0)
-LUMETRA_SET_ON_CHANGE(Parallel, bool, (void)0)
-LUMETRA_SET_ON_CHANGE(Battery, std::uint8_t, Hooks_->ShowBattery(State_))
-LUMETRA_SET_ON_CHANGE(Frequency, std::int32_t, Hooks_->ShowFrequency(State_))
-LUMETRA_SET_ON_CHANGE(Sorting, std::int32_t, Hooks_->ShowSorting(State_))
-LUMETRA_SET_ON_CHANGE(MainDecimals, std::int32_t, (void)0)
-LUMETRA_SET_ON_CHANGE(MainUnit, std::uint8_t, Hooks_->ShowMainUnit(State_))
-LUMETRA_SET_ON_CHANGE(SubUnit, std::uint8_t, Hooks_->ShowSubUnit(State_))
+LUMETRA_SET_ON_CHANGE(Hold, bool, TDisplayPart::Hold)
+LUMETRA_SET_ON_CHANGE(Relative, bool, TDisplayPart::Relative)
+LUMETRA_SET_ON_CHANGE(Lcr, bool, TDisplayPart::Lcr)
+LUMETRA_SET_ON_CHANGE(Auto, bool, TDisplayChanges())
+LUMETRA_SET_ON_CHANGE(Parallel, bool, TDisplayChanges())
+LUMETRA_SET_ON_CHANGE(Battery, std::uint8_t, TDisplayPart::Battery)
+LUMETRA_SET_ON_CHANGE(Frequency, std::int32_t, TDisplayPart::Frequency)
+LUMETRA_SET_ON_CHANGE(Sorting, std::int32_t, TDisplayPart::Sorting)
+LUMETRA_SET_ON_CHANGE(MainDecimals, std::int32_t, TDisplayChanges())
+LUMETRA_SET_ON_CHANGE(MainUnit, std::uint8_t, TDisplayPart::MainUnit)
+LUMETRA_SET_ON_CHANGE(SubUnit, std::uint8_t, TDisplayPart::SubUnit)
 
 #undef LUMETRA_SET_ON_CHANGE
 
@@ -223,19 +219,19 @@ void TFrameDecoder::SetSubText(const QString &v)
 void TFrameDecoder::SetMainMode(std::uint8_t v)
 {
     State_.MainMode = v;
-    Hooks_->ShowMainMode(State_);
+    Changes_ |= TDisplayPart::MainMode;
 }
 
 void TFrameDecoder::SetMainStatus(std::uint8_t v)
 {
     State_.MainStatus = v;
-    Hooks_->ShowMainStatus(State_);
+    Changes_ |= TDisplayPart::MainStatus;
 }
 
 void TFrameDecoder::SetSubMode(std::uint8_t v)
 {
     State_.SubMode = v;
-    Hooks_->ShowSubMode(State_);
+    Changes_ |= TDisplayPart::SubMode;
 }
 
 void TFrameDecoder::SetSubDecimals(std::int32_t v)
@@ -252,5 +248,5 @@ void TFrameDecoder::SetSubStatus(std::uint8_t v)
     // last digit, and the shortened text is what is kept.
     if (v == 0 && State_.SubText.size() > 5)
         State_.SubText.chop(1);
-    Hooks_->ShowSubStatus(State_);
+    Changes_ |= TDisplayPart::SubStatus;
 }

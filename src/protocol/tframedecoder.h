@@ -34,7 +34,8 @@ public:
     // one, so what is shown or recorded is never older than the last frame received. A partial
     // frame after the last trailer waits for the next pass.
     void ExtractFrame();
-    // Latches one 26-character payload; anything that is not a hex digit reads as 0.
+    // Latches one 26-character payload, then tells the hooks once, with the parts of the display
+    // it changed; anything that is not a hex digit reads as 0.
     void DecodeFrame(QByteArrayView payload);
 
     QByteArrayView RxText() const;
@@ -67,6 +68,8 @@ private:
 
     TMeterHooks *Hooks_;
     TMeterState State_;
+    // What the frame being decoded has changed so far.
+    TDisplayChanges Changes_;
     QString DecimalSep_ = QStringLiteral(".");
     // RxText is Rx_ from Head_ on; consumed frames only move Head_, and the storage is
     // compacted now and then, so a pass costs the new text, not the whole buffer.

@@ -90,5 +90,4 @@ struct TMeterState
     QString SubText;
     std::uint8_t SubUnit = 0;
     std::uint8_t SubStatus = 0;
-    QString LastRecordedText;
 };

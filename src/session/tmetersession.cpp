@@ -7,7 +7,7 @@
 #include "tlongtimer.h"
 #include "tlumetra.h"
 #include "tmetersource.h"
-#include "trecordingstep.h"
+#include "trecording.h"
 #include "trecordtable.h"
 #include "ttrendseries.h"
 
@@ -33,7 +33,7 @@ TMeterSession::TMeterSession(QObject *parent)
     : QObject(parent)
     , Decoder_(this)
     , Table_(new TRecordTable(this))
-    , Step_(std::make_unique<TRecordingStep>(*Table_))
+    , TimeSep_(SystemTimeSeparator())
     , SamplingTimer_(namedTimer(this, "timerInterval", 1000))
     , Sampling_(new TLongTimer(SamplingTimer_))
     , Watchdog_(namedTimer(this, "timerDisconectedUSB", 10000))
@@ -74,7 +74,7 @@ void TMeterSession::SetSource(TMeterSource *source)
     connect(source, &TMeterSource::Opened, this, [this] {
         Paused_ = false;
         // A replay starts its clock anew: the first tick is one interval into it.
-        if (SamplingOn_ && sourceClocked())
+        if (Mode().Samples() && sourceClocked())
             NextTick_ = Source_->Clock() + Sampling_->Interval();
         if (WatchdogArmed_)
             Watchdog_->start();
@@ -150,7 +150,7 @@ void TMeterSession::raise(const TNotice &notice)
 
 void TMeterSession::Receive(const std::uint8_t *data, std::uint32_t len, TBlockPath path)
 {
-    emit DisplayChanged(TDisplayPart::Activity, Decoder_.State());
+    emit DisplayChanged(Decoder_.State(), TDisplayPart::Activity);
     const bool bridged = path == TBlockPath::Bridge;
     // Every block proves the cable alive: the watchdog starts its full period anew.
     if (bridged && WatchdogArmed_)
@@ -177,35 +177,24 @@ bool TMeterSession::StartCapture(const QString &fileName)
     return true;
 }
 
-bool TMeterSession::Repeat() const
+void TMeterSession::SetMode(const TRecordingMode &mode)
 {
-    return Step_->Repeat();
-}
-
-void TMeterSession::SetRepeat(bool repeat)
-{
-    Step_->SetRepeat(repeat);
+    const TRecordingMode was = Policy_.Mode();
+    Policy_.SetMode(mode);
+    if (mode.IntervalMs != was.IntervalMs) {
+        Sampling_->SetInterval(mode.IntervalMs);
+        // As on the wall clock, a new interval counts from now.
+        if (sourceClocked())
+            NextTick_ = Source_->Clock() + Sampling_->Interval();
+    }
+    if (mode.Samples() != was.Samples() || (mode.Samples() && !Sampling()))
+        applySampling();
 }
 
 bool TMeterSession::Sampling() const
 {
-    if (PartRule_)
-        return false;
-    return sourceClocked() ? SamplingOn_ : Sampling_->IsActive();
-}
-
-void TMeterSession::SetPartRule(const std::optional<TSettleOptions> &options)
-{
-    if (options && !PartRule_)
-        PartRecorded_ = Decoder_.State().LastRecordedText;
-    else if (!options && PartRule_)
-        Decoder_.State().LastRecordedText = PartRecorded_;
-    if (options)
-        PartRule_.emplace(*options);
-    else
-        PartRule_.reset();
-    // The part rule takes every frame as it comes; sampling resumes as it was once it is off.
-    applySampling();
+    // On the wall clock it is the timer that holds blocks back, as it runs.
+    return sourceClocked() ? Mode().Samples() : Sampling_->IsActive();
 }
 
 qint64 TMeterSession::readingTime() const
@@ -214,34 +203,18 @@ qint64 TMeterSession::readingTime() const
     return sourceClocked() ? Source_->Clock() : WallClock_.elapsed();
 }
 
-void TMeterSession::SetSampling(bool on)
-{
-    if (on == SamplingOn_ && on == Sampling())
-        return;
-    SamplingOn_ = on;
-    applySampling();
-}
-
-void TMeterSession::SetSamplingInterval(qint64 ms)
-{
-    Sampling_->SetInterval(ms);
-    // As on the wall clock, a new interval counts from now.
-    if (sourceClocked())
-        NextTick_ = Source_->Clock() + Sampling_->Interval();
-}
-
 void TMeterSession::applySampling()
 {
     // Exactly one clock drives the ticks: the wall timer, or the source's own.
     const bool clocked = sourceClocked();
-    Sampling_->SetEnabled(SamplingOn_ && !clocked && !PartRule_);
+    Sampling_->SetEnabled(Mode().Samples() && !clocked);
     if (clocked)
         NextTick_ = Source_->Clock() + Sampling_->Interval();
 }
 
 void TMeterSession::followSourceClock()
 {
-    if (!SamplingOn_ || PartRule_ || !sourceClocked())
+    if (!Mode().Samples() || !sourceClocked())
         return;
     // The tick falls before the block stamped at or after it, as it would on a paced replay.
     // After a gap of many intervals one tick is enough: the ones between would find no frame.
@@ -273,105 +246,45 @@ void TMeterSession::Clear()
     emit Cleared();
 }
 
-// --- the decoder's refreshes ------------------------------------------------------------------
+// --- a decoded frame --------------------------------------------------------------------------
 
-void TMeterSession::ShowHold(const TMeterState &s)
+void TMeterSession::FrameDecoded(const TMeterState &s, TDisplayChanges changes)
 {
-    emit DisplayChanged(TDisplayPart::Hold, s);
-}
-void TMeterSession::ShowRelative(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Relative, s);
-}
-void TMeterSession::ShowLcr(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Lcr, s);
-}
-void TMeterSession::ShowAuto(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Auto, s);
-}
-void TMeterSession::ShowBattery(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Battery, s);
-}
-void TMeterSession::ShowFrequency(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Frequency, s);
-}
-void TMeterSession::ShowSorting(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::Sorting, s);
-}
-void TMeterSession::ShowMainMode(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::MainMode, s);
-}
-void TMeterSession::ShowMainUnit(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::MainUnit, s);
-}
-void TMeterSession::ShowSubMode(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::SubMode, s);
-}
-void TMeterSession::ShowSubUnit(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::SubUnit, s);
-}
-void TMeterSession::ShowSubStatus(const TMeterState &s)
-{
-    emit DisplayChanged(TDisplayPart::SubStatus, s);
-}
-void TMeterSession::SetBarMax(int)
-{
-    emit DisplayChanged(TDisplayPart::BarMax, Decoder_.State());
+    emit DisplayChanged(s, changes);
+    plot(s);
+    if (Recording_)
+        record();
 }
 
-void TMeterSession::ShowMainStatus(const TMeterState &s)
+void TMeterSession::plot(const TMeterState &s)
 {
-    emit DisplayChanged(TDisplayPart::MainStatus, s);
+    // Every decoded frame is a point, recorded or not.
     if (!Chart_)
         return;
     const double value = PlottedValue(s, Decoder_.DecimalSep());
     if (Trend_)
         Trend_->append(TrendReading(s, QDateTime::currentMSecsSinceEpoch()));
-    emit PointAdded(value, Chart_->AddPoint(value));
+    const std::int32_t page = Chart_->AddPoint(value);
+    const double scale = FullScale(s.MainDecimals);
+    Chart_->SetAxisMin(-scale);
+    Chart_->SetAxisMax(scale);
+    emit PointAdded(value, page);
 }
 
-void TMeterSession::SetAxisMin(double v)
+void TMeterSession::record()
 {
-    if (Chart_)
-        Chart_->SetAxisMin(v);
-}
-
-void TMeterSession::SetAxisMax(double v)
-{
-    if (Chart_)
-        Chart_->SetAxisMax(v);
-}
-
-bool TMeterSession::RecordEveryFrame() const
-{
-    // Under the part rule every frame goes to it; it alone says which one is recorded.
-    return PartRule_ || Step_->Repeat();
-}
-
-void TMeterSession::RecordReading(TMeterState &s)
-{
-    if (!Recording_)
+    const std::optional<QString> text =
+        Policy_.Take(Decoder_.State(), Decoder_.DecimalSep(), readingTime());
+    if (!text)
         return;
-    if (PartRule_) {
-        if (!PartRule_->Feed(SettleInput(s, Decoder_.DecimalSep(), readingTime()))) {
-            s.LastRecordedText = PartRecorded_;
-            return;
-        }
-    }
     // The Cp rule's whole number is what the display shows from now on, as it was recorded.
-    const QString shown = s.MainText;
+    TMeterState &s = Decoder_.State();
+    const bool rewritten = *text != s.MainText;
+    if (rewritten)
+        s.MainText = *text;
     LastRecordTime_ = QDateTime::currentDateTime();
-    if (Step_->Record(s, shown, Decoder_.DecimalSep(), LastRecordTime_) != shown)
-        emit DisplayChanged(TDisplayPart::MainText, s);
-    PartRecorded_ = s.LastRecordedText;
+    AppendRecord(*Table_, s, LastRecordTime_, TimeSep_);
+    if (rewritten)
+        emit DisplayChanged(s, TDisplayPart::MainText);
     emit ReadingRecorded(Table_->RecordCount() - 1, s);
 }

@@ -5,7 +5,7 @@
 #include "tmeterhooks.h"
 #include "tmeternotice.h"
 #include "tmetersource.h"
-#include "tsettlerule.h"
+#include "trecordingpolicy.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -20,28 +20,7 @@ class TChartControl;
 class TChartEngine;
 class TLongTimer;
 class TRecordTable;
-class TRecordingStep;
 class TTrendSeries;
-
-// The parts of the meter's display a refresh concerns; a front end redraws just that part.
-enum class TDisplayPart : std::uint8_t {
-    Activity, // a block arrived
-    Hold,
-    Relative,
-    Lcr,
-    Auto,
-    Battery,
-    Frequency,
-    Sorting,
-    MainMode,
-    MainUnit,
-    MainStatus, // the main reading and the bar
-    MainText,   // the main reading alone, rewritten as it was recorded
-    SubMode,
-    SubUnit,
-    SubStatus,
-    BarMax,
-};
 
 // One meter's whole pipeline: its source, the receive buffer and decoder, the capture, the
 // sampling timer, the recording step, the record table, the trend chart's points and paging.
@@ -69,30 +48,22 @@ public:
     void Receive(const std::uint8_t *data, std::uint32_t len, TBlockPath path = TBlockPath::Bridge);
 
     // --- what is done with the readings ---------------------------------------------------
-    // "Repeat": every frame is recorded, else only one whose reading changed.
-    bool Repeat() const;
-    void SetRepeat(bool repeat);
+    // Which frames are recorded: every one, on change, one per sampling interval, or one
+    // reading per part. Sampling runs on the wall clock, or on the source's own clock when it
+    // has one (a replayed capture); a changed interval counts from now. One reading per part
+    // takes every frame as it comes and records the one that settled, once per part.
+    void SetMode(const TRecordingMode &mode);
+    const TRecordingMode &Mode() const { return Policy_.Mode(); }
+    const TRecordingPolicy &Policy() const { return Policy_; }
     // Off, frames are still decoded and shown but none is recorded: for a front end that has
     // all the rows it asked for while its session goes on, so that nothing it did not take is
     // stored or published. On by default.
     void SetRecording(bool on) { Recording_ = on; }
     bool Recording() const { return Recording_; }
-    // "Sampling Interval": frames are taken once per interval, not as they arrive; on the
-    // wall clock, or on the source's own clock when it has one (a replayed capture).
+    // Frames are being taken once per interval, not as they arrive.
     bool Sampling() const;
-    void SetSampling(bool on);
-    void SetSamplingInterval(qint64 ms);
     // The sampling pass: the newest whole frame waiting, or none.
     void SamplingTick();
-    // "One reading per part": while set, a frame is recorded exactly when the part on the
-    // probes has settled, once per part; Repeat and sampling do not apply meanwhile. Setting it
-    // (again) forgets the part on the probes; nullopt turns it off.
-    void SetPartRule(const std::optional<TSettleOptions> &options);
-    bool PartRule() const { return PartRule_.has_value(); }
-    std::optional<TSettleOptions> PartRuleOptions() const
-    {
-        return PartRule_ ? std::optional(PartRule_->Options()) : std::nullopt;
-    }
     // While armed, an open link that brings no block for the watchdog's interval (10 s) is
     // closed, with the notice that the cable is not connected properly.
     void SetWatchdog(bool armed);
@@ -120,7 +91,10 @@ public:
     const QDateTime &LastRecordTime() const { return LastRecordTime_; }
 
 signals:
-    void DisplayChanged(TDisplayPart part, const TMeterState &state);
+    // These parts of the display are to be redrawn from state: Activity alone for every
+    // block, the frame's changes for every decoded frame, MainText alone when the Cp rule
+    // rewrote a recorded reading.
+    void DisplayChanged(const TMeterState &state, TDisplayChanges changes);
     // A point went onto the chart, which now shows page.
     void PointAdded(double value, std::int32_t page);
     // The record table and the chart were emptied.
@@ -143,29 +117,15 @@ private:
     void followSourceClock();
     qint64 readingTime() const;
 
-    void ShowHold(const TMeterState &s) override;
-    void ShowRelative(const TMeterState &s) override;
-    void ShowLcr(const TMeterState &s) override;
-    void ShowAuto(const TMeterState &s) override;
-    void ShowBattery(const TMeterState &s) override;
-    void ShowFrequency(const TMeterState &s) override;
-    void ShowSorting(const TMeterState &s) override;
-    void ShowMainMode(const TMeterState &s) override;
-    void ShowMainUnit(const TMeterState &s) override;
-    void ShowMainStatus(const TMeterState &s) override;
-    void ShowSubMode(const TMeterState &s) override;
-    void ShowSubUnit(const TMeterState &s) override;
-    void ShowSubStatus(const TMeterState &s) override;
-    void SetAxisMin(double v) override;
-    void SetAxisMax(double v) override;
-    void SetBarMax(int v) override;
-    bool RecordEveryFrame() const override;
-    void RecordReading(TMeterState &s) override;
+    void FrameDecoded(const TMeterState &s, TDisplayChanges changes) override;
+    void plot(const TMeterState &s);
+    void record();
 
     TMeterSource *Source_ = nullptr;
     TFrameDecoder Decoder_;
     TRecordTable *Table_;
-    std::unique_ptr<TRecordingStep> Step_;
+    TRecordingPolicy Policy_;
+    QString TimeSep_; // of the rows' times
     std::unique_ptr<TChartControl> Chart_;
     TTrendSeries *Trend_ = nullptr;
     std::unique_ptr<TCaptureWriter> Capture_;
@@ -173,15 +133,10 @@ private:
     QTimer *SamplingTimer_;
     TLongTimer *Sampling_;
     QTimer *Watchdog_;
-    bool SamplingOn_ = false;
     qint64 NextTick_ = 0; // on the source's own clock, when it has one
     bool WatchdogArmed_ = false;
     bool Paused_ = false;
     QDateTime LastRecordTime_;
-    std::optional<TSettleRule> PartRule_;
-    // What the last row recorded under the part rule shows: the "on change" test compares
-    // against it again once the rule is off, not against the last frame it passed over.
-    QString PartRecorded_;
     bool Recording_ = true;
     QElapsedTimer WallClock_; // the settle time of a source without a clock of its own
 };

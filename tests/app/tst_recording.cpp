@@ -246,7 +246,7 @@ void TestRecording::cpIntegerRule()
     QCOMPARE(t->TextAt(0, F::aMValue), expected);
     QCOMPARE(display()->text(), expected); // the panel shows what was recorded
     QCOMPARE(w->Decoder().State().MainText, expected);
-    QCOMPARE(w->Decoder().State().LastRecordedText, expected);
+    QCOMPARE(w->Session()->Policy().LastRecordedText(), expected);
 }
 
 void TestRecording::repeatOffRecordsOnlyNewReadings_data()

@@ -312,7 +312,7 @@ void TestStatistics::perPartTakesThePlaceOfTheRecordChoices()
     QCOMPARE(cbRepeat->isChecked(), repeat);
 
     w->actPerPart->trigger();
-    QVERIFY(w->Session()->PartRule());
+    QCOMPARE(w->Session()->Mode().Kind, TRecordingMode::PerPart);
     QVERIFY(!cbRepeat->isChecked());
     QVERIFY(!cbInterval->isChecked());
     QVERIFY(!cbRepeat->isEnabled());
@@ -324,7 +324,8 @@ void TestStatistics::perPartTakesThePlaceOfTheRecordChoices()
     QCOMPARE(w->Session()->Table().RecordCount(), 0);
 
     w->actPerPart->trigger();
-    QVERIFY(!w->Session()->PartRule());
+    QCOMPARE(w->Session()->Mode().Repeat(), repeat);
+    QCOMPARE(w->Session()->Mode().Samples(), interval);
     QCOMPARE(cbRepeat->isChecked(), repeat);
     QCOMPARE(cbInterval->isChecked(), interval);
     QVERIFY(cbRepeat->isEnabled() && cbInterval->isEnabled());

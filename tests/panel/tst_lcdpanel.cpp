@@ -74,12 +74,11 @@ public:
         Decoder.AppendReceived(reinterpret_cast<const std::uint8_t *>(b.constData()), b.size());
         Decoder.ExtractFrame();
     }
-    void ShowMainStatus(const TMeterState &s) override
+    void FrameDecoded(const TMeterState &s, TDisplayChanges changes) override
     {
-        Panel.ShowMainStatus(s, Sep);
+        Panel.ShowDisplay(s, changes & (TDisplayPart::MainStatus | TDisplayPart::BarMax), Sep);
         ChartValues << PlottedValue(s, Sep);
     }
-    void SetBarMax(int v) override { Panel.SetBarMax(v); }
 
     QString Sep;
     TLcdPanel Panel;

@@ -7,39 +7,51 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
+
+Q_DECLARE_METATYPE(TFrameFields)
 
 namespace {
 
-// Logs every hook in call order, so tests can check what ran, how often and in which order.
+// The display parts by name, in the order of the flags.
+QStringList partNames(TDisplayChanges changes)
+{
+    static const char *const names[] = {"Activity", "MainUnit",  "Hold",       "Relative",
+                                        "Lcr",      "Auto",      "Battery",    "Frequency",
+                                        "Sorting",  "MainMode",  "MainStatus", "SubMode",
+                                        "SubUnit",  "SubStatus", "BarMax",     "MainText"};
+    QStringList list;
+    for (unsigned bit = 0; bit < std::size(names); ++bit)
+        if (changes.testFlag(TDisplayPart(1u << bit)))
+            list << QLatin1String(names[bit]);
+    return list;
+}
+
+// Logs the refreshes each decoded frame asks for, in their order, so tests can check what is
+// to be redrawn, how often and in which order.
 class LogHooks : public TMeterHooks
 {
 public:
     QStringList log;
-    bool everyFrame = true;
-    QList<QString> recorded;
+    int frames = 0;
+    TDisplayChanges last;
 
-    void ShowHold(const TMeterState &) override { log << "ShowHold"; }
-    void ShowRelative(const TMeterState &) override { log << "ShowRelative"; }
-    void ShowLcr(const TMeterState &) override { log << "ShowLcr"; }
-    void ShowAuto(const TMeterState &) override { log << "ShowAuto"; }
-    void ShowBattery(const TMeterState &) override { log << "ShowBattery"; }
-    void ShowFrequency(const TMeterState &) override { log << "ShowFrequency"; }
-    void ShowSorting(const TMeterState &) override { log << "ShowSorting"; }
-    void ShowMainMode(const TMeterState &) override { log << "ShowMainMode"; }
-    void ShowMainUnit(const TMeterState &) override { log << "ShowMainUnit"; }
-    void ShowMainStatus(const TMeterState &s) override { log << "ShowMainStatus:" + s.MainText; }
-    void ShowSubMode(const TMeterState &) override { log << "ShowSubMode"; }
-    void ShowSubUnit(const TMeterState &) override { log << "ShowSubUnit"; }
-    void ShowSubStatus(const TMeterState &s) override { log << "ShowSubStatus:" + s.SubText; }
-    void SetAxisMin(double v) override { log << QString("SetAxisMin:%1").arg(v); }
-    void SetAxisMax(double v) override { log << QString("SetAxisMax:%1").arg(v); }
-    void SetBarMax(int v) override { log << QString("SetBarMax:%1").arg(v); }
-    bool RecordEveryFrame() const override { return everyFrame; }
-    void RecordReading(TMeterState &s) override
+    void FrameDecoded(const TMeterState &s, TDisplayChanges changes) override
     {
-        log << "RecordReading";
-        recorded << s.MainText;
+        ++frames;
+        last = changes;
+        for (const QString &part : partNames(changes)) {
+            if (part == QLatin1String("MainStatus"))
+                log << "ShowMainStatus:" + s.MainText;
+            else if (part == QLatin1String("SubStatus"))
+                log << "ShowSubStatus:" + s.SubText;
+            else if (part == QLatin1String("BarMax"))
+                log << QString("SetBarMax:%1").arg(FullScale(s.MainDecimals));
+            else
+                log << "Show" + part;
+        }
     }
 
     int count(const QString &prefix) const
@@ -56,7 +68,7 @@ class CountingHooks : public TMeterHooks
 {
 public:
     int decodes = 0;
-    void ShowMainStatus(const TMeterState &) override { ++decodes; }
+    void FrameDecoded(const TMeterState &, TDisplayChanges) override { ++decodes; }
 };
 
 QByteArray bytes(const char *hex)
@@ -138,7 +150,8 @@ private slots:
     void subTextShortening();
     void decimalsWithoutMeaningKeepMainText();
     void commaSeparator();
-    void recordingHandOff();
+    void changedParts_data();
+    void changedParts();
     void unitCodesOutsideTheTable();
     void bufferStaysBoundedOnEveryStream_data();
     void bufferStaysBoundedOnEveryStream();
@@ -280,8 +293,6 @@ void TestFrameDecoder::workedFrame()
     QCOMPARE(s.MainText, QStringLiteral("123.4"));
     QCOMPARE(s.SubText, QStringLiteral("0.012"));
     QVERIFY(d.RxText().isEmpty());
-    QVERIFY(hooks.log.contains("SetAxisMin:-2000"));
-    QVERIFY(hooks.log.contains("SetAxisMax:2000"));
     QVERIFY(hooks.log.contains("SetBarMax:2000"));
 }
 
@@ -471,7 +482,7 @@ void TestFrameDecoder::severalFramesInOneBlockDecodeTheNewest()
     TFrameDecoder d(&hooks);
     feed(d, block);
     QCOMPARE(hooks.count("ShowMainStatus"), mainValue < 0 ? 0 : 1);
-    QCOMPARE(hooks.count("RecordReading"), mainValue < 0 ? 0 : 1);
+    QCOMPARE(hooks.frames, mainValue < 0 ? 0 : 1);
     if (mainValue >= 0)
         QCOMPARE(d.State().MainValue, mainValue);
     QCOMPARE(d.RxText().size(), restChars);
@@ -618,12 +629,10 @@ void TestFrameDecoder::hookOrderOfTheWorkedFrame()
         "ShowMainStatus:123.4", // every frame, with this frame's text
         "ShowSubMode",          // every frame
         "ShowSubStatus:0.012",  // every frame; sub unit 0 did not change
-        "SetAxisMin:-2000",
-        "SetAxisMax:2000",
         "SetBarMax:2000",
-        "RecordReading",
     };
     QCOMPARE(hooks.log, expected);
+    QCOMPARE(hooks.frames, 1);
 }
 
 void TestFrameDecoder::onChangeVersusEveryCallRefreshes()
@@ -641,7 +650,7 @@ void TestFrameDecoder::onChangeVersusEveryCallRefreshes()
                                  "ShowFrequency", "ShowSorting", "ShowMainUnit", "ShowSubUnit"})
         QVERIFY2(hooks.count(onChange) == 1, onChange);
     for (const char *every : {"ShowAuto", "ShowMainMode", "ShowMainStatus", "ShowSubMode",
-                              "ShowSubStatus", "SetAxisMin", "SetAxisMax", "SetBarMax"})
+                              "ShowSubStatus", "SetBarMax"})
         QVERIFY2(hooks.count(every) == 3, every);
 
     // A first frame whose codes are all 0 triggers none of the on-change refreshes.
@@ -700,8 +709,6 @@ void TestFrameDecoder::decimalsWithoutMeaningKeepMainText()
     QCOMPARE(d.State().MainText, QStringLiteral("123.4"));
     QCOMPARE(d.State().SubText, QStringLiteral("0.012"));
     QCOMPARE(d.State().MainDecimals, 6);
-    QVERIFY(hooks.log.contains("SetAxisMin:0") || hooks.log.contains("SetAxisMin:-0"));
-    QVERIFY(hooks.log.contains("SetAxisMax:0"));
     QVERIFY(hooks.log.contains("SetBarMax:0"));
 }
 
@@ -715,25 +722,86 @@ void TestFrameDecoder::commaSeparator()
     QCOMPARE(*ReadingToNumber(d.State().MainText, d.DecimalSep()), 123.4);
 }
 
-void TestFrameDecoder::recordingHandOff()
+void TestFrameDecoder::changedParts_data()
 {
-    LogHooks hooks;
-    hooks.everyFrame = false;
-    TFrameDecoder d(&hooks);
-    TFrameFields f = workedFields();
-    feed(d, EncodeFrame(f));
-    f.SubValue = 99; // other fields change, the main text does not
-    f.Hold = true;
-    feed(d, EncodeFrame(f));
-    f.MainValue = 1235;
-    feed(d, EncodeFrame(f));
-    QCOMPARE(hooks.recorded, (QList<QString>{"123.4", "123.5"}));
-    QCOMPARE(d.State().LastRecordedText, QStringLiteral("123.5"));
+    // The frame before (none: a fresh decoder, all codes 0) and the one whose changes are told.
+    QTest::addColumn<QList<TFrameFields>>("before");
+    QTest::addColumn<TFrameFields>("frame");
+    QTest::addColumn<QStringList>("parts");
 
-    hooks.everyFrame = true; // "Repeat": every decoded frame records
-    feed(d, EncodeFrame(f));
-    feed(d, EncodeFrame(f));
-    QCOMPARE(hooks.recorded.size(), 4);
+    const auto with = [](auto change) {
+        TFrameFields f = workedFields();
+        change(f);
+        return f;
+    };
+    const QList<TFrameFields> worked{workedFields()};
+    // What every frame redraws, whatever changed.
+    const QStringList every{"Auto", "MainMode", "MainStatus", "SubMode", "SubStatus", "BarMax"};
+    const auto plus = [&every](const QStringList &more) {
+        QStringList all = more + every;
+        static const QStringList order{
+            "MainUnit", "Hold",     "Relative",   "Lcr",     "Auto",    "Battery",   "Frequency",
+            "Sorting",  "MainMode", "MainStatus", "SubMode", "SubUnit", "SubStatus", "BarMax"};
+        std::sort(all.begin(), all.end(), [](const QString &a, const QString &b) {
+            return order.indexOf(a) < order.indexOf(b);
+        });
+        return all;
+    };
+
+    QTest::newRow("fresh, all codes 0") << QList<TFrameFields>{} << TFrameFields{} << every;
+    QTest::newRow("fresh, worked frame")
+        << QList<TFrameFields>{} << workedFields()
+        << QStringList{"MainUnit",   "Auto",    "Battery",   "Frequency", "MainMode",
+                       "MainStatus", "SubMode", "SubStatus", "BarMax"};
+    QTest::newRow("same frame again") << worked << workedFields() << every;
+    QTest::newRow("hold") << worked << with([](auto &f) { f.Hold = true; }) << plus({"Hold"});
+    QTest::newRow("relative") << worked << with([](auto &f) { f.Relative = true; })
+                              << plus({"Relative"});
+    QTest::newRow("lcr") << worked << with([](auto &f) { f.Lcr = true; }) << plus({"Lcr"});
+    QTest::newRow("auto bit alone: shown on every frame anyway")
+        << worked << with([](auto &f) { f.Auto = false; }) << every;
+    QTest::newRow("parallel alone: the captions are redrawn anyway")
+        << worked << with([](auto &f) { f.Parallel = true; }) << every;
+    QTest::newRow("battery") << worked << with([](auto &f) { f.Battery = 1; }) << plus({"Battery"});
+    QTest::newRow("frequency") << worked << with([](auto &f) { f.Frequency = 0; })
+                               << plus({"Frequency"});
+    QTest::newRow("sorting") << worked << with([](auto &f) { f.Sorting = 5; }) << plus({"Sorting"});
+    QTest::newRow("main unit") << worked << with([](auto &f) { f.MainUnit = 9; })
+                               << plus({"MainUnit"});
+    QTest::newRow("sub unit") << worked << with([](auto &f) { f.SubUnit = 13; })
+                              << plus({"SubUnit"});
+    QTest::newRow("reading, decimals and modes: every-frame parts only")
+        << worked << with([](auto &f) {
+               f.MainValue = 999, f.MainDecimals = 3, f.MainMode = 1, f.SubMode = 2;
+               f.SubValue = 5, f.MainStatus = 3, f.SubStatus = 2;
+           })
+        << every;
+    QTest::newRow("everything at once, in order")
+        << worked << with([](auto &f) {
+               f.Hold = f.Relative = f.Lcr = true;
+               f.Battery = 0, f.Frequency = 4, f.Sorting = 10, f.MainUnit = 1, f.SubUnit = 14;
+           })
+        << plus({"MainUnit", "Hold", "Relative", "Lcr", "Battery", "Frequency", "Sorting",
+                 "SubUnit"});
+    QTest::newRow("back to the worked frame after a change")
+        << QList<TFrameFields>{workedFields(), with([](auto &f) { f.Hold = true, f.Sorting = 3; })}
+        << workedFields() << plus({"Hold", "Sorting"});
+}
+
+// A part that changed and is not told stays stale on the panel; one told that did not change
+// costs a redraw per frame.
+void TestFrameDecoder::changedParts()
+{
+    QFETCH(QList<TFrameFields>, before);
+    QFETCH(TFrameFields, frame);
+    QFETCH(QStringList, parts);
+    LogHooks hooks;
+    TFrameDecoder d(&hooks);
+    for (const TFrameFields &f : before)
+        feed(d, EncodeFrame(f));
+    feed(d, EncodeFrame(frame));
+    QCOMPARE(hooks.frames, before.size() + 1);
+    QCOMPARE(partNames(hooks.last), parts);
 }
 
 void TestFrameDecoder::unitCodesOutsideTheTable()

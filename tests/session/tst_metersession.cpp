@@ -16,19 +16,19 @@
 
 namespace {
 
-// The session's signals as one line each; a run of refreshes counts as one "display".
+// The session's signals as one line each; a frame's refreshes are one "display".
 class TSignalLog : public QObject
 {
 public:
     explicit TSignalLog(TMeterSession &session)
     {
         connect(&session, &TMeterSession::DisplayChanged, this,
-                [this](TDisplayPart part, const TMeterState &s) {
-                    if (part == TDisplayPart::Activity)
+                [this](const TMeterState &s, TDisplayChanges changes) {
+                    if (changes == TDisplayPart::Activity)
                         add(QStringLiteral("activity"));
-                    else if (part == TDisplayPart::MainText)
+                    else if (changes == TDisplayPart::MainText)
                         add(QStringLiteral("text:") + s.MainText);
-                    else if (Lines.isEmpty() || Lines.last() != QLatin1String("display"))
+                    else
                         add(QStringLiteral("display"));
                 });
         connect(&session, &TMeterSession::PointAdded, this, [this](double value, int page) {
@@ -93,6 +93,8 @@ private slots:
     void onePerPart_data();
     void onePerPart();
     void onePerPartFastAndPacedReplay();
+    void recordingModes_data();
+    void recordingModes();
 };
 
 void TstMeterSession::signalOrder_data()
@@ -105,33 +107,35 @@ void TstMeterSession::signalOrder_data()
     QTest::addColumn<QStringList>("expected");
 
     const QString noDevice = QStringLiteral("No device found.");
-    QTest::newRow("recorded frame") << true << false << "open feed"
-                                    << QStringList{"opened",        "activity", "display",
-                                                   "point:123.4@1", "display",  "recorded:0:123.4"};
+    QTest::newRow("recorded frame")
+        << true << false << "open feed"
+        << QStringList{"opened", "activity", "display", "point:123.4@1", "recorded:0:123.4"};
     QTest::newRow("unchanged frame, not recorded without repeat")
         << false << false << "open feed feed2"
-        << QStringList{"opened",           "activity", "display", "point:123.4@1", "display",
-                       "recorded:0:123.4", "activity", "display", "point:123.4@1", "display"};
+        << QStringList{"opened",           "activity", "display", "point:123.4@1",
+                       "recorded:0:123.4", "activity", "display", "point:123.4@1"};
     QTest::newRow("half a frame: nothing but the block")
         << true << false << "open half" << QStringList{"opened", "activity"};
     QTest::newRow("sampling: the block waits for the tick")
         << true << true << "open feed tick"
-        << QStringList{"opened",        "activity", "display",
-                       "point:123.4@1", "display",  "recorded:0:123.4"};
+        << QStringList{"opened", "activity", "display", "point:123.4@1", "recorded:0:123.4"};
     QTest::newRow("sampling: a tick with nothing waiting")
         << true << true << "open tick" << QStringList{"opened"};
     QTest::newRow("Cp rule rewrites the shown reading before the row")
-        << true << false << "open cp"
-        << QStringList{"opened",  "activity", "display",      "point:12.87@1",
-                       "display", "text:12",  "recorded:0:12"};
+        << true << false << "open cp" << QStringList{"opened",        "activity", "display",
+                                                     "point:12.87@1", "text:12",  "recorded:0:12"};
     QTest::newRow("overload plots full scale")
         << true << false << "open ol"
-        << QStringList{"opened", "activity", "display", "point:2000@1", "display", "recorded:0:OL"};
-    QTest::newRow("link lost")
-        << true << false << "open feed lose"
-        << QStringList{"opened",  "activity",         "display",           "point:123.4@1",
-                       "display", "recorded:0:123.4", "lost:cable pulled", "notice:cable pulled",
-                       "closed"};
+        << QStringList{"opened", "activity", "display", "point:2000@1", "recorded:0:OL"};
+    QTest::newRow("link lost") << true << false << "open feed lose"
+                               << QStringList{"opened",
+                                              "activity",
+                                              "display",
+                                              "point:123.4@1",
+                                              "recorded:0:123.4",
+                                              "lost:cable pulled",
+                                              "notice:cable pulled",
+                                              "closed"};
     QTest::newRow("refused open: a notice, no link")
         << true << false << "refuse open feed" << QStringList{"notice:" + noDevice};
     QTest::newRow("closed: blocks no longer arrive")
@@ -150,8 +154,8 @@ void TstMeterSession::signalOrder()
     session.SetChart(chart, 100);
     auto *source = new TMemorySource;
     session.SetSource(source);
-    session.SetRepeat(repeat);
-    session.SetSampling(sampling);
+    session.SetMode(
+        TRecordingMode::Of(TRecordingMode::OnChange).WithRepeat(repeat).WithSampling(sampling));
     TSignalLog log(session);
     for (const QString &step : script.split(QLatin1Char(' '))) {
         if (step == QLatin1String("open"))
@@ -239,9 +243,9 @@ void TstMeterSession::onePerPart_data()
     QTest::newRow("relative switched on: no second row")
         << TPartSteps{{100.0, 0, 6}, {0.0, 0, 6, false, true}} << false << false
         << QStringList{"100.0"};
-    QTest::newRow("Repeat does not apply")
+    QTest::newRow("Repeat before it does not apply")
         << TPartSteps{{0, PartOPEN, 2}, {100.0, 0, 8}} << true << false << QStringList{"100.0"};
-    QTest::newRow("sampling does not apply")
+    QTest::newRow("sampling before it does not apply")
         << partBatch({100.0, 47.0}, 6) << false << true << QStringList{"100.2", "47.2"};
 }
 
@@ -255,11 +259,14 @@ void TstMeterSession::onePerPart()
     TMeterSession session;
     auto *source = new TMemorySource;
     session.SetSource(source);
-    session.SetRepeat(repeat);
-    session.SetSampling(sampling);
-    session.SetSamplingInterval(60000);
-    session.SetPartRule(TSettleOptions{});
-    QVERIFY(session.PartRule());
+    // The mode before the part rule, and after it.
+    const TRecordingMode was = TRecordingMode::Of(TRecordingMode::OnChange)
+                                   .WithRepeat(repeat)
+                                   .WithSampling(sampling)
+                                   .WithInterval(60000);
+    session.SetMode(was);
+    session.SetMode(was.WithKind(TRecordingMode::PerPart));
+    QVERIFY(!session.Sampling());
     QVERIFY(session.Open());
     forEachPartFrame(steps, 500,
                      [&](const QByteArray &frame, qint64 t) { source->Feed(frame, t); });
@@ -267,8 +274,8 @@ void TstMeterSession::onePerPart()
 
     // Off again, the reading is recorded as before: on change against the last row recorded,
     // or every frame with Repeat.
-    session.SetPartRule(std::nullopt);
-    QVERIFY(!session.PartRule());
+    session.SetMode(was);
+    QCOMPARE(session.Sampling(), sampling);
     const qsizetype before = session.Table().RecordCount();
     source->Feed(partFrame(TPartStep{33.0}), 1000000);
     source->Feed(partFrame(TPartStep{33.0}), 1000500);
@@ -290,7 +297,9 @@ void TstMeterSession::onePerPartFastAndPacedReplay()
     for (bool fast : {true, false}) {
         TMeterSession session;
         session.SetSource(new TReplaySource(capture, fast));
-        session.SetPartRule(options);
+        TRecordingMode perPart = TRecordingMode::Of(TRecordingMode::PerPart);
+        perPart.Settle = options;
+        session.SetMode(perPart);
         QSignalSpy ended(&session, &TMeterSession::SourceEnded);
         QVERIFY(session.Open());
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
@@ -298,6 +307,110 @@ void TstMeterSession::onePerPartFastAndPacedReplay()
     }
     QCOMPARE(rows[0], (QStringList{"100.2", "47.2", "22.2", "10.2", "4.9"}));
     QCOMPARE(rows[1], rows[0]);
+}
+
+void TstMeterSession::recordingModes_data()
+{
+    // Words, in order: a mode (every, change, sample, part) from then on; tick, a sampling pass;
+    // anything else a frame 500 ms after the one before: a capacitance reading in nF as shown
+    // ("100.0"), with "*" another secondary reading, "cp" before it parallel at 100 Hz (the Cp
+    // rule), or OL over the reading before.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("rows");     // aMValue of every row, in order
+    QTest::addColumn<QString>("lastRecorded"); // what the next "on change" compares with
+
+    QTest::newRow("every frame, unchanged ones too")
+        << "every 100.0 100.0 100.0*" << QStringList{"100.0", "100.0", "100.0"} << "100.0";
+    QTest::newRow("on change: only the main text counts")
+        << "change 100.0 100.0 100.0* 101.0 101.0" << QStringList{"100.0", "101.0"} << "101.0";
+    QTest::newRow("on change: a new status alone takes no row")
+        << "change 100.0 OL 101.0" << QStringList{"100.0", "101.0"} << "101.0";
+    QTest::newRow("Cp rule: the whole number is the baseline, so a fraction records each time")
+        << "change cp12.87 cp12.87" << QStringList{"12", "12"} << "12";
+    QTest::newRow("Cp rule: a whole reading equal to the baseline records once")
+        << "change cp12 cp12" << QStringList{"12"} << "12";
+    QTest::newRow("every, then on change: compared with the last row")
+        << "every 100.0 101.0 change 101.0 102.0" << QStringList{"100.0", "101.0", "102.0"}
+        << "102.0";
+    QTest::newRow("every after Cp, then on change: compared with the whole number")
+        << "every cp12.87 change cp12 cp12.50" << QStringList{"12", "12"} << "12";
+    QTest::newRow("on change, then every")
+        << "change 100.0 100.0 every 100.0" << QStringList{"100.0", "100.0"} << "100.0";
+    QTest::newRow("sampling: a tick records the newest frame waiting, unchanged ones too")
+        << "sample 100.0 101.0 tick tick 101.0 tick" << QStringList{"101.0", "101.0"} << "101.0";
+    QTest::newRow("sampling off: frames are taken as they come again")
+        << "sample 100.0 every 101.0" << QStringList{"101.0"} << "101.0";
+    QTest::newRow("sampling, then on change: compared with the last tick's row")
+        << "sample 100.0 tick 101.0 change 100.0 101.0" << QStringList{"100.0", "101.0"} << "101.0";
+    QTest::newRow("one reading per part: one row once settled")
+        << "part 100.0 100.0 100.0 100.0 100.0 100.0" << QStringList{"100.0"} << "100.0";
+    QTest::newRow("per part, then on change: frames it passed over are no baseline")
+        << "part 100.0 100.0 100.0 100.0 100.3 change 100.3 100.3" << QStringList{"100.0", "100.3"}
+        << "100.3";
+    QTest::newRow("per part chosen again: the same part is not recorded twice")
+        << "part 100.0 100.0 100.0 100.0 part 100.0 100.0 100.0 100.0" << QStringList{"100.0"}
+        << "100.0";
+    QTest::newRow("every, per part, every") << "every 50.0 part 100.0 100.0 100.0 100.0 every 100.0"
+                                            << QStringList{"50.0", "100.0", "100.0"} << "100.0";
+}
+
+// Which frames become rows, with which main text, and what the next "on change" compares
+// with, as modes change in the middle of a stream.
+void TstMeterSession::recordingModes()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, lastRecorded);
+
+    TMeterSession session;
+    auto *source = new TMemorySource;
+    source->Feed(QByteArray(), 0); // on its own clock from the start, so settling is exact
+    session.SetSource(source);
+    QVERIFY(session.Open());
+    TRecordingMode mode = TRecordingMode{}.WithInterval(60000); // ticks only when told
+    qint64 t = 0;
+    TFrameFields last = workedFields();
+    for (const QString &word : script.split(QLatin1Char(' '))) {
+        static const QHash<QString, TRecordingMode::TKind> kinds{
+            {"every", TRecordingMode::EveryFrame},
+            {"change", TRecordingMode::OnChange},
+            {"sample", TRecordingMode::Sampling},
+            {"part", TRecordingMode::PerPart}};
+        if (kinds.contains(word)) {
+            mode = mode.WithKind(kinds.value(word));
+            session.SetMode(mode);
+            continue;
+        }
+        if (word == QLatin1String("tick")) {
+            session.SamplingTick();
+            continue;
+        }
+        TFrameFields f = workedFields();
+        f.MainValue = last.MainValue;
+        f.MainDecimals = last.MainDecimals;
+        QString reading = word;
+        if (reading.startsWith(QLatin1String("cp"))) {
+            reading.remove(0, 2);
+            f.Parallel = true;
+            f.Frequency = 0;
+        }
+        if (reading.endsWith(QLatin1Char('*'))) {
+            reading.chop(1);
+            f.SubValue = 99;
+        }
+        if (reading == QLatin1String("OL")) {
+            f.MainStatus = 3;
+        } else {
+            const qsizetype point = reading.indexOf(QLatin1Char('.'));
+            f.MainDecimals = point < 0 ? 0 : int(reading.size() - point - 1);
+            f.MainValue = reading.remove(QLatin1Char('.')).toInt();
+        }
+        source->Feed(EncodeFrame(f), t += 500);
+        last = f;
+    }
+    QCOMPARE(recordedValues(session), rows);
+    QCOMPARE(session.Policy().LastRecordedText(), lastRecorded);
+    QCOMPARE(session.Mode(), mode);
 }
 
 QTEST_GUILESS_MAIN(TstMeterSession)
