@@ -2,6 +2,7 @@
 
 #include "tlabreading.h"
 #include "tmetersession.h"
+#include "treconnector.h"
 #include "trecordfiles.h"
 #include "trecording.h"
 #include "trecordtable.h"
@@ -46,6 +47,17 @@ TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObj
     if (options.Mode == TRecorderOptions::Interval)
         Session_->SetSamplingInterval(options.IntervalSeconds * 1000);
     Session_->SetSource(source);
+    if (options.Reconnect) {
+        // Each outage is told as it begins and as it ends; the run goes on through it.
+        auto *reconnector = new TReconnector(*Session_, this);
+        const auto tell = [](const QString &text) {
+            std::fprintf(stderr, "lumetra-record: %s\n", text.toLocal8Bit().constData());
+            std::fflush(stderr);
+        };
+        connect(reconnector, &TReconnector::MeterAway, this, tell);
+        connect(reconnector, &TReconnector::MeterBack, this, tell);
+        reconnector->SetEnabled(true);
+    }
     connect(Session_, &TMeterSession::ReadingRecorded, this, &TRecorder::recorded);
     connect(Session_, &TMeterSession::NoticeRaised, this, &TRecorder::notice);
     connect(Session_, &TMeterSession::SourceEnded, this, [this] {

@@ -23,6 +23,8 @@ struct TRecorderOptions
     QList<TMeter> Meters; // each with its own session and files
     quint32 Baud = 9600;
     bool Fast = false;
+    // A meter that goes away is waited for, and the run goes on when it is back.
+    bool Reconnect = false;
 
     TMode Mode = Repeat;
     qint64 IntervalSeconds = 1;
