@@ -176,14 +176,14 @@ void TestWindowReconnect::outagesInTheWindow()
         if (step > 1) {
             ++gaps;
             if (unplugged)
-                QVERIFY2(step - 1 <= 5, qPrintable(QStringLiteral("%1 frames lost before row %2")
-                                                       .arg(step - 1)
-                                                       .arg(r + 1)));
+                QVERIFY2(
+                    step - 1 <= 5,
+                    qPrintable(
+                        QStringLiteral("%1 frames lost before row %2").arg(step - 1).arg(r + 1)));
         }
     }
     // The meter's clock runs on while it is silent, too.
-    QVERIFY2(gaps <= told,
-             qPrintable(QStringLiteral("%1 gaps, %2 outages").arg(gaps).arg(told)));
+    QVERIFY2(gaps <= told, qPrintable(QStringLiteral("%1 gaps, %2 outages").arg(gaps).arg(told)));
 }
 
 // Turned off again, nothing of the reconnecting stays: the unplugged cable shows the notice it

@@ -54,9 +54,9 @@ void TestRecorderReconnect::runsThroughOutages_data()
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
-    QTest::addColumn<int>("rows");        // exactly; -1: as many as came
-    QTest::addColumn<int>("outages");     // at least
-    QTest::addColumn<int>("mostLost");    // frames an outage may cost; 0: not counted
+    QTest::addColumn<int>("rows");     // exactly; -1: as many as came
+    QTest::addColumn<int>("outages");  // at least
+    QTest::addColumn<int>("mostLost"); // frames an outage may cost; 0: not counted
     QTest::addColumn<QString>("stderrHas");
 
     // As a user tries it from a shell: a cable out for 0.7 s every 2 s.
@@ -70,8 +70,8 @@ void TestRecorderReconnect::runsThroughOutages_data()
     QTest::newRow("a hundred outages")
         << QStringList{"LUMETRA_SIM_FRAME_MS=100", "LUMETRA_SIM_UNPLUG=500:100",
                        "LUMETRA_SIM_SCENE=count"}
-        << QStringList{"--simulate", "--reconnect", "--duration", "50.45", "--output", "r.txt",
-                       "--quiet"}
+        << QStringList{"--simulate", "--reconnect", "--duration", "50.45",
+                       "--output",   "r.txt",       "--quiet"}
         << 0 << -1 << 100 << 1 + (100 + 250) / 100 + 1 << "";
     QTest::newRow("not with a replay")
         << QStringList{} << QStringList{"--replay", "c.txt", "--reconnect", "--output", "r.txt"}
@@ -144,9 +144,8 @@ void TestRecorderReconnect::runsThroughOutages()
         if (step > 1) {
             ++gaps;
             QVERIFY2(step - 1 <= mostLost,
-                     qPrintable(QStringLiteral("%1 frames lost before row %2")
-                                    .arg(step - 1)
-                                    .arg(r + 1)));
+                     qPrintable(
+                         QStringLiteral("%1 frames lost before row %2").arg(step - 1).arg(r + 1)));
         }
     }
     // Frames are lost only where the meter was away.

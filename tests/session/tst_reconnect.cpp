@@ -108,8 +108,7 @@ void TstReconnect::outagesOfAScript_data()
         << true << "fSLrBf" << QList<int>{1, 2} << 1 << 0;
     // Read as one, the start of 2 and the end of 3 would be a whole frame reading 2, which
     // the meter never sent whole.
-    QTest::newRow("frame broken off at the cut")
-        << true << "fhLBtf" << QList<int>{1, 4} << 1 << 0;
+    QTest::newRow("frame broken off at the cut") << true << "fhLBtf" << QList<int>{1, 4} << 1 << 0;
     QTest::newRow("one outage after another")
         << true << "fLBfLfBfSfLBf" << QList<int>{1, 2, 4, 5, 6} << 4 << 0;
     // Off, a pulled cable ends the link with the notice it always had, and nothing reopens it.
