@@ -280,6 +280,10 @@ void TRecorder::stop(bool failed)
 bool TRecorder::Finish()
 {
     Stopped_ = true;
+    // Nothing opens the meter again once the run is over, not even while the broker is
+    // given its last seconds.
+    if (auto *reconnector = findChild<TReconnector *>())
+        reconnector->SetEnabled(false);
     // Stopped before the files are finished, so no block arrives half-way.
     Session_->SetSampling(false);
     Session_->Close();

@@ -1,6 +1,9 @@
 // A run that goes on through outages: a session with reconnecting on, fed by hand or by a
 // pseudo-terminal, and what it records and tells as the meter goes away and comes back.
 #include "../support/frames.h"
+#include "../support/simbridge.h"
+#include "tbridgesource.h"
+#include "tcp2110.h"
 #include "tmemorysource.h"
 #include "tmetersession.h"
 #include "treconnector.h"
@@ -81,6 +84,8 @@ class TstReconnect : public QObject
 private slots:
     void outagesOfAScript_data();
     void outagesOfAScript();
+    void bridgeComesBackByItsArrival_data();
+    void bridgeComesBackByItsArrival();
 #ifdef Q_OS_LINUX
     void serialLineHangsUpAndComesBackUnderItsName();
 #endif
@@ -185,6 +190,60 @@ void TstReconnect::outagesOfAScript()
                      "^bench: meter back at \\d\\d:\\d\\d:\\d\\d after \\d+[.,]\\d s away;"))),
                  qPrintable(log.Texts[i + 1]));
     }
+}
+
+void TstReconnect::bridgeComesBackByItsArrival_data()
+{
+    QTest::addColumn<QString>("serial"); // as asked for; empty: any bridge
+    QTest::addColumn<QString>("arrives");
+    QTest::addColumn<QString>("reopened"); // empty: it stays away
+    QTest::newRow("the same bridge") << "LMT-SIM-0001"
+                                     << "LMT-SIM-0001"
+                                     << "LMT-SIM-0001";
+    QTest::newRow("another bridge is not the meter") << "LMT-SIM-0001"
+                                                     << "Bench-B" << QString();
+    QTest::newRow("any bridge when none was named") << QString() << "Bench-B"
+                                                    << "Bench-B";
+}
+
+// The bridge arriving is what brings the meter back, not a retry long after.
+void TstReconnect::bridgeComesBackByItsArrival()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, arrives);
+    QFETCH(QString, reopened);
+    SimBridge sim;
+    QCOMPARE(sim.Reset(), HID_UART_SUCCESS);
+    TMeterSession session;
+    auto *bridge = new TBridgeSource(TCP2110::SimulatedLibraryFile());
+    QVERIFY(bridge->HasLibrary());
+    bridge->SetSerial(serial);
+    session.SetSource(bridge);
+    auto *reconnector = new TReconnector(session, &session);
+    reconnector->SetRetryInterval(60000);
+    reconnector->SetEnabled(true);
+    QSignalSpy away(reconnector, &TReconnector::MeterAway);
+    QSignalSpy back(reconnector, &TReconnector::MeterBack);
+    QSignalSpy noticed(&session, &TMeterSession::NoticeRaised);
+    QVERIFY(session.Open());
+    QVERIFY(session.WatchdogArmed());
+
+    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
+    QVERIFY(away.wait(2000));
+    QTRY_VERIFY(!session.IsOpen());
+    QCOMPARE(sim.Plug(qPrintable(arrives), 0x10C4, 0xEA80), HID_UART_SUCCESS);
+    if (reopened.isEmpty()) {
+        QVERIFY(!back.wait(300));
+        QVERIFY(reconnector->Away());
+    } else {
+        QVERIFY(back.wait(2000));
+        QCOMPARE(bridge->Bridge()->DeviceName, reopened);
+        QVERIFY(session.IsOpen());
+    }
+    QCOMPARE(noticed.count(), 0);
+    reconnector->SetEnabled(false);
+    QVERIFY(!session.WatchdogArmed());
+    session.Close();
 }
 
 #ifdef Q_OS_LINUX
