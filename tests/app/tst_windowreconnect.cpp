@@ -1,8 +1,7 @@
 // "Reconnect automatically" in the window, live against the simulated bridge: a meter whose
 // cable comes loose over and over, or that falls silent, is waited for without a message box,
 // told on the connection bar's line going and coming back, and recorded on with the next
-// number; switched off again, the window ends the link as it always has.
-#include "../support/modalhelper.h"
+// number.
 #include "../support/simbridge.h"
 #include "../support/statehome.h"
 #include "tcp2110.h"
@@ -19,9 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-const QString N1 =
-    QStringLiteral("No device found.  Please ensure that you have proper USB connection.");
 
 // Closes any modal widget that comes up while it lives, and remembers that one did: nothing of
 // a reconnecting window may wait for a click.
@@ -63,7 +59,6 @@ private slots:
     void init();
     void outagesInTheWindow_data();
     void outagesInTheWindow();
-    void switchedOffAgainEndsAsBefore();
 
 private:
     QTemporaryDir state_;
@@ -184,38 +179,6 @@ void TestWindowReconnect::outagesInTheWindow()
     }
     // The meter's clock runs on while it is silent, too.
     QVERIFY2(gaps <= told, qPrintable(QStringLiteral("%1 gaps, %2 outages").arg(gaps).arg(told)));
-}
-
-// Turned off again, nothing of the reconnecting stays: the unplugged cable shows the notice it
-// always has and the link stays closed when the bridge comes back.
-void TestWindowReconnect::switchedOffAgainEndsAsBefore()
-{
-    using namespace ModalHelper;
-    TfrmMain w(simulate);
-    auto *reconnect = w.findChild<QAction *>(QStringLiteral("actReconnect"));
-    QVERIFY(reconnect);
-    reconnect->trigger();
-    reconnect->trigger();
-    QVERIFY(!reconnect->isChecked());
-    QTest::mouseClick(w.Panel3->btnConnect, Qt::LeftButton);
-    QVERIFY(w.CP21101->Connected());
-    QVERIFY(w.timerDisconectedUSB->isActive());
-
-    QStringList notices;
-    onNextModal([&](QWidget *dlg) {
-        auto *label = dlg->findChild<QLabel *>(QStringLiteral("Message"));
-        notices << (label ? label->text() : QStringLiteral("<no label>"));
-        if (auto *ok = dlg->findChild<QAbstractButton *>(QStringLiteral("OK")))
-            ok->click();
-    });
-    QCOMPARE(sim.Unplug(SimBridge::DefaultSerial), HID_UART_SUCCESS);
-    QTRY_COMPARE(notices, QStringList{N1});
-    QTRY_VERIFY(!w.CP21101->Connected());
-    QCOMPARE(sim.Plug(SimBridge::DefaultSerial, 0x10C4, 0xEA80), HID_UART_SUCCESS);
-    QTest::qWait(300);
-    QVERIFY(!w.CP21101->Connected());
-    QCOMPARE(w.Panel3->btnConnect->text(), QStringLiteral("Connection"));
-    QVERIFY(w.Panel3->lblOutage->text().isEmpty());
 }
 
 QTEST_MAIN(TestWindowReconnect)

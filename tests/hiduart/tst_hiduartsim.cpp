@@ -44,20 +44,6 @@ struct SimApi : SimBridge
 
 const char *const Default = HIDUARTSIM_DEFAULT_SERIAL;
 
-// The main readings of the whole frames in a received stream, in order.
-QList<int> mainValues(const QByteArray &bytes)
-{
-    QList<int> values;
-    for (qsizetype i = 0; i + 17 <= bytes.size(); ++i) {
-        if (bytes[i] == 0x00 && bytes[i + 1] == 0x0D && bytes[i + 15] == 0x0D
-            && bytes[i + 16] == 0x0A) {
-            values << (uint8_t(bytes[i + 6]) << 8 | uint8_t(bytes[i + 7]));
-            i += 16;
-        }
-    }
-    return values;
-}
-
 QByteArray pattern(int n)
 {
     QByteArray b(n, '\0');
@@ -141,7 +127,6 @@ void TestHidUartSim::initTestCase()
 void TestHidUartSim::init()
 {
     qunsetenv("LUMETRA_SIM_FRAME_MS");
-    qunsetenv("LUMETRA_SIM_SCENE");
     QCOMPARE(m_api.Reset(), HID_UART_SUCCESS);
 }
 
@@ -561,12 +546,10 @@ void TestHidUartSim::readerKeepsReadingWhileDevicesChange()
 }
 
 // A cable that comes loose by itself: the removal and the arrival come from the library's own
-// thread, the handle of before stays dead, and the meter's frames went on meanwhile.
+// thread, and the handle of before stays dead once the bridge is back, as a hidraw node of a
+// pulled cable does.
 void TestHidUartSim::unplugCycleComesLooseAndBack()
 {
-    qputenv("LUMETRA_SIM_SCENE", "count");
-    QCOMPARE(m_api.Reset(), HID_UART_SUCCESS);
-    QCOMPARE(m_api.SetFramePeriod(Default, 20), HID_UART_SUCCESS);
     QCOMPARE(m_api.SetUnplugCycle(100, 100), HID_UART_INVALID_PARAMETER);
     QCOMPARE(m_api.SetUnplugCycle(100, 0), HID_UART_INVALID_PARAMETER);
     std::atomic<int> calls{0};
@@ -574,50 +557,34 @@ void TestHidUartSim::unplugCycleComesLooseAndBack()
     QVERIFY(monitor >= 0);
     const HID_UART_DEVICE before = openDefault();
     QVERIFY(before);
-    QCOMPARE(m_api.SetUnplugCycle(400, 150), HID_UART_SUCCESS);
-    const QList<int> sentBefore = mainValues(readFor(before, 250));
-    QVERIFY(sentBefore.size() >= 5);
-
-    const auto nextEvent = [&](int32_t &arrived) {
-        char path[HID_UART_DEVICE_STRLEN];
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 2000) {
-            if (m_api.ReadDeviceEvent(monitor, path, &arrived) == HID_UART_SUCCESS)
-                return true;
-            QTest::qSleep(5);
-        }
-        return false;
-    };
-    int32_t arrived = -1;
-    QVERIFY(nextEvent(arrived));
-    QCOMPARE(arrived, 0);
+    QCOMPARE(m_api.SetUnplugCycle(200, 100), HID_UART_SUCCESS);
+    QString events;
     uint8_t buf[2048];
     uint32_t got = 0;
-    HID_UART_STATUS status;
-    do // what came before the cable came loose is read first
-        status = m_api.Read(before, buf, sizeof buf, &got);
-    while (status != HID_UART_READ_ERROR && got > 0);
-    QCOMPARE(status, HID_UART_READ_ERROR);
-    uint32_t n = 9;
-    m_api.GetNumDevices(&n, 0, 0);
-    QCOMPARE(n, 0u);
-    QVERIFY(nextEvent(arrived));
-    QCOMPARE(arrived, 1);
+    QElapsedTimer clock;
+    clock.start();
+    while (events.size() < 2 && clock.elapsed() < 3000) {
+        char path[HID_UART_DEVICE_STRLEN];
+        int32_t arrived = -1;
+        if (m_api.ReadDeviceEvent(monitor, path, &arrived) != HID_UART_SUCCESS) {
+            QTest::qSleep(5);
+            continue;
+        }
+        events += arrived ? QLatin1Char('+') : QLatin1Char('-');
+        if (!arrived) {
+            uint32_t n = 9;
+            m_api.GetNumDevices(&n, 0, 0);
+            QCOMPARE(n, 0u);
+        }
+    }
     QCOMPARE(m_api.SetUnplugCycle(0, 0), HID_UART_SUCCESS);
+    QCOMPARE(events, QStringLiteral("-+"));
     QVERIFY(calls.load() >= 2);
-    // Back in its socket, the bridge is a new device: the old handle stays dead.
     QCOMPARE(m_api.Read(before, buf, sizeof buf, &got), HID_UART_READ_ERROR);
     const HID_UART_DEVICE after = openDefault();
     QVERIFY(after);
-    const QList<int> sentAfter = mainValues(readFor(after, 150));
-    QVERIFY(!sentAfter.isEmpty());
-    // 150 ms out at a frame every 20 ms: the count went on by about seven frames.
-    QVERIFY2(
-        sentAfter.first() > sentBefore.last() + 4,
-        qPrintable(QStringLiteral("%1 then %2").arg(sentBefore.last()).arg(sentAfter.first())));
+    QVERIFY(!readFor(after, 600).isEmpty());
     QCOMPARE(m_api.CloseDeviceMonitor(monitor), HID_UART_SUCCESS);
-    qunsetenv("LUMETRA_SIM_SCENE");
 }
 
 QTEST_GUILESS_MAIN(TestHidUartSim)

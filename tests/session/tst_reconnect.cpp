@@ -97,7 +97,7 @@ void TstReconnect::outagesOfAScript_data()
     // connected or not: f a whole frame, h the first 8 bytes of one (the rest never comes),
     // t the last 9 bytes of one (its start was never seen); L the cable is pulled (opens fail
     // until B: it is back); r a few retries go by while it is away; S it falls silent until
-    // the next frame.
+    // the next frame; X reconnecting is switched off.
     QTest::addColumn<bool>("reconnect");
     QTest::addColumn<QString>("script");
     QTest::addColumn<QList<int>>("recorded");
@@ -116,8 +116,10 @@ void TstReconnect::outagesOfAScript_data()
     QTest::newRow("frame broken off at the cut") << true << "fhLBtf" << QList<int>{1, 4} << 1 << 0;
     QTest::newRow("one outage after another")
         << true << "fLBfLfBfSfLBf" << QList<int>{1, 2, 4, 5, 6} << 4 << 0;
-    // Off, a pulled cable ends the link with the notice it always had, and nothing reopens it.
+    // Off, a pulled cable ends the link with the notice it always had, and nothing reopens it;
+    // so it does once switched off again.
     QTest::newRow("reconnect off") << false << "fLrBf" << QList<int>{1} << 0 << 1;
+    QTest::newRow("switched off again") << true << "fLBfXLrBf" << QList<int>{1, 2} << 1 << 1;
 }
 
 void TstReconnect::outagesOfAScript()
@@ -169,6 +171,10 @@ void TstReconnect::outagesOfAScript()
             break;
         case 'S':
             QVERIFY(silent.wait(2000));
+            break;
+        case 'X':
+            reconnector->SetEnabled(false);
+            reconnect = false;
             break;
         }
     }
