@@ -29,6 +29,10 @@ struct TOptions
     QCommandLineOption connect{
         QStringLiteral("connect"),
         QStringLiteral("Press Connection at start, as a click would, and record.")};
+    QCommandLineOption reconnect{
+        QStringLiteral("reconnect"),
+        QStringLiteral("Start with \"Reconnect automatically\" on: a meter that goes away is "
+                       "waited for and recording goes on when it is back.")};
     QCommandLineOption noJournal{
         QStringLiteral("no-journal"),
         QStringLiteral("Keep no journal of the records on disk: a crash loses what was not "
@@ -56,8 +60,8 @@ struct TOptions
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the Lumetra LCR meter: mirrors the meter's "
                            "display, plots and records its readings."));
-        parser.addOptions({simulate, check, connect, noJournal, capture, replay, fast, mqtt, mqttCa,
-                           mqttDisplay});
+        parser.addOptions({simulate, check, connect, reconnect, noJournal, capture, replay, fast,
+                           mqtt, mqttCa, mqttDisplay});
     }
 };
 
@@ -174,6 +178,7 @@ TCommandLine ParseCommandLine(const QStringList &given)
     line.Window.MqttDisplay = parser.isSet(options.mqttDisplay);
     line.Check = parser.isSet(options.check);
     line.Window.Connect = parser.isSet(options.connect) && !line.Check;
+    line.Window.Reconnect = parser.isSet(options.reconnect);
     // A check records one reading and quits: nothing worth keeping, and no question to answer.
     line.Window.Journal = !parser.isSet(options.noJournal) && !line.Check;
     return line;

@@ -33,6 +33,8 @@ struct TStartOptions
     bool Journal = true;
     // Press "Connection" once the window is up (after the restore question), without a click.
     bool Connect = false;
+    // Wait for a meter that goes away and go on recording ("Reconnect automatically").
+    bool Reconnect = false;
     // The lab bus: every recorded reading published to this broker (mqtt[s]://.../PREFIX).
     QString Mqtt;
     QString MqttCa;

@@ -10,9 +10,11 @@
 #include "tdevicechoice.h"
 #include "tlcdpanel.h"
 #include "tmetersession.h"
+#include "treconnector.h"
 #include "treplaysource.h"
 #include "tsessionpublisher.h"
 
+#include <QAction>
 #include <QMessageBox>
 #include <QSysInfo>
 #include <QTimer>
@@ -40,6 +42,13 @@ void TfrmMain::CreateBridge()
     connect(Session_, &TMeterSession::LinkOpened, this, [this] { CP21101Connect(CP21101); });
     connect(Session_, &TMeterSession::LinkClosed, this, [this] { CP21101Disconnect(nullptr); });
     connect(Session_, &TMeterSession::NoticeRaised, this, &TfrmMain::ShowNotice);
+    // "Reconnect automatically": an outage is told on the bar's line, and the run goes on.
+    auto *reconnector = new TReconnector(*Session_, this);
+    reconnector->setObjectName(QStringLiteral("Reconnector"));
+    connect(Panel3->actReconnect, &QAction::toggled, reconnector, &TReconnector::SetEnabled);
+    connect(reconnector, &TReconnector::MeterAway, Panel3, &TConnectionBar::ShowOutage);
+    connect(reconnector, &TReconnector::MeterBack, Panel3, &TConnectionBar::ShowOutage);
+    Panel3->actReconnect->setChecked(Options_.Reconnect);
 }
 
 void TfrmMain::StartCapture()

@@ -2,6 +2,7 @@
 
 #include "tlabreading.h"
 #include "tmetersession.h"
+#include "treconnector.h"
 #include "trecordfiles.h"
 #include "trecording.h"
 #include "trecordtable.h"
@@ -44,6 +45,17 @@ TRecorder::TRecorder(const TRecorderOptions &options, TMeterSource *source, QObj
     // Sampling starts with the run, so the first row comes one interval after the start.
     Session_->SetMode(options.Recording.WithSampling(false));
     Session_->SetSource(source);
+    if (options.Reconnect) {
+        // Each outage is told as it begins and as it ends; the run goes on through it.
+        auto *reconnector = new TReconnector(*Session_, this);
+        const auto tell = [](const QString &text) {
+            std::fprintf(stderr, "lumetra-record: %s\n", text.toLocal8Bit().constData());
+            std::fflush(stderr);
+        };
+        connect(reconnector, &TReconnector::MeterAway, this, tell);
+        connect(reconnector, &TReconnector::MeterBack, this, tell);
+        reconnector->SetEnabled(true);
+    }
     connect(Session_, &TMeterSession::ReadingRecorded, this, &TRecorder::recorded);
     connect(Session_, &TMeterSession::NoticeRaised, this, &TRecorder::notice);
     connect(Session_, &TMeterSession::SourceEnded, this, [this] {
@@ -265,6 +277,10 @@ void TRecorder::stop(bool failed)
 bool TRecorder::Finish()
 {
     Stopped_ = true;
+    // Nothing opens the meter again once the run is over, not even while the broker is
+    // given its last seconds.
+    if (auto *reconnector = findChild<TReconnector *>())
+        reconnector->SetEnabled(false);
     // Stopped before the files are finished, so no block arrives half-way.
     Session_->SetMode(Session_->Mode().WithSampling(false));
     Session_->Close();

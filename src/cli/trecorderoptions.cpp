@@ -44,6 +44,12 @@ struct TOptions
                               QStringLiteral("FILE")};
     QCommandLineOption fast{QStringLiteral("fast"),
                             QStringLiteral("With --replay: as fast as it can be recorded.")};
+    QCommandLineOption reconnect{
+        QStringLiteral("reconnect"),
+        QStringLiteral("Go on when the meter goes away (cable pulled, bridge gone, serial line "
+                       "hung up, or no data for 10 seconds): say so on the error output, wait "
+                       "for it to come back (the same bridge, or any with --device alone), "
+                       "open it again and go on with the next record number.")};
     QCommandLineOption onChange{QStringLiteral("on-change"),
                                 QStringLiteral("Record a reading only when it changes.")};
     QCommandLineOption interval{
@@ -158,11 +164,12 @@ struct TOptions
                            "Stops after --frames or --duration, at the end of a replay, or at "
                            "Ctrl+C; the output file is complete in every case.\n"
                            "Exit status: 0 done, 1 bad usage, 2 device or file failure."));
-        parser.addOptions(
-            {simulate,  device,   serial,  baud,       replay,     fast,        onChange, interval,
-             frames,    duration, perPart, settleBand, settleTime, output,      open,     report,
-             capture,   stats,    nominal, tolerance,  series,     match,       within,   summary,
-             statsJson, quiet,    list,    mqtt,       mqttCa,     mqttDisplay, fromMqtt});
+        parser.addOptions({simulate,    device,     serial,    baud,   replay,   fast,
+                           reconnect,   onChange,   interval,  frames, duration, perPart,
+                           settleBand,  settleTime, output,    open,   report,   capture,
+                           stats,       nominal,    tolerance, series, match,    within,
+                           summary,     statsJson,  quiet,     list,   mqtt,     mqttCa,
+                           mqttDisplay, fromMqtt});
     }
 };
 
@@ -320,6 +327,10 @@ QString check(const QCommandLineParser &parser, const TOptions &o, TRecorderOpti
         r.Baud = quint32(*baud);
     }
     r.Fast = parser.isSet(o.fast);
+    r.Reconnect = parser.isSet(o.reconnect);
+    if (r.Reconnect && (r.Meters.isEmpty() || has(TRecorderOptions::Replay)))
+        return QStringLiteral("--reconnect needs a meter that can come back: --simulate, "
+                              "--device or --serial.");
     if (r.Fast && !has(TRecorderOptions::Replay))
         return QStringLiteral("--fast belongs to --replay.");
     if (parser.isSet(o.onChange) && parser.isSet(o.interval))

@@ -22,6 +22,8 @@ struct TRecorderOptions
     QList<TMeter> Meters; // each with its own session and files
     quint32 Baud = 9600;
     bool Fast = false;
+    // A meter that goes away is waited for, and the run goes on when it is back.
+    bool Reconnect = false;
 
     // Every frame (the default), --on-change, --interval or --per-part.
     TRecordingMode Recording;

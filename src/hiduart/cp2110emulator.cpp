@@ -249,6 +249,23 @@ void Cp2110Emulator::unplug()
     m_changed.notify_all();
 }
 
+std::shared_ptr<Cp2110Emulator> Cp2110Emulator::replugged()
+{
+    auto chip = std::make_shared<Cp2110Emulator>();
+    std::lock_guard lock(m_mutex);
+    // Brought up to now first, so frames that fell due while the cable was out are not sent
+    // late by the new chip.
+    advance(Clock::now());
+    chip->m_source = m_source;
+    chip->m_period = m_period;
+    chip->m_nextFrameAt = m_nextFrameAt;
+    chip->m_frameIndex = m_frameIndex;
+    chip->m_silent = m_silent;
+    // A frame still going out keeps the line busy until its end, as on the meter's side.
+    chip->m_lineFreeAt = m_lineFreeAt;
+    return chip;
+}
+
 void Cp2110Emulator::setReadFailure(bool fail)
 {
     std::lock_guard lock(m_mutex);

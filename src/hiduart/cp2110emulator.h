@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -48,6 +49,11 @@ public:
 
     // Faults.
     void unplug(); // from now on every HID operation fails
+    // The chip of the same cable plugged in again: a fresh chip (UART disabled, nothing
+    // received, no faults) on the line of a far end that kept running meanwhile. Its clock and
+    // its frame count go on from where they are now, so what it sent while the cable was out
+    // is gone; bytes that were on the wire are lost with the old chip.
+    std::shared_ptr<Cp2110Emulator> replugged();
     void setReadFailure(bool fail);
     // The configuration reads back with half the baud rate that was set.
     void setConfigReadBackDiffers(bool differs);

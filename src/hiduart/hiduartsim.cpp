@@ -7,15 +7,31 @@
 #include "virtualmeter.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 constexpr uint16_t BridgeVid = LUMETRA_BRIDGE_VID;
 constexpr uint16_t BridgePid = LUMETRA_BRIDGE_PID;
+
+// A number of milliseconds from the environment's text, within 1 to a minute; 0 when not.
+uint32_t milliseconds(const char *text, const char **end)
+{
+    char *stop = nullptr;
+    errno = 0;
+    const unsigned long ms = std::strtoul(text, &stop, 10);
+    *end = stop;
+    if (errno != 0 || stop == text || ms == 0 || ms > 60'000)
+        return 0;
+    return static_cast<uint32_t>(ms);
+}
 
 // The meter's real pace unless LUMETRA_SIM_FRAME_MS asks for another: tests (and the programs
 // they start) run the same scene in a fraction of the time.
@@ -25,13 +41,88 @@ std::chrono::milliseconds meterFramePeriod()
     const char *text = std::getenv("LUMETRA_SIM_FRAME_MS");
     if (!text || !*text)
         return real;
-    char *end = nullptr;
-    errno = 0;
-    const unsigned long ms = std::strtoul(text, &end, 10);
-    if (errno != 0 || *end != '\0' || ms == 0 || ms > 60'000)
-        return real;
-    return std::chrono::milliseconds(ms);
+    const char *end = nullptr;
+    const uint32_t ms = milliseconds(text, &end);
+    return ms != 0 && *end == '\0' ? std::chrono::milliseconds(ms) : real;
 }
+
+// LUMETRA_SIM_SCENE=count: in place of the bench scene, a resistor that reads one count more
+// with every frame the meter sends (the clock runs on while a cable is out), so whoever reads
+// the rows can tell a frame that was lost or taken twice.
+bool countingScene()
+{
+    const char *text = std::getenv("LUMETRA_SIM_SCENE");
+    return text && std::strcmp(text, "count") == 0;
+}
+
+TFrameFields countingFieldsAt(uint64_t k)
+{
+    TFrameFields f;
+    f.MainMode = 3; // R
+    f.MainValue = static_cast<int>(k % 20000);
+    f.MainUnit = 1;  // Ohm
+    f.SubStatus = 1; // blank
+    f.Auto = true;
+    f.Battery = 3;
+    f.Frequency = 2;
+    return f;
+}
+
+// Pulls every bridge out every `every` ms for `down` ms, on a thread of its own, as a loose
+// cable would: the removal and arrival events come from that thread, like udev's.
+class UnplugCycle
+{
+public:
+    explicit UnplugCycle(SimBackend &backend)
+        : m_backend(backend)
+    {}
+    ~UnplugCycle() { set(0, 0); }
+    UnplugCycle(const UnplugCycle &) = delete;
+    UnplugCycle &operator=(const UnplugCycle &) = delete;
+
+    // 0, 0 stops it (bridges that are out are plugged back); else down must be below every.
+    bool set(uint32_t every, uint32_t down)
+    {
+        if (every != 0 && (down == 0 || down >= every))
+            return false;
+        if (m_thread.joinable()) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_stop = true;
+            }
+            m_wake.notify_all();
+            m_thread.join();
+        }
+        m_stop = false;
+        if (every != 0)
+            m_thread = std::thread([this, every, down] { run(every, down); });
+        return true;
+    }
+
+private:
+    void run(uint32_t every, uint32_t down)
+    {
+        using Clock = std::chrono::steady_clock;
+        const std::chrono::milliseconds period(every), out(down);
+        std::unique_lock lock(m_mutex);
+        const auto stopped = [this] { return m_stop; };
+        for (auto next = Clock::now() + period;; next += period) {
+            if (m_wake.wait_until(lock, next, stopped))
+                return;
+            const auto pulled = m_backend.pullAll();
+            const bool ending = m_wake.wait_until(lock, next + out, stopped);
+            m_backend.plugBack(pulled);
+            if (ending)
+                return;
+        }
+    }
+
+    SimBackend &m_backend;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
+};
 
 // The serial text of the n-th simulated bridge (from 1): LMT-SIM-0001, LMT-SIM-0002 ...
 std::string simSerial(int n)
@@ -49,10 +140,11 @@ bool plugWithMeter(SimBackend &backend, const std::string &serial, uint16_t vid,
     const auto chip = backend.plug(serial, vid, pid, notify);
     if (!chip)
         return false;
+    const auto fieldsAt = countingScene() ? &countingFieldsAt : &VirtualMeter::fieldsAt;
     Cp2110Emulator::FrameSource frames = &VirtualMeter::frameAt;
-    if (meter > 1)
-        frames = [offset = (meter - 1) * 1000](uint64_t k) {
-            TFrameFields f = VirtualMeter::fieldsAt(k);
+    if (meter > 1 || fieldsAt != &VirtualMeter::fieldsAt)
+        frames = [offset = (meter - 1) * 1000, fieldsAt](uint64_t k) {
+            TFrameFields f = fieldsAt(k);
             f.MainValue = (f.MainValue + offset) % 20000;
             const QByteArray frame = EncodeFrame(f);
             return Cp2110Emulator::Bytes(frame.begin(), frame.end());
@@ -79,12 +171,51 @@ int startBridges()
     return n >= 1 && n <= HIDUARTSIM_MAX_BRIDGES ? n : 1;
 }
 
+// LUMETRA_SIM_UNPLUG=EVERY:FOR, in milliseconds; false (and 0, 0) when not set or not valid.
+bool startUnplugCycle(uint32_t &every, uint32_t &down)
+{
+    every = down = 0;
+    const char *text = std::getenv("LUMETRA_SIM_UNPLUG");
+    if (!text || !*text)
+        return false;
+    const char *end = nullptr;
+    const uint32_t e = milliseconds(text, &end);
+    if (*end != ':')
+        return false;
+    const uint32_t d = milliseconds(end + 1, &end);
+    if (*end != '\0' || e == 0 || d == 0 || d >= e)
+        return false;
+    every = e;
+    down = d;
+    return true;
+}
+
 SimBackend &simBackend()
 {
     static SimBackend backend;
     static const bool plugged = (plugBridges(backend, startBridges(), false), true);
     (void)plugged;
     return backend;
+}
+
+struct SimLibrary
+{
+    HidUartCore core{simBackend()};
+    // Made after the core and the bridges, so it has stopped before either goes.
+    UnplugCycle cycle{simBackend()};
+};
+
+SimLibrary &simLibrary()
+{
+    static SimLibrary library;
+    static const bool started = [] {
+        uint32_t every = 0, down = 0;
+        if (startUnplugCycle(every, down))
+            library.cycle.set(every, down);
+        return true;
+    }();
+    (void)started;
+    return library;
 }
 
 // Runs `action` on the named bridge's chip.
@@ -102,8 +233,7 @@ template<typename Action> HID_UART_STATUS withChip(const char *serial, Action ac
 
 HidUartCore &hidUartLibraryCore()
 {
-    static HidUartCore core(simBackend());
-    return core;
+    return simLibrary().core;
 }
 
 extern "C" {
@@ -199,8 +329,14 @@ HID_UART_STATUS HidUartSim_SetBridgeCount(int32_t count)
     return HID_UART_SUCCESS;
 }
 
+HID_UART_STATUS HidUartSim_SetUnplugCycle(uint32_t everyMs, uint32_t forMs)
+{
+    return simLibrary().cycle.set(everyMs, forMs) ? HID_UART_SUCCESS : HID_UART_INVALID_PARAMETER;
+}
+
 HID_UART_STATUS HidUartSim_Reset(void)
 {
+    simLibrary().cycle.set(0, 0);
     SimBackend &backend = simBackend();
     backend.unplugAll(false);
     plugWithMeter(backend, HIDUARTSIM_DEFAULT_SERIAL, BridgeVid, BridgePid, false);

@@ -6,6 +6,11 @@
 // two frames a second, every byte paced at 9600 baud (8N1: 1.04 ms a byte, 17.7 ms a frame).
 // LUMETRA_SIM_FRAME_MS=<milliseconds> in the environment sets another frame period for every
 // bridge the library plugs, so a test and the programs it starts can run the scene faster.
+// LUMETRA_SIM_SCENE=count plays, in place of the scene, a resistor reading one ohm more with
+// each frame the meter sends (0, 1, 2 ...), so a frame lost or taken twice shows in the rows.
+// LUMETRA_SIM_UNPLUG=EVERY:FOR (milliseconds, FOR below EVERY, each at most 60000) pulls every
+// bridge out EVERY ms after the library starts and then every EVERY ms, for FOR ms each time,
+// as HidUartSim_SetUnplugCycle does.
 //
 // Every function names a bridge by its serial text and returns HID_UART_DEVICE_NOT_FOUND when
 // none is plugged under that name, HID_UART_INVALID_PARAMETER for a null pointer.
@@ -51,8 +56,15 @@ HID_UART_API HID_UART_STATUS HidUartSim_ReplayFile(const char *serial, const cha
 // Plugs the bridges LMT-SIM-0001 to LMT-SIM-<count> that are missing, each with its own meter,
 // and unplugs the numbered ones above count; arrival and removal events are raised.
 HID_UART_API HID_UART_STATUS HidUartSim_SetBridgeCount(int32_t count);
-// Back to the start state: only the default bridge, no faults, no events raised. Handles still
-// open on earlier bridges fail from then on.
+// Pulls every bridge out every `everyMs` (from now on) for `forMs`, as a loose cable would:
+// removal events, then arrival events of the same serial texts, both raised on a thread of the
+// library's own; open handles fail from the removal on (reads: HID_UART_READ_ERROR) and stay
+// failed, the bridge that comes back being opened anew. Each meter's clock runs on meanwhile:
+// the frames it sends while its cable is out are lost. 0, 0 stops it (bridges that are out
+// are plugged back); forMs must be below everyMs, else HID_UART_INVALID_PARAMETER.
+HID_UART_API HID_UART_STATUS HidUartSim_SetUnplugCycle(uint32_t everyMs, uint32_t forMs);
+// Back to the start state: only the default bridge, no faults, no unplug cycle, no events
+// raised. Handles still open on earlier bridges fail from then on.
 HID_UART_API HID_UART_STATUS HidUartSim_Reset(void);
 
 typedef HID_UART_STATUS (*HidUartSim_Plug_t)(const char *, uint16_t, uint16_t);
@@ -64,6 +76,7 @@ typedef HID_UART_STATUS (*HidUartSim_SetMeterSilent_t)(const char *, int32_t);
 typedef HID_UART_STATUS (*HidUartSim_SetFramePeriod_t)(const char *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_FeedBytes_t)(const char *, const uint8_t *, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_ReplayFile_t)(const char *, const char *);
+typedef HID_UART_STATUS (*HidUartSim_SetUnplugCycle_t)(uint32_t, uint32_t);
 typedef HID_UART_STATUS (*HidUartSim_Reset_t)(void);
 typedef HID_UART_STATUS (*HidUartSim_SetBridgeCount_t)(int32_t);
 

@@ -39,6 +39,19 @@ std::shared_ptr<Cp2110Emulator> SimBackend::plug(const std::string &serial, uint
     std::lock_guard lock(m_mutex);
     if (findBridge(serial) != m_bridges.end())
         return nullptr;
+    HidDeviceInfo info;
+    info.vid = vid;
+    info.pid = pid;
+    info.serial = serial;
+    info.manufacturer = "Silicon Laboratories (simulated)";
+    info.product = "CP2110 HID USB-to-UART Bridge (simulated)";
+    auto chip = std::make_shared<Cp2110Emulator>();
+    plugLocked(std::move(info), chip, notify);
+    return chip;
+}
+
+void SimBackend::plugLocked(HidDeviceInfo info, std::shared_ptr<Cp2110Emulator> chip, bool notify)
+{
     // Like the kernel, the lowest free node number is given out.
     std::set<std::string> used;
     for (const Bridge &b : m_bridges)
@@ -47,17 +60,33 @@ std::shared_ptr<Cp2110Emulator> SimBackend::plug(const std::string &serial, uint
     while (used.count("/sim/hidraw" + std::to_string(number)))
         ++number;
     Bridge bridge;
+    bridge.info = std::move(info);
     bridge.info.nodePath = "/sim/hidraw" + std::to_string(number);
-    bridge.info.vid = vid;
-    bridge.info.pid = pid;
-    bridge.info.serial = serial;
-    bridge.info.manufacturer = "Silicon Laboratories (simulated)";
-    bridge.info.product = "CP2110 HID USB-to-UART Bridge (simulated)";
-    bridge.chip = std::make_shared<Cp2110Emulator>();
+    bridge.chip = std::move(chip);
     m_bridges.push_back(bridge);
     if (notify)
         raise(bridge.info, true);
-    return bridge.chip;
+}
+
+std::vector<SimBackend::Pulled> SimBackend::pullAll()
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<Pulled> pulled;
+    for (const Bridge &b : m_bridges) {
+        b.chip->unplug();
+        raise(b.info, false);
+        pulled.push_back({b.info, b.chip});
+    }
+    m_bridges.clear();
+    return pulled;
+}
+
+void SimBackend::plugBack(const std::vector<Pulled> &pulled)
+{
+    std::lock_guard lock(m_mutex);
+    for (const Pulled &p : pulled)
+        if (findBridge(p.info.serial) == m_bridges.end())
+            plugLocked(p.info, p.chip->replugged(), true);
 }
 
 bool SimBackend::unplug(const std::string &serial, bool notify)

@@ -23,6 +23,17 @@ public:
                                          bool notify = true);
     bool unplug(const std::string &serial, bool notify = true);
     void unplugAll(bool notify);
+    // A bridge pulled out and kept, to be plugged in again.
+    struct Pulled
+    {
+        HidDeviceInfo info;
+        std::shared_ptr<Cp2110Emulator> chip;
+    };
+    // Pulls every bridge out, as a cable is pulled (removal events raised).
+    std::vector<Pulled> pullAll();
+    // Plugs them in again (arrival events raised), each with a fresh chip on the line of its
+    // meter, which kept running meanwhile; a serial text plugged again by other means stays.
+    void plugBack(const std::vector<Pulled> &pulled);
     std::shared_ptr<Cp2110Emulator> chip(const std::string &serial) const;
     // The next open of that bridge fails with the given status.
     bool failNextOpen(const std::string &serial, HID_UART_STATUS status);
@@ -43,6 +54,7 @@ private:
     };
     class Monitor;
     void raise(const HidDeviceInfo &info, bool arrived);
+    void plugLocked(HidDeviceInfo info, std::shared_ptr<Cp2110Emulator> chip, bool notify);
     std::vector<Bridge>::iterator findBridge(const std::string &serial);
     void removeSink(int id);
 

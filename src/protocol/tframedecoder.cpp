@@ -124,6 +124,14 @@ void TFrameDecoder::compact()
     }
 }
 
+void TFrameDecoder::CutStream()
+{
+    settle();
+    Rx_.truncate(Head_ + (Kept_ ? FrameChars : 0));
+    Searched_ = 0;
+    compact();
+}
+
 void TFrameDecoder::ExtractFrame()
 {
     if (!settle())

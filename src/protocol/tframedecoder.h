@@ -34,6 +34,9 @@ public:
     // one, so what is shown or recorded is never older than the last frame received. A partial
     // frame after the last trailer waits for the next pass.
     void ExtractFrame();
+    // The stream was cut and starts anew: whatever follows the newest whole frame is the start
+    // of one that will never end, and goes; whole frames still waiting stay.
+    void CutStream();
     // Latches one 26-character payload, then tells the hooks once, with the parts of the display
     // it changed; anything that is not a hex digit reads as 0.
     void DecodeFrame(QByteArrayView payload);

@@ -51,8 +51,17 @@ bool TBridgeSource::HasLibrary() const
 
 void TBridgeSource::SetSerial(const QString &serial)
 {
+    AnyBridge_ = serial.isEmpty();
     const QStringList serials = BridgeSerials(Bridge_->DeviceList());
     Bridge_->DeviceName = serial.isEmpty() && !serials.isEmpty() ? serials.first() : serial;
+}
+
+void TBridgeSource::ChooseAgain(const QString &serial)
+{
+    if (AnyBridge_)
+        SetSerial({});
+    else
+        Bridge_->DeviceName = serial;
 }
 
 QString TBridgeSource::Name() const

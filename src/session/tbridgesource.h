@@ -21,6 +21,9 @@ public:
 
     // The bridge to open by its serial text; an empty one names the first bridge present.
     void SetSerial(const QString &serial);
+    // Before opening again what went away: the first bridge present when any was asked for,
+    // else the one by that serial text (the window's device choice may have moved on).
+    void ChooseAgain(const QString &serial);
 
     QString Name() const override;
     bool Open(TNotice &failure) override;
@@ -30,5 +33,6 @@ public:
 
 private:
     TNotice LibraryNotice_;
+    bool AnyBridge_ = false;
     TCP2110 *Bridge_;
 };

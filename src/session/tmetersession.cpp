@@ -87,7 +87,8 @@ void TMeterSession::SetSource(TMeterSource *source)
     connect(source, &TMeterSource::LinkLost, this, [this](const QString &reason) {
         Watchdog_->stop();
         emit LinkLost(reason);
-        raise({TNoticeKind::Information, reason});
+        if (!keepsLink())
+            raise({TNoticeKind::Information, reason});
     });
     connect(source, &TMeterSource::Ended, this, &TMeterSession::SourceEnded);
     applySampling();
@@ -138,6 +139,11 @@ void TMeterSession::SetWatchdog(bool armed)
 void TMeterSession::watchdogTimeout()
 {
     Watchdog_->stop();
+    // A meter switched off or asleep comes back on the same link.
+    if (keepsLink()) {
+        emit LinkSilent();
+        return;
+    }
     Close();
     emit LinkLost(CableLost);
     raise({TNoticeKind::Information, CableLost});

@@ -67,6 +67,14 @@ public:
     // While armed, an open link that brings no block for the watchdog's interval (10 s) is
     // closed, with the notice that the cable is not connected properly.
     void SetWatchdog(bool armed);
+    bool WatchdogArmed() const { return WatchdogArmed_; }
+    // While kept, a link that breaks (of a source that can come back) is not the end of the
+    // run: it is not told as a notice, and a silent one stays open (LinkSilent). Whoever keeps
+    // it brings the meter back.
+    void SetLinkKept(bool kept) { KeepLink_ = kept; }
+    // The stream was cut (the link opened again after it broke): a frame it broke off is
+    // dropped, so that its start and the end of another are never read as one.
+    void DropBrokenFrame() { Decoder_.CutStream(); }
     QTimer *Watchdog() const { return Watchdog_; }
     QTimer *SamplingTimer() const { return SamplingTimer_; }
 
@@ -106,6 +114,8 @@ signals:
     void LinkClosed();
     // The link broke under the session (reason is the user's text; a notice follows).
     void LinkLost(const QString &reason);
+    // A kept link brought nothing for the watchdog's interval; it stays open.
+    void LinkSilent();
     // The source has delivered everything it had (the end of a capture).
     void SourceEnded();
 
@@ -113,6 +123,7 @@ private:
     void raise(const TNotice &notice);
     void watchdogTimeout();
     bool sourceClocked() const { return Source_ && Source_->Clock() >= 0; }
+    bool keepsLink() const { return KeepLink_ && Source_ && Source_->CanReconnect(); }
     void applySampling();
     void followSourceClock();
     qint64 readingTime() const;
@@ -135,6 +146,7 @@ private:
     QTimer *Watchdog_;
     qint64 NextTick_ = 0; // on the source's own clock, when it has one
     bool WatchdogArmed_ = false;
+    bool KeepLink_ = false;
     bool Paused_ = false;
     QDateTime LastRecordTime_;
     bool Recording_ = true;

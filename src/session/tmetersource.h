@@ -33,6 +33,9 @@ public:
     // the block it delivers, from the start of what it plays. Sampling then follows that clock,
     // so a replay played fast samples the rows a paced one does. -1: the wall clock rules.
     virtual qint64 Clock() const { return -1; }
+    // Whether the meter may come back after the link broke (a cable plugged in again, a port
+    // that reappears), so that opening it again goes on with the same run.
+    virtual bool CanReconnect() const { return true; }
 
 signals:
     void BlockReceived(const std::uint8_t *data, std::uint32_t len);

@@ -19,6 +19,8 @@ public:
     bool IsOpen() const override { return Open_; }
     void SetPaused(bool paused) override;
     qint64 Clock() const override { return Clock_; }
+    // Played again it would start from its beginning: rows already taken would come twice.
+    bool CanReconnect() const override { return false; }
 
 private:
     void lose(const QString &reason);

@@ -82,6 +82,7 @@ private slots:
     void controlErrors_data();
     void controlErrors();
     void readerKeepsReadingWhileDevicesChange();
+    void unplugCycleComesLooseAndBack();
 
 private:
     HID_UART_DEVICE openDefault();
@@ -542,6 +543,48 @@ void TestHidUartSim::readerKeepsReadingWhileDevicesChange()
     reader.join();
     m_api.CloseDeviceMonitor(fd);
     QVERIFY(bytes >= 17); // the default bridge's meter went on undisturbed
+}
+
+// A cable that comes loose by itself: the removal and the arrival come from the library's own
+// thread, and the handle of before stays dead once the bridge is back, as a hidraw node of a
+// pulled cable does.
+void TestHidUartSim::unplugCycleComesLooseAndBack()
+{
+    QCOMPARE(m_api.SetUnplugCycle(100, 100), HID_UART_INVALID_PARAMETER);
+    QCOMPARE(m_api.SetUnplugCycle(100, 0), HID_UART_INVALID_PARAMETER);
+    std::atomic<int> calls{0};
+    const int32_t monitor = m_api.OpenDeviceMonitor(&countPending, &calls);
+    QVERIFY(monitor >= 0);
+    const HID_UART_DEVICE before = openDefault();
+    QVERIFY(before);
+    QCOMPARE(m_api.SetUnplugCycle(200, 100), HID_UART_SUCCESS);
+    QString events;
+    uint8_t buf[2048];
+    uint32_t got = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (events.size() < 2 && clock.elapsed() < 3000) {
+        char path[HID_UART_DEVICE_STRLEN];
+        int32_t arrived = -1;
+        if (m_api.ReadDeviceEvent(monitor, path, &arrived) != HID_UART_SUCCESS) {
+            QTest::qSleep(5);
+            continue;
+        }
+        events += arrived ? QLatin1Char('+') : QLatin1Char('-');
+        if (!arrived) {
+            uint32_t n = 9;
+            m_api.GetNumDevices(&n, 0, 0);
+            QCOMPARE(n, 0u);
+        }
+    }
+    QCOMPARE(m_api.SetUnplugCycle(0, 0), HID_UART_SUCCESS);
+    QCOMPARE(events, QStringLiteral("-+"));
+    QVERIFY(calls.load() >= 2);
+    QCOMPARE(m_api.Read(before, buf, sizeof buf, &got), HID_UART_READ_ERROR);
+    const HID_UART_DEVICE after = openDefault();
+    QVERIFY(after);
+    QVERIFY(!readFor(after, 600).isEmpty());
+    QCOMPARE(m_api.CloseDeviceMonitor(monitor), HID_UART_SUCCESS);
 }
 
 QTEST_GUILESS_MAIN(TestHidUartSim)

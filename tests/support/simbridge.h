@@ -35,6 +35,7 @@ public:
         bind(SetFramePeriod, "HidUartSim_SetFramePeriod");
         bind(FeedBytes, "HidUartSim_FeedBytes");
         bind(Reset, "HidUartSim_Reset");
+        bind(SetUnplugCycle, "HidUartSim_SetUnplugCycle");
     }
 
     static constexpr const char *DefaultSerial = HIDUARTSIM_DEFAULT_SERIAL;
@@ -48,6 +49,7 @@ public:
     HidUartSim_SetFramePeriod_t SetFramePeriod = nullptr;
     HidUartSim_FeedBytes_t FeedBytes = nullptr;
     HidUartSim_Reset_t Reset = nullptr;
+    HidUartSim_SetUnplugCycle_t SetUnplugCycle = nullptr;
 
     void feed(const char *serial, const QByteArray &bytes)
     {
