@@ -8,9 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
+#ifndef Q_OS_WIN
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
@@ -18,11 +16,12 @@
 
 // The system's reasons as a user of this platform reads them after a file's name: Linux says
 // "No such file or directory", Windows "The system cannot find the file specified." (Wine
-// "File not found.").
+// "File not found."). The Win32 codes are given by number: <windows.h> would define CBR_9600
+// and the like over the program's own baud rate names.
 inline QString noSuchFileReason()
 {
 #ifdef Q_OS_WIN
-    return qt_error_string(ERROR_FILE_NOT_FOUND);
+    return qt_error_string(2); // ERROR_FILE_NOT_FOUND
 #else
     return qt_error_string(ENOENT);
 #endif
@@ -32,7 +31,7 @@ inline QString noSuchFileReason()
 inline QString isAFolderReason()
 {
 #ifdef Q_OS_WIN
-    return qt_error_string(ERROR_ACCESS_DENIED);
+    return qt_error_string(5); // ERROR_ACCESS_DENIED
 #else
     return qt_error_string(EISDIR);
 #endif
