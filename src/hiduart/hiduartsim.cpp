@@ -16,7 +16,15 @@
 #include <mutex>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
+
+// Set when Windows unloads the library because the process ends: its other threads are gone by
+// then, and joining one from a destructor under the loader lock would never return.
+bool ProcessEnding = false;
 
 constexpr uint16_t BridgeVid = LUMETRA_BRIDGE_VID;
 constexpr uint16_t BridgePid = LUMETRA_BRIDGE_PID;
@@ -76,7 +84,12 @@ public:
     explicit UnplugCycle(SimBackend &backend)
         : m_backend(backend)
     {}
-    ~UnplugCycle() { set(0, 0); }
+    ~UnplugCycle()
+    {
+        if (ProcessEnding && m_thread.joinable())
+            m_thread.detach();
+        set(0, 0);
+    }
     UnplugCycle(const UnplugCycle &) = delete;
     UnplugCycle &operator=(const UnplugCycle &) = delete;
 
@@ -344,3 +357,13 @@ HID_UART_STATUS HidUartSim_Reset(void)
 }
 
 } // extern "C"
+
+#ifdef _WIN32
+// The C runtime calls this before it runs the library's static destructors.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr)
+        ProcessEnding = true;
+    return TRUE;
+}
+#endif

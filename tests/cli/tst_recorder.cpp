@@ -874,7 +874,7 @@ void TestRecorder::serialPort()
         p.waitForFinished(50);
     }
     QCOMPARE(p.state(), QProcess::NotRunning);
-    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
     const QList<QStringList> rows = fileRows(path("x.txt"));
     QCOMPARE(rows.size(), 3);
     for (const QStringList &row : rows)
