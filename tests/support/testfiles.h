@@ -27,13 +27,14 @@ inline QString noSuchFileReason()
 #endif
 }
 
-// What opening a folder as a file gives: Linux names the folder, Windows denies access.
+// What opening a folder as a file gives: on Linux Qt says "file to open is a directory",
+// Windows denies access.
 inline QString isAFolderReason()
 {
 #ifdef Q_OS_WIN
     return qt_error_string(5); // ERROR_ACCESS_DENIED
 #else
-    return qt_error_string(EISDIR);
+    return QStringLiteral("is a directory");
 #endif
 }
 
